@@ -1,0 +1,104 @@
+// The effect instance the host talks to: lifecycle, rate classes and latency,
+// the process entries and their lock, parameter application and the meter
+// read-out.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "../engine/EngineSettings.h"
+#include "../engine/EngineState.h"
+#include "../engine/NoiseShapeSets.h"
+#include "../presets/CPresetSystemEffect.h"
+#include "CalibrationGenerator.h"
+#include "ParameterTable.h"
+
+namespace vexal {
+
+constexpr int32_t kNumMeterValues = 10;
+
+class Plugin : public CPresetSystemEffect {
+public:
+    explicit Plugin(vst::HostCallback hostCallback);
+    ~Plugin() override;
+
+    // --- lifecycle (UI thread) ----------------------------------------------
+    void suspend() override;
+    void setSampleRate(float rate) override;
+
+    // --- processing (audio thread; takes processLock) -----------------------
+    void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
+    void processDoubleReplacing(double** inputs, double** outputs, int32_t sampleFrames) override;
+
+    // --- parameters (any thread; only TransShape takes processLock) ---------
+    void setParameter(int32_t index, float value) override;
+    float getParameter(int32_t index) override;
+    void getParameterLabel(int32_t index, char* label) override;
+    void getParameterDisplay(int32_t index, char* text) override;
+    void getParameterName(int32_t index, char* text) override;
+    bool getParameterProperties(int32_t index, vst::VstParameterProperties* p) override;
+
+    // --- identity -----------------------------------------------------------
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    int32_t getPlugCategory() override { return vst::kPlugCategMastering; }
+
+    bool isParameterSkippedOnSave(int32_t) override { return false; }
+    bool isParameterSkippedOnLoad(int32_t) override { return false; }
+
+    // Copies the ten meter values (linear) and asks the kernel to restart its holds.
+    virtual void readMeters(float* values);
+    virtual int32_t getRateClass() { return rateClass; }
+
+    // Test seams.
+    const EngineSettings& engineSettings() const { return settings; }
+    int32_t sampleRateInHz() const { return sampleRateHz; }
+    uint32_t rateRecomputations() const { return rateRecomputeCount; }
+    uint32_t smoothKernelRebuilds() const { return smoothKernelRebuildCount; }
+    const double* smoothKernelTaps() const { return smoothKernel; }
+    const NoiseShapeSets& noiseShapeSetTable() const { return *noiseShapeSets; }
+
+    static constexpr int32_t kUniqueId = vst::fourCharCode('Z', 'V', 'v', 'x');
+    static constexpr const char* kEffectName = "ZVK Vexal";
+    static constexpr const char* kVendorName = "Ortelwerk";
+    static constexpr const char* kProductName = "Full band precision limiter";
+
+private:
+    template <class Sample>
+    void process(Sample** inputs, Sample** outputs, int32_t sampleFrames);
+
+    void resetEngine();
+    void clearEngineBuffers();
+    void updateRateClass();
+    void computeRateCoefficients();
+    void computeAttackCoef();
+    void computeReleaseCoef();
+    void rebuildSmoothKernel();
+    void selectNoiseShapeSet();
+    void applyTransShape(float value);
+    void convertOldLayout(float value);
+
+    std::recursive_timed_mutex processLock;
+    bool useVectorKernels = false;
+
+    Relaxed<float> hostValues[kNumStoredParams];
+    int32_t sampleRateHz = 44100;
+    double sampleRate = 44100.0;
+    int32_t rateClass = 0;
+
+    EngineSettings settings;
+    MeterValues meters;
+    EngineState* engine = nullptr;
+    NoiseShapeSets* noiseShapeSets = nullptr;
+    double* smoothKernel = nullptr;  // kMaxSmoothLen taps, 16-byte aligned
+    CalibrationGenerator calibration;
+
+    uint32_t rateRecomputeCount = 0;
+    uint32_t smoothKernelRebuildCount = 0;
+};
+
+// Asks the host's version (0 means too old: no instance) and builds a Plugin.
+vst::AudioEffect* createEffectInstance(vst::HostCallback hostCallback);
+
+}  // namespace vexal

@@ -1,0 +1,28 @@
+// The three-word shift-register generator shared by the requantizer's dither
+// and the calibration noise. All arithmetic on unsigned 32-bit words.
+#pragma once
+
+#include <cstdint>
+
+namespace vexal {
+
+struct DitherRng {
+    uint32_t s1 = 592;
+    uint32_t s2 = 153768;
+    uint32_t s3 = 1526;
+
+    void seed() {
+        s1 = 592;
+        s2 = 153768;
+        s3 = 1526;
+    }
+
+    uint32_t next() {
+        s1 = (s1 << 13) ^ ((((s1 >> 9) ^ s1) >> 6) & 0x1FFFu);
+        s2 = (s2 << 20) ^ ((((s2 >> 2) ^ s2) >> 7) & 0xFFFFFu);
+        s3 = (s3 << 17) ^ ((((s3 >> 6) ^ s3) >> 8) & 0x1FFFFu);
+        return s1 ^ s2 ^ s3;
+    }
+};
+
+}  // namespace vexal
