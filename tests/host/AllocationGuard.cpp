@@ -1,5 +1,6 @@
 #include "AllocationGuard.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 
@@ -15,6 +16,8 @@ namespace testhost {
 namespace {
 thread_local int scopeDepth = 0;
 thread_local RealtimeCounts counts;
+std::atomic<uint64_t> writeOpens{0};
+std::atomic<uint64_t> connects{0};
 
 inline void noteAllocation() {
     if (scopeDepth > 0) ++counts.allocations;
@@ -26,13 +29,32 @@ inline void noteFree(void* ptr) {
 
 RealtimeScope::RealtimeScope() { ++scopeDepth; }
 RealtimeScope::~RealtimeScope() { --scopeDepth; }
+RealtimePause::RealtimePause() : savedDepth(scopeDepth) { scopeDepth = 0; }
+RealtimePause::~RealtimePause() { scopeDepth = savedDepth; }
 RealtimeCounts realtimeCounts() { return counts; }
 void resetRealtimeCounts() { counts = {}; }
 
+bool realtimeGuardActive() {
+#ifdef TESTHOST_SANITIZED
+    return false;
+#else
+    return true;
+#endif
+}
+
+uint64_t fileWriteOpens() { return writeOpens.load(); }
+uint64_t socketConnects() { return connects.load(); }
+
+namespace detail {
+bool inRealtimeScope() { return scopeDepth > 0; }
+RealtimeCounts& threadCounts() { return counts; }
+void noteFileWriteOpen() { ++writeOpens; }
+void noteSocketConnect() { ++connects; }
+}  // namespace detail
+
 }  // namespace testhost
 
-// Sanitizer builds bring their own allocator; counting stays with the plain build.
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#ifndef TESTHOST_SANITIZED
 extern "C" {
 void* malloc(size_t size) {
     testhost::noteAllocation();

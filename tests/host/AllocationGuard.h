@@ -1,15 +1,33 @@
-// Counts heap allocations made by the current thread while a RealtimeScope is
-// alive. The counting malloc/free family in AllocationGuard.cpp interposes the
-// C library's for the whole test process, the dlopened plug-in included.
+// Real-time discipline for tests. While a RealtimeScope is alive, the current
+// thread's heap allocations, frees, lock operations and blocking calls (sleeps,
+// file and console I/O, thread creation, condition waits) are counted. The
+// counting wrappers in AllocationGuard.cpp and BlockingGuard.cpp interpose the
+// C library's functions for the whole test process, the dlopened plug-in
+// included. Sanitizer builds bring their own interceptors, so there the
+// wrappers are left out and realtimeGuardActive() answers false.
 #pragma once
 
 #include <cstdint>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TESTHOST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define TESTHOST_SANITIZED 1
+#endif
+#endif
 
 namespace testhost {
 
 struct RealtimeCounts {
     uint64_t allocations = 0;
     uint64_t frees = 0;
+    uint64_t timedLocks = 0;    // pthread_mutex_timedlock / clocklock: how processLock is taken
+    uint64_t plainLocks = 0;    // pthread_mutex_lock / trylock, rwlocks, semaphores
+    uint64_t unlocks = 0;       // pthread_mutex_unlock
+    uint64_t blockingCalls = 0; // sleeps, I/O, thread creation, condition waits, mmap
+    const char* lastBlockingCall = nullptr;
 };
 
 class RealtimeScope {
@@ -20,8 +38,36 @@ public:
     RealtimeScope& operator=(const RealtimeScope&) = delete;
 };
 
+// Suspends counting on this thread: the test host's own work inside a callback
+// the plug-in makes from a process call is not the plug-in's.
+class RealtimePause {
+public:
+    RealtimePause();
+    ~RealtimePause();
+    RealtimePause(const RealtimePause&) = delete;
+    RealtimePause& operator=(const RealtimePause&) = delete;
+
+private:
+    int savedDepth;
+};
+
 // What the current thread did inside RealtimeScopes since the last reset.
 RealtimeCounts realtimeCounts();
 void resetRealtimeCounts();
+
+// False in sanitizer builds, where nothing is counted.
+bool realtimeGuardActive();
+
+// Process-wide counts, scope or not: files opened for writing and sockets
+// connected (a scan must do neither).
+uint64_t fileWriteOpens();
+uint64_t socketConnects();
+
+namespace detail {
+bool inRealtimeScope();
+RealtimeCounts& threadCounts();
+void noteFileWriteOpen();
+void noteSocketConnect();
+}  // namespace detail
 
 }  // namespace testhost

@@ -1,5 +1,7 @@
 #include "TestHost.h"
 
+#include "AllocationGuard.h"
+
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -42,11 +44,17 @@ intptr_t TestHost::callback(vst::AEffect* effect, int32_t opcode, int32_t index,
     return host ? host->answer(effect, opcode, index, value, ptr, opt) : 0;
 }
 
-intptr_t TestHost::answer(vst::AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+intptr_t TestHost::answer(vst::AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
                           float opt) {
+    // The host's bookkeeping is not the plug-in's: no real-time counting here.
+    RealtimePause hostCode;
     {
         std::lock_guard<std::mutex> lock(callMutex);
         callLog.push_back({opcode, index, value, opt, std::this_thread::get_id()});
+    }
+    if (hook) {
+        intptr_t result = 0;
+        if (hook(effect, opcode, index, value, ptr, opt, result)) return result;
     }
     switch (opcode) {
         case vst::audioMasterVersion: return versionAnswer;

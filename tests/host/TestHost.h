@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -37,6 +38,11 @@ public:
     intptr_t versionAnswer = 2400;
     bool input1Connected = true;
     bool output1Connected = true;
+    // Runs on every callback after it is logged; answering true makes `result`
+    // the callback's answer (misbehaving hosts, re-entrant calls).
+    std::function<bool(vst::AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                       float opt, intptr_t& result)>
+        hook;
 
     std::vector<HostCall> calls() const;
     void clearCalls();
