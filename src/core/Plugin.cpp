@@ -1,5 +1,6 @@
 #include "Plugin.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -14,9 +15,12 @@ namespace {
 
 constexpr auto kLockTimeout = std::chrono::milliseconds(1000);
 
+// Writes the text and its terminating zero, nothing more: strncpy would pad
+// the host's buffer with zeros up to its full nominal size.
 void copyText(char* destination, const char* source, size_t capacity) {
-    std::strncpy(destination, source, capacity - 1);
-    destination[capacity - 1] = 0;
+    const size_t length = std::min(std::strlen(source), capacity - 1);
+    std::memcpy(destination, source, length);
+    destination[length] = 0;
 }
 
 }  // namespace
