@@ -71,7 +71,9 @@ TEST(Lifecycle, InstanceChurn) {
         Instance fx(host);
         ASSERT_TRUE(fx);
         if (i % 10 == 0) prepare(fx, 44100.0f, 128);
-        if (i % 20 == 0) EXPECT_TRUE(processSome(fx, 128, static_cast<uint32_t>(i)));
+        if (i % 20 == 0) {
+            EXPECT_TRUE(processSome(fx, 128, static_cast<uint32_t>(i)));
+        }
     }
     {
         std::vector<std::unique_ptr<Instance>> live;

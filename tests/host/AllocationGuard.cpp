@@ -18,6 +18,13 @@ thread_local int scopeDepth = 0;
 thread_local RealtimeCounts counts;
 std::atomic<uint64_t> writeOpens{0};
 std::atomic<uint64_t> connects{0};
+std::atomic<int> poison{-1};
+
+inline void* poisoned(void* p, size_t size) {
+    const int byte = poison.load(std::memory_order_relaxed);
+    if (p && byte >= 0) __builtin_memset(p, byte, size);
+    return p;
+}
 
 inline void noteAllocation() {
     if (scopeDepth > 0) ++counts.allocations;
@@ -42,6 +49,8 @@ bool realtimeGuardActive() {
 #endif
 }
 
+void setAllocationPoison(int byte) { poison = byte; }
+
 uint64_t fileWriteOpens() { return writeOpens.load(); }
 uint64_t socketConnects() { return connects.load(); }
 
@@ -58,7 +67,7 @@ void noteSocketConnect() { ++connects; }
 extern "C" {
 void* malloc(size_t size) {
     testhost::noteAllocation();
-    return __libc_malloc(size);
+    return testhost::poisoned(__libc_malloc(size), size);
 }
 void* calloc(size_t count, size_t size) {
     testhost::noteAllocation();
@@ -70,7 +79,7 @@ void* realloc(void* ptr, size_t size) {
 }
 void* aligned_alloc(size_t alignment, size_t size) {
     testhost::noteAllocation();
-    return __libc_memalign(alignment, size);
+    return testhost::poisoned(__libc_memalign(alignment, size), size);
 }
 void* memalign(size_t alignment, size_t size) {
     testhost::noteAllocation();
@@ -78,7 +87,7 @@ void* memalign(size_t alignment, size_t size) {
 }
 int posix_memalign(void** out, size_t alignment, size_t size) {
     testhost::noteAllocation();
-    void* p = __libc_memalign(alignment, size);
+    void* p = testhost::poisoned(__libc_memalign(alignment, size), size);
     if (!p) return 12;  // ENOMEM
     *out = p;
     return 0;

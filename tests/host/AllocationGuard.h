@@ -63,6 +63,11 @@ bool realtimeGuardActive();
 uint64_t fileWriteOpens();
 uint64_t socketConnects();
 
+// From now on every malloc/calloc-free allocation (operator new included) is
+// filled with this byte (-1: no filling), so that bytes a plug-in hands out
+// without writing them show up as a pattern. Plain builds only.
+void setAllocationPoison(int byte);
+
 namespace detail {
 bool inRealtimeScope();
 RealtimeCounts& threadCounts();
