@@ -64,6 +64,8 @@ void noteSocketConnect() { ++connects; }
 }  // namespace testhost
 
 #ifndef TESTHOST_SANITIZED
+// Test builds use hidden visibility; the plug-in must see these definitions.
+#pragma GCC visibility push(default)
 extern "C" {
 void* malloc(size_t size) {
     testhost::noteAllocation();
@@ -97,4 +99,5 @@ void free(void* ptr) {
     __libc_free(ptr);
 }
 }
+#pragma GCC visibility pop
 #endif

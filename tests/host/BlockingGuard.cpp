@@ -56,6 +56,8 @@ bool opensForWriting(const char* mode) { return mode && std::strpbrk(mode, "wa+"
 
 }  // namespace
 
+// Test builds use hidden visibility; the plug-in must see these definitions.
+#pragma GCC visibility push(default)
 extern "C" {
 
 // --- locks ---------------------------------------------------------------------
@@ -256,5 +258,6 @@ int connect(int fd, const struct sockaddr* address, socklen_t length) {
 }
 
 }  // extern "C"
+#pragma GCC visibility pop
 
 #endif  // TESTHOST_SANITIZED
