@@ -1,5 +1,6 @@
 #include "CPresetSystemEffect.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "../core/ParameterTable.h"
@@ -16,19 +17,24 @@ CPresetSystemEffect::CPresetSystemEffect(vst::HostCallback hostCallback, int32_t
 
 CPresetSystemEffect::~CPresetSystemEffect() { delete[] programs; }
 
+// The write-back runs on whatever thread the host sets parameters from, often
+// two at once: each value is a relaxed atomic store into the plain record.
 void CPresetSystemEffect::setParameter(int32_t index, float value) {
-    if (static_cast<uint32_t>(index) <= 25u) programs[currentProgram].values[index] = value;
+    if (static_cast<uint32_t>(index) > 25u) return;
+    const int32_t program = std::atomic_ref<int32_t>(currentProgram).load(std::memory_order_relaxed);
+    std::atomic_ref<float>(programs[program].values[index]).store(value, std::memory_order_relaxed);
 }
 
 float CPresetSystemEffect::getParameter(int32_t index) {
     if (static_cast<uint32_t>(index) > 25u) return -1.0f;
-    return programs[currentProgram].values[index];
+    const int32_t program = std::atomic_ref<int32_t>(currentProgram).load(std::memory_order_relaxed);
+    return std::atomic_ref<float>(programs[program].values[index]).load(std::memory_order_relaxed);
 }
 
 void CPresetSystemEffect::selectProgram(int32_t index) {
     applyingProgram = true;
     curProgram = 0;
-    currentProgram = index;
+    std::atomic_ref<int32_t>(currentProgram).store(index, std::memory_order_relaxed);
     for (int32_t i = 0; i < kNumParams; ++i) setParameter(i, programs[index].values[i]);
     updateDisplay();
     beginEdit(0);
