@@ -20,6 +20,7 @@ constexpr uint32_t kOwnerId = 0x5A567678;  // "ZVvx"
 struct Program {
     std::string name;  // at most 24 bytes, stored zero-padded
     std::array<float, 26> values{};
+    bool operator==(const Program&) const = default;
 };
 
 inline std::vector<Program> factoryBank() {
