@@ -323,3 +323,26 @@ TEST_F(PresetChunk, WriteBackFollowsLiveParameters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PresetEditorObject, ExistsWithoutWindow) {
+    TestHost host;
+    Instance fx(host);
+    EXPECT_EQ(fx.effect()->flags & vst::effFlagsHasEditor, vst::effFlagsHasEditor);
+    vst::ERect* rect = nullptr;
+    EXPECT_EQ(fx.dispatch(vst::effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->right, 524);
+    EXPECT_EQ(rect->bottom, 462);
+    EXPECT_EQ(fx.dispatch(vst::effEditOpen, 0, 0, nullptr), 0);  // no window yet
+    fx.dispatch(vst::effEditIdle);
+    fx.dispatch(vst::effEditClose);
+    // Chunks work while no window exists.
+    void* data = nullptr;
+    EXPECT_EQ(fx.dispatch(vst::effGetChunk, 0, 0, &data), 24049);
+}
+
+}  // namespace
