@@ -25,6 +25,16 @@ void copyProgramName(const ProgramRecord& record, char* text) {
     text[kProgramNameBytes] = 0;
 }
 
+namespace {
+// What the host is given: the name up to its first zero, at most 23 characters,
+// and the zero; 24 bytes at most, whatever the stored record holds.
+void copyProgramNameForHost(const ProgramRecord& record, char* text) {
+    const size_t length = strnlen(record.name, kProgramNameBytes - 1);
+    std::memcpy(text, record.name, length);
+    text[length] = 0;
+}
+}  // namespace
+
 CPresetSystemEffect::CPresetSystemEffect(vst::HostCallback hostCallback, int32_t numParams)
     : AudioEffectX(hostCallback, 1, numParams) {
     programsAreChunks(true);
@@ -82,14 +92,14 @@ void CPresetSystemEffect::setProgramName(char* name) {
 
 void CPresetSystemEffect::getProgramName(char* name) {
     if (programs)
-        copyProgramName(programs[currentProgram], name);
+        copyProgramNameForHost(programs[currentProgram], name);
     else
         name[0] = 0;
 }
 
 bool CPresetSystemEffect::getProgramNameIndexed(int32_t, int32_t index, char* text) {
     if (!programs || index < 0 || index >= kNumPrograms) return false;
-    copyProgramName(programs[index], text);
+    copyProgramNameForHost(programs[index], text);
     return true;
 }
 
