@@ -244,7 +244,11 @@ TEST(Parameters, HostProgramInterface) {
     if (name.empty() || answered == 0)
         GTEST_SKIP() << "program names " << kNeedsPresets;
     EXPECT_EQ(name, indexed);
-    EXPECT_EQ(fx.dispatch(vst::effGetProgramNameIndexed, 1, 0, indexed), 0);
+    EXPECT_EQ(name, "Default");
+    // The internal programs answer by index; nothing beyond them.
+    EXPECT_EQ(fx.dispatch(vst::effGetProgramNameIndexed, 23, 0, indexed), 1);
+    EXPECT_STREQ(indexed, "Total Disorder");
+    EXPECT_EQ(fx.dispatch(vst::effGetProgramNameIndexed, 24, 0, indexed), 0);
     EXPECT_EQ(fx.dispatch(vst::effGetProgramNameIndexed, -1, 0, indexed), 0);
 
     char rename[32] = "Loud master";
