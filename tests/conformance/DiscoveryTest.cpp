@@ -24,8 +24,7 @@ TEST(Discovery, EffectRecordFields) {
     EXPECT_EQ(e->numParams, 26);
     EXPECT_EQ(e->numPrograms, 1);
     // 0x1031: has editor, replacing, chunks, double replacing; never a synth.
-    // The has-editor bit arrives with the editor; every other bit is final.
-    EXPECT_EQ(e->flags & ~vst::effFlagsHasEditor, 0x1030);
+    EXPECT_EQ(e->flags, 0x1031);
     EXPECT_EQ(e->flags & vst::effFlagsIsSynth, 0);
     EXPECT_EQ(e->version, 1);
     EXPECT_EQ(e->initialDelay, 159);
