@@ -7,12 +7,14 @@
 # Usage: scripts/ci-lanes.sh [asan|tsan|fuzz|all]...   (default: all)
 # Each lane builds in its own folder (build-asan, build-tsan, build-fuzz) with
 # ninja -j2. Exits non-zero when any lane fails; prints ctest's summary lines.
-# VEXAL_FUZZ_RUNS sets the runs per fuzz target (default 200000).
+# VEXAL_FUZZ_RUNS sets the runs per fuzz target (default 5000000); each target
+# also stops after VEXAL_FUZZ_SECONDS (default 600) to keep CI within budget.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 jobs="${VEXAL_JOBS:-2}"
-fuzz_runs="${VEXAL_FUZZ_RUNS:-200000}"
+fuzz_runs="${VEXAL_FUZZ_RUNS:-5000000}"
+fuzz_seconds="${VEXAL_FUZZ_SECONDS:-600}"
 failed=()
 
 log() { printf '\n=== %s\n' "$*"; }
@@ -77,8 +79,8 @@ lane_tsan() {
 lane_fuzz() {
     log "libFuzzer targets, $fuzz_runs runs each over the committed corpus (build-fuzz)"
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DVEXAL_BUILD_FUZZERS=ON -DVEXAL_BUILD_TESTS=OFF -DVEXAL_BUILD_BENCH=OFF \
-        -DVEXAL_BUILD_APP=OFF >/dev/null || return 1
+        -DVEXAL_BUILD_FUZZERS=ON '-DVEXAL_SANITIZE=address;undefined' -DVEXAL_BUILD_TESTS=OFF \
+        -DVEXAL_BUILD_BENCH=OFF -DVEXAL_BUILD_APP=OFF >/dev/null || return 1
     local targets
     targets=$(ninja -C build-fuzz -t targets all 2>/dev/null |
         sed -n 's/^\(\([^: ]*\/\)\?fuzz_[A-Za-z0-9_]*\): .*/\1/p' | grep -v '\.dir/' | sort -u)
@@ -101,7 +103,7 @@ lane_fuzz() {
         [ -n "$corpus" ] && cp -r "$corpus"/. "$work"/
         local config
         config="$(mktemp -d)"
-        if VEXAL_CONFIG_DIR="$config" "$exe" -runs="$fuzz_runs" -seed=1 -print_final_stats=1 \
+        if VEXAL_CONFIG_DIR="$config" "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_seconds" -seed=1 -print_final_stats=1 \
             "$work" >"build-fuzz/$name.log" 2>&1; then
             echo "$name: $(grep -E 'stat::number_of_executed_units' "build-fuzz/$name.log" |
                 awk '{print $2}') executions, corpus ${corpus:-none} - no finding"
