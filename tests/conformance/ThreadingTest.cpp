@@ -133,7 +133,7 @@ TEST(Threading, ProcessFromChangingThreads) {
 
 // Check 54: the longest process call while the user-interface thread flips
 // TransShape (rebuild and reset under processLock) and changes the rate in a
-// loop. The process entry waits at most 1000 ms for the lock; 100 ms of margin
+// loop. The process entry waits at most 1000 ms for the lock; 250 ms of margin
 // covers scheduling on a loaded machine.
 TEST(Threading, LongestLockWait) {
     TestHost host;
@@ -149,7 +149,7 @@ TEST(Threading, LongestLockWait) {
     }
     audio.stop();
     EXPECT_TRUE(audio.clean()) << audio.firstFailure;
-    EXPECT_LT(audio.longestMs(), 1100.0);
+    EXPECT_LT(audio.longestMs(), 1250.0);
     RecordProperty("longest_process_ms", std::to_string(audio.longestMs()));
     RecordProperty("transshape_flips", flips);
     std::printf("longest process call %.3f ms over %llu blocks, %d TransShape flips\n",
@@ -181,8 +181,9 @@ TEST(Threading, BlockWithoutTheLockIsSilent) {
     Instance fx(host);
     host.hook = nullptr;
     if (!tried) GTEST_SKIP() << "construction made no callback while holding processLock";
+    // The 1000 ms time-out, plus scheduling on a loaded two-core machine.
     EXPECT_GE(waitedMs, 999.0);
-    EXPECT_LT(waitedMs, 1100.0);
+    EXPECT_LT(waitedMs, 1250.0);
     for (size_t i = 0; i < 64; ++i) {
         ASSERT_EQ(out.l[i], 0.0f) << i;
         ASSERT_EQ(out.r[i], 0.0f) << i;
