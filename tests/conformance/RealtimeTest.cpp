@@ -40,6 +40,7 @@ TEST_F(Realtime, GuardsSeeThePlugin) {
         fx.effect()->processReplacing(fx.effect(), ins, outs, 256);
     }
     EXPECT_EQ(testhost::realtimeCounts().timedLocks, 1u);
+    EXPECT_EQ(testhost::realtimeCounts().timedLocksTaken, 1u);
     EXPECT_EQ(testhost::realtimeCounts().unlocks, 1u);
     EXPECT_EQ(testhost::realtimeCounts().plainLocks, 0u);
     testhost::resetRealtimeCounts();

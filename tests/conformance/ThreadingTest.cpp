@@ -23,6 +23,9 @@ public:
         if (worker.joinable()) worker.join();
     }
     uint64_t blocks() const { return processed.load(); }
+    // Blocks output as silence because processLock was not had within 1000 ms
+    // (counted where the guards run: plain builds).
+    uint64_t silentBlocks() const { return timeouts.load(); }
     double longestMs() const { return longest.load(); }
     bool clean() const { return failures.load() == 0; }
     std::string firstFailure;
@@ -43,12 +46,15 @@ private:
             const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             if (ms > longest.load()) longest = ms;
             if (!result && failures++ == 0) firstFailure = result.message();
+            const auto counts = testhost::realtimeCounts();
+            if (counts.timedLocks > counts.timedLocksTaken) ++timeouts;  // a silent block
             ++processed;
         }
     }
     std::atomic<bool> running{true};
     std::atomic<uint64_t> processed{0};
     std::atomic<uint64_t> failures{0};
+    std::atomic<uint64_t> timeouts{0};
     std::atomic<double> longest{0.0};
     std::thread worker;
 };
@@ -101,13 +107,18 @@ TEST(Threading, ReconfigurationWhileProcessing) {
     prepare(fx, 44100.0f, 32);
     AudioThread audio(fx.effect());
     const float rates[] = {44100.0f, 96000.0f, 192000.0f, 48000.0f, 176400.0f, 88200.0f};
-    for (int round = 0; round < 300; ++round) {
+    // At least 300 rounds, and for as long as the audio thread needs for 500 blocks.
+    for (int round = 0; round < 300 || audio.blocks() < 500; ++round) {
         fx.setSampleRate(rates[round % 6]);
         fx.setParameter(4, (round % 3 + 0.5f) / 3.0f);
         fx.setParameter(11, (round % 4 + 0.5f) / 4.0f);
     }
     audio.stop();
     EXPECT_TRUE(audio.clean()) << audio.firstFailure;
+    RecordProperty("silent_blocks", static_cast<int>(audio.silentBlocks()));
+    std::printf("%llu blocks, %llu of them silent (lock not had within 1000 ms)\n",
+                static_cast<unsigned long long>(audio.blocks()),
+                static_cast<unsigned long long>(audio.silentBlocks()));
 }
 
 // Check 49: a worker-pool host calls process from a different thread each time.
@@ -152,8 +163,10 @@ TEST(Threading, LongestLockWait) {
     EXPECT_LT(audio.longestMs(), 1250.0);
     RecordProperty("longest_process_ms", std::to_string(audio.longestMs()));
     RecordProperty("transshape_flips", flips);
-    std::printf("longest process call %.3f ms over %llu blocks, %d TransShape flips\n",
-                audio.longestMs(), static_cast<unsigned long long>(audio.blocks()), flips);
+    RecordProperty("silent_blocks", static_cast<int>(audio.silentBlocks()));
+    std::printf("longest process call %.3f ms over %llu blocks (%llu silent), %d TransShape flips\n",
+                audio.longestMs(), static_cast<unsigned long long>(audio.blocks()),
+                static_cast<unsigned long long>(audio.silentBlocks()), flips);
 }
 
 // The silence decision: a process call that cannot take processLock within

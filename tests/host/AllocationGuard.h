@@ -24,6 +24,7 @@ struct RealtimeCounts {
     uint64_t allocations = 0;
     uint64_t frees = 0;
     uint64_t timedLocks = 0;    // pthread_mutex_timedlock / clocklock: how processLock is taken
+    uint64_t timedLocksTaken = 0;  // those of them that got the lock (the others timed out)
     uint64_t plainLocks = 0;    // pthread_mutex_lock / trylock, rwlocks, semaphores
     uint64_t unlocks = 0;       // pthread_mutex_unlock
     uint64_t blockingCalls = 0; // sleeps, I/O, thread creation, condition waits, mmap

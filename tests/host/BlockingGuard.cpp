@@ -51,6 +51,12 @@ void notePlainLock() {
     if (inRealtimeScope()) ++threadCounts().plainLocks;
 }
 
+void noteTimedLock(int result) {
+    if (!inRealtimeScope()) return;
+    ++threadCounts().timedLocks;
+    if (result == 0) ++threadCounts().timedLocksTaken;
+}
+
 bool opensForWriting(int flags) { return (flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0; }
 bool opensForWriting(const char* mode) { return mode && std::strpbrk(mode, "wa+") != nullptr; }
 
@@ -70,12 +76,14 @@ int pthread_mutex_trylock(pthread_mutex_t* m) {
     return REAL(pthread_mutex_trylock)(m);
 }
 int pthread_mutex_timedlock(pthread_mutex_t* m, const struct timespec* t) {
-    if (inRealtimeScope()) ++threadCounts().timedLocks;
-    return REAL(pthread_mutex_timedlock)(m, t);
+    const int result = REAL(pthread_mutex_timedlock)(m, t);
+    noteTimedLock(result);
+    return result;
 }
 int pthread_mutex_clocklock(pthread_mutex_t* m, clockid_t c, const struct timespec* t) {
-    if (inRealtimeScope()) ++threadCounts().timedLocks;
-    return REAL(pthread_mutex_clocklock)(m, c, t);
+    const int result = REAL(pthread_mutex_clocklock)(m, c, t);
+    noteTimedLock(result);
+    return result;
 }
 int pthread_mutex_unlock(pthread_mutex_t* m) {
     if (inRealtimeScope()) ++threadCounts().unlocks;
