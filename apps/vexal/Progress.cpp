@@ -1,0 +1,57 @@
+#include "Progress.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace vexal::cli {
+
+namespace {
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr int kBarWidth = 24;
+}  // namespace
+
+Progress::Progress(bool wanted) : enabled(wanted && isatty(STDERR_FILENO)) {}
+
+void Progress::begin(const std::string& name, int64_t totalFrames, int32_t sampleRate) {
+    label = name.size() > 28 ? "..." + name.substr(name.size() - 25) : name;
+    total = std::max<int64_t>(totalFrames, 1);
+    rate = std::max(sampleRate, 1);
+    started = std::chrono::steady_clock::now();
+    lastDrawn = started;
+    drawn = false;
+}
+
+void Progress::update(int64_t framesDone) {
+    if (!enabled) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDrawn < kRedrawInterval) return;
+    lastDrawn = now;
+    draw(framesDone);
+}
+
+void Progress::draw(int64_t framesDone) {
+    const double fraction = std::clamp(static_cast<double>(framesDone) / total, 0.0, 1.0);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double speed = elapsed > 0.0 ? framesDone / static_cast<double>(rate) / elapsed : 0.0;
+    const double left = fraction > 0.0 ? elapsed * (1.0 - fraction) / fraction : 0.0;
+    char bar[kBarWidth + 1];
+    const int filled = static_cast<int>(fraction * kBarWidth);
+    for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '-';
+    bar[kBarWidth] = 0;
+    std::fprintf(stderr, "\r%-28s [%s] %3d%%  %6.1fx real time  %d:%02d left ", label.c_str(), bar,
+                 static_cast<int>(fraction * 100.0), speed, static_cast<int>(left) / 60,
+                 static_cast<int>(left) % 60);
+    std::fflush(stderr);
+    drawn = true;
+}
+
+void Progress::end() {
+    if (!enabled || !drawn) return;
+    std::fprintf(stderr, "\r%*s\r", 100, "");
+    std::fflush(stderr);
+}
+
+}  // namespace vexal::cli
