@@ -89,7 +89,7 @@ int runPrograms() {
     const int32_t columns[] = {kOutput, kDrive, kTransient, kRelease, kTransShape, kLink,
                                kOversample, kLeveller, kQuantize, kBits, kNoiseShape};
     std::printf("  #  %-20s", "name");
-    for (int32_t index : columns) std::printf(" %-10s", host.parameterName(index).c_str());
+    for (int32_t index : columns) std::printf(" %-11s", host.parameterName(index).c_str());
     std::printf("\n");
     for (const ProgramName& p : availablePrograms(host)) {
         host.selectProgram(p.index);
@@ -99,7 +99,7 @@ int runPrograms() {
             const std::string label = host.parameterLabel(index);
             if (index == kLeveller && host.getParameter(index) == 1.0f) text = "off";
             else if (!label.empty()) text += " " + label;
-            std::printf(" %-10s", text.c_str());
+            std::printf(" %-11s", text.c_str());
         }
         std::printf("\n");
     }
@@ -114,9 +114,11 @@ int runParams(const CommandLine& line) {
     for (const ProgramName& p : availablePrograms(host))
         if (p.index == program) name = p.name;
     std::printf("program %d \"%s\"\n", program, name.c_str());
+    std::printf("  #  %-14s %-10s %-5s %s\n", "name", "value", "label", "host value");
     for (int32_t i = 0; i < host.numParameters(); ++i)
-        std::printf(" %2d  %-14s %-10s %s\n", i, host.parameterName(i).c_str(),
-                    host.parameterDisplay(i).c_str(), host.parameterLabel(i).c_str());
+        std::printf(" %2d  %-14s %-10s %-5s %.9g\n", i, host.parameterName(i).c_str(),
+                    host.parameterDisplay(i).c_str(), host.parameterLabel(i).c_str(),
+                    static_cast<double>(host.getParameter(i)));
     return 0;
 }
 

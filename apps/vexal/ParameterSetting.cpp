@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "UsageError.h"
@@ -50,20 +51,16 @@ double numberOfText(const std::string& text) {
     return parseNumber(text, "", number) ? number : std::numeric_limits<double>::quiet_NaN();
 }
 
-// The host value whose value text is `x`, before rounding to a float: the
-// inverse of each parameter's formula.
-double analyticHostValue(int32_t index, double x) {
-    const double log2Of10 = std::log2(10.0);
-    switch (index) {
-        case kOutput: return 1.0 + (x / 20.0) * log2Of10 / 2.0;  // 2^(2(v−1)) in dB
-        case kDrive: return 0.5 + (x / 20.0) * log2Of10 / 8.0;   // 2^(8(v−0.5)) in dB
-        case kTransient: return std::sqrt(std::max(0.0, 4.0 * x)) / 1.4142136;
-        case kRelease:
-            return std::pow(std::max(0.0, std::log10(std::max(x, 1e-300)) / 3.0), 1.0 / 0.82030212);
-        case kLink: return x / 100.0;
-        case kLeveller: return std::isinf(x) ? 0.0 : std::pow(10.0, x / 20.0);  // dB of v itself
-        default: return 0.0;
-    }
+// Non-negative floats order as their bit patterns do.
+uint32_t bitsOf(float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+float floatOf(uint32_t bits) {
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
 }
 
 std::string displayAt(EffectHost& host, int32_t index, float v) {
@@ -88,39 +85,39 @@ void setContinuous(EffectHost& host, int32_t index, const std::string& value) {
     // shows the same text as an end counts as that end.
     const std::string lowText = displayAt(host, index, 0.0f);
     const std::string highText = displayAt(host, index, 1.0f);
-    const double low = numberOfText(lowText);
-    const double high = numberOfText(highText);
+    const double lowest = numberOfText(lowText);
+    const double highest = numberOfText(highText);
     char asText[kMaxValueText] = "-oo";
     if (std::isfinite(x)) formatNumber(static_cast<float>(x), asText);
-    if (!(x >= low && x <= high) && asText != lowText && asText != highText)
+    if (!(x >= lowest && x <= highest) && asText != lowText && asText != highText)
         throw UsageError(name + " = " + text + " is out of range (" + lowText + " to " + highText +
                          (label.empty() ? "" : " " + label) + ")");
 
-    // Of the floats around the analytic value, the one whose text comes
-    // closest to what was asked (a float step of the host value can move the
-    // text by more than its last digit).
-    const double v0 = std::clamp(analyticHostValue(index, x), 0.0, 1.0);
-    float best = static_cast<float>(v0);
-    double bestError = std::numeric_limits<double>::infinity();
-    auto consider = [&](float v) {
-        const double shown = numberOfText(displayAt(host, index, v));
-        const double error = shown == x ? 0.0 : std::fabs(shown - x);
-        if (error < bestError ||
-            (error == bestError && std::fabs(v - v0) < std::fabs(static_cast<double>(best) - v0))) {
-            bestError = error;
-            best = v;
-        }
+    // Every continuous value text rises with the host value, so a bisection
+    // over the floats from 0 to 1 finds the first whose text reaches the
+    // asked value; that float or the one below shows the nearest text (a
+    // float step of the host value can move the text by more than its last
+    // digit, and the text cuts digits rather than rounding).
+    // A text of "-0.00000" stands just below zero, so that 0 finds the
+    // float that shows "0.000000" (for Leveller, the top position: off).
+    auto shownAt = [&](uint32_t bits) {
+        const std::string shown = displayAt(host, index, floatOf(bits));
+        const double number = numberOfText(shown);
+        return number == 0.0 && shown[0] == '-' ? -1e-300 : number;
     };
-    constexpr int kUlpsEachSide = 48;
-    float up = static_cast<float>(v0);
-    float down = up;
-    consider(up);
-    for (int i = 0; i < kUlpsEachSide; ++i) {
-        up = std::nextafter(up, 2.0f);
-        down = std::nextafter(down, -1.0f);
-        if (up <= 1.0f) consider(up);
-        if (down >= 0.0f) consider(down);
+    uint32_t low = 0;                     // bit pattern of 0.0f
+    uint32_t high = bitsOf(1.0f);
+    if (shownAt(low) >= x) {
+        high = low;
+    } else {
+        while (high - low > 1) {  // shown(low) < x <= shown(high)
+            const uint32_t middle = low + (high - low) / 2;
+            (shownAt(middle) >= x ? high : low) = middle;
+        }
     }
+    const double aboveError = std::fabs(shownAt(high) - x);
+    const double belowError = high == 0 ? aboveError : std::fabs(shownAt(high - 1) - x);
+    const float best = floatOf(belowError < aboveError ? high - 1 : high);
     host.setParameter(index, best);
 }
 
