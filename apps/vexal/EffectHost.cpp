@@ -57,6 +57,7 @@ void EffectHost::setSampleRate(double rate) {
 }
 
 void EffectHost::setBlockSize(int32_t frames) { dispatch(vst::effSetBlockSize, 0, frames); }
+void EffectHost::suspend() { dispatch(vst::effMainsChanged, 0, 0); }
 void EffectHost::resume() { dispatch(vst::effMainsChanged, 0, 1); }
 int32_t EffectHost::latency() const { return effect->initialDelay; }
 

@@ -36,6 +36,7 @@ public:
     bool isMono() const { return mono; }
     void setSampleRate(double rate);
     void setBlockSize(int32_t frames);
+    void suspend();
     void resume();
     int32_t latency() const;
 

@@ -61,6 +61,9 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     host.setSampleRate(info.sampleRate);
     host.setBlockSize(options.blockSize);
     applySettings(host, options.settings);
+    // Off and on again, as a host switches an effect before playback: the
+    // render starts from a reset engine with every gain at its target.
+    host.suspend();
     host.resume();
     result.latency = host.latency();
     result.aligned = !options.keepLatency;
