@@ -7,6 +7,8 @@
 #include <new>
 
 #include "../engine/Kernel.h"
+#include "../presets/CPresetSystemEditor.h"
+#include "MeteringPrefs.h"
 
 namespace vexal {
 
@@ -73,6 +75,10 @@ Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallbac
     resetEngine();
 
     loadFactoryPrograms();
+    // The stored metering preferences go into the current program like any change.
+    if (auto store = platform::makeSettingsStore()) applyStoredMeteringPrefs(*this, *store);
+    attachPresetEditor(new CPresetSystemEditor(this));
+    presetEditor()->setLatency(settings.lookAhead + kAlignDelay);
     finishPresetSetup();
     selectProgram(0);
 }
@@ -96,6 +102,7 @@ void Plugin::updateRateClass() {
     settings.smoothLen = smoothLen;
     settings.envelopeDelay = lookAhead - 2 * smoothLen + 2;
     setInitialDelay(lookAhead + kAlignDelay);
+    if (presetEditor()) presetEditor()->setLatency(lookAhead + kAlignDelay);
 }
 
 static double onePole(double milliseconds, double fs) {
