@@ -9,14 +9,17 @@ namespace vexal::cli {
 const char* const kUsage =
     "usage: vexal process IN... (-o OUT | --out-dir DIR) [options]\n"
     "       vexal programs\n"
-    "       vexal params [--program P] [--set NAME=VALUE]... [--raw INDEX=V]... [--chunk FILE]\n"
+    "       vexal params [settings] [--save-preset FILE.zvk] [--save-bank FILE.zvb] [--save-chunk FILE]\n"
     "       vexal demo [DIR]\n"
-    "options of process:\n"
-    "  --program P          factory program by number or name (\"CD Master 1\")\n"
+    "settings (process and params), applied in this order:\n"
+    "  --chunk FILE         a bank chunk as a host saves it\n"
+    "  --bank FILE.zvb      a bank file\n"
+    "  --program P          a program by number or name (\"CD Master 1\")\n"
+    "  --preset FILE.zvk    a preset file, loaded into the current program\n"
     "  --set NAME=VALUE     a parameter in the units of its value text (Drive=6, Release=120,\n"
     "                       NoiseShape=\"type B\", Leveller=off); applied after the program, in order\n"
     "  --raw INDEX=V        a parameter's host value, 0 to 1\n"
-    "  --chunk FILE         a bank chunk as a host saves it, applied first\n"
+    "options of process:\n"
     "  --block N            frames per process call (default 512)\n"
     "  --keep-latency       write the raw output, delayed by the latency\n"
     "  --format F           pcm16, pcm24 or float32 (default: as the input)\n"
@@ -110,6 +113,16 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.render.settings.adjustments.push_back({Adjustment::Kind::raw, need()});
         } else if (settings && option == "--chunk") {
             line.render.settings.chunkFile = need();
+        } else if (settings && option == "--preset") {
+            line.render.settings.presetFile = need();
+        } else if (settings && option == "--bank") {
+            line.render.settings.bankFile = need();
+        } else if (line.command == Command::params && option == "--save-preset") {
+            line.savePreset = need();
+        } else if (line.command == Command::params && option == "--save-bank") {
+            line.saveBank = need();
+        } else if (line.command == Command::params && option == "--save-chunk") {
+            line.saveChunk = need();
         } else if (process && option == "-o") {
             if (!line.output.empty()) throw UsageError("-o given twice");
             line.output = need();

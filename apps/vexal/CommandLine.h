@@ -16,6 +16,7 @@ struct CommandLine {
     std::string output;               // process -o
     std::string outDir;               // process --out-dir, demo [DIR]
     RenderOptions render;
+    std::string savePreset, saveBank, saveChunk;  // params
     bool quiet = false;
     bool json = false;
 };

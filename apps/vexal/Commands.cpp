@@ -36,6 +36,24 @@ void makeFolder(const std::string& folder) {
     if (error) throw ProcessingError(folder + ": cannot create the folder: " + error.message());
 }
 
+// params --save-preset/--save-bank/--save-chunk: the state the settings made.
+void saveState(EffectHost& host, const CommandLine& line) {
+    if (!line.savePreset.empty() && !host.savePresetFile(line.savePreset))
+        throw ProcessingError(line.savePreset + ": cannot write the preset file");
+    if (!line.saveBank.empty() && !host.saveBankFile(line.saveBank))
+        throw ProcessingError(line.saveBank + ": cannot write the bank file");
+    if (!line.saveChunk.empty()) {
+        const std::vector<char> chunk = host.getChunk();
+        std::FILE* file = std::fopen(line.saveChunk.c_str(), "wb");
+        const bool written = file && !chunk.empty() &&
+                             std::fwrite(chunk.data(), 1, chunk.size(), file) == chunk.size();
+        if ((file && std::fclose(file) != 0) || !written) {
+            std::remove(line.saveChunk.c_str());
+            throw ProcessingError(line.saveChunk + ": cannot write the chunk file");
+        }
+    }
+}
+
 }  // namespace
 
 void reportResult(const RenderResult& result, bool json, std::vector<std::string>& jsonEntries) {
@@ -113,6 +131,7 @@ int runParams(const CommandLine& line) {
     std::string name;
     for (const ProgramName& p : availablePrograms(host))
         if (p.index == program) name = p.name;
+    saveState(host, line);
     std::printf("program %d \"%s\"\n", program, name.c_str());
     std::printf("  #  %-14s %-10s %-5s %s\n", "name", "value", "label", "host value");
     for (int32_t i = 0; i < host.numParameters(); ++i)

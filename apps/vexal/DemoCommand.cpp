@@ -25,9 +25,14 @@ void writeDemoInput(const std::string& path) {
 // with program 0 and 6 dB more Drive.
 Settings demoSettings() {
     EffectHost host;
+    Settings settings;
     for (const ProgramName& p : availablePrograms(host))
-        if (p.name == kDemoProgram) return Settings{{}, kDemoProgram, {}};
-    return Settings{{}, "0", {{Adjustment::Kind::set, "Drive=6"}}};
+        if (p.name == kDemoProgram) settings.program = kDemoProgram;
+    if (settings.program.empty()) {
+        settings.program = std::to_string(0);  // (a literal here trips a false -Wrestrict in GCC 12)
+        settings.adjustments.push_back({Adjustment::Kind::set, "Drive=6"});
+    }
+    return settings;
 }
 
 }  // namespace

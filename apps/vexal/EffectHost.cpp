@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "core/Plugin.h"
+#include "presets/CPresetSystemEditor.h"
 
 namespace vexal::cli {
 
@@ -97,6 +98,35 @@ int32_t EffectHost::currentProgram() { return plugin->getCurrentProgram(); }
 
 bool EffectHost::setChunk(std::vector<char>& data) {
     return dispatch(vst::effSetChunk, 0, static_cast<intptr_t>(data.size()), data.data()) >= 0;
+}
+
+std::vector<char> EffectHost::getChunk() {
+    void* data = nullptr;
+    const intptr_t size = dispatch(vst::effGetChunk, 0, 0, &data);
+    if (size <= 0 || !data) return {};
+    const char* bytes = static_cast<const char*>(data);
+    return std::vector<char>(bytes, bytes + size);
+}
+
+// The files are read in the byte order their owner identifier announces.
+bool EffectHost::loadPresetFile(const std::string& path) {
+    CPresetSystemEditor* editor = plugin->presetEditor();
+    return editor && editor->loadPresetFileFrom(path.c_str(), false);
+}
+
+bool EffectHost::loadBankFile(const std::string& path) {
+    CPresetSystemEditor* editor = plugin->presetEditor();
+    return editor && editor->loadBankFileFrom(path.c_str(), false);
+}
+
+bool EffectHost::savePresetFile(const std::string& path) {
+    CPresetSystemEditor* editor = plugin->presetEditor();
+    return editor && editor->savePresetFileTo(path.c_str());
+}
+
+bool EffectHost::saveBankFile(const std::string& path) {
+    CPresetSystemEditor* editor = plugin->presetEditor();
+    return editor && editor->saveBankFileTo(path.c_str());
 }
 
 void EffectHost::process(double* inL, double* inR, double* outL, double* outR, int32_t frames) {

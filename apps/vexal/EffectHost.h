@@ -57,6 +57,14 @@ public:
     int32_t currentProgram();
     // effSetChunk with a bank chunk; false when the plug-in refuses it.
     bool setChunk(std::vector<char>& data);
+    // effGetChunk: the bank chunk a host would save.
+    std::vector<char> getChunk();
+    // Preset (.zvk) and bank (.zvb) files through the preset system's editor
+    // object; false when the file cannot be read or written, or is refused.
+    bool loadPresetFile(const std::string& path);
+    bool loadBankFile(const std::string& path);
+    bool savePresetFile(const std::string& path);
+    bool saveBankFile(const std::string& path);
 
     // One block; right channel pointers are ignored in mono.
     void process(double* inL, double* inR, double* outL, double* outR, int32_t frames);

@@ -1,6 +1,8 @@
 #include "Programs.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -19,10 +21,15 @@ std::string lowerCase(std::string text) {
 
 std::vector<char> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw UsageError(path + ": cannot open the chunk file");
+    if (!in) throw UsageError(path + ": cannot open: " + std::strerror(errno));
     std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) throw UsageError(path + ": cannot read the chunk file");
     return data;
+}
+
+void checkReadable(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw UsageError(path + ": cannot open: " + std::strerror(errno));
 }
 
 }  // namespace
@@ -57,7 +64,17 @@ void applySettings(EffectHost& host, const Settings& settings) {
         if (chunk.empty() || !host.setChunk(chunk))
             throw UsageError(settings.chunkFile + ": the plug-in refused the chunk");
     }
+    if (!settings.bankFile.empty()) {
+        checkReadable(settings.bankFile);
+        if (!host.loadBankFile(settings.bankFile))
+            throw UsageError(settings.bankFile + ": not a ZVK Vexal bank file");
+    }
     if (!settings.program.empty()) host.selectProgram(resolveProgram(host, settings.program));
+    if (!settings.presetFile.empty()) {
+        checkReadable(settings.presetFile);
+        if (!host.loadPresetFile(settings.presetFile))
+            throw UsageError(settings.presetFile + ": not a ZVK Vexal preset file");
+    }
     for (const Adjustment& a : settings.adjustments) {
         if (a.kind == Adjustment::Kind::set)
             applySet(host, a.assignment);

@@ -26,13 +26,17 @@ struct Adjustment {
     std::string assignment;  // NAME=VALUE or INDEX=V
 };
 
+// Applied in this order: chunk, bank file, program, preset file, then the
+// adjustments in the order given.
 struct Settings {
-    std::string chunkFile;  // a bank chunk as the host saves it
-    std::string program;    // number or name; empty for the start-up program
+    std::string chunkFile;   // a bank chunk as the host saves it
+    std::string bankFile;    // .zvb
+    std::string program;     // number or name; empty for the start-up program
+    std::string presetFile;  // .zvk, loaded into the current program
     std::vector<Adjustment> adjustments;
 };
 
-// Applies the settings in their order; throws UsageError naming what failed.
+// Applies the settings; throws UsageError naming what failed.
 void applySettings(EffectHost& host, const Settings& settings);
 
 }  // namespace vexal::cli
