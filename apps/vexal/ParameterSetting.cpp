@@ -93,6 +93,13 @@ void setContinuous(EffectHost& host, int32_t index, const std::string& value) {
         throw UsageError(name + " = " + text + " is out of range (" + lowText + " to " + highText +
                          (label.empty() ? "" : " " + label) + ")");
 
+    // The text shown at an end stands for that end.
+    const bool atHigh = x == highest || asText == highText;
+    if (atHigh || x == lowest || asText == lowText) {
+        host.setParameter(index, atHigh ? 1.0f : 0.0f);
+        return;
+    }
+
     // Every continuous value text rises with the host value, so a bisection
     // over the floats from 0 to 1 finds the first whose text reaches the
     // asked value; that float or the one below shows the nearest text (a
