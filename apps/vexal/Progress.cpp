@@ -9,13 +9,16 @@ namespace vexal::cli {
 
 namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
-constexpr int kBarWidth = 24;
+constexpr int kBarWidth = 20;
+constexpr size_t kLabelWidth = 22;  // the whole line stays within 80 columns
 }  // namespace
 
 Progress::Progress(bool wanted) : enabled(wanted && isatty(STDERR_FILENO)) {}
 
 void Progress::begin(const std::string& name, int64_t totalFrames, int32_t sampleRate) {
-    label = name.size() > 28 ? "..." + name.substr(name.size() - 25) : name;
+    const auto slash = name.find_last_of('/');
+    label = slash == std::string::npos ? name : name.substr(slash + 1);
+    if (label.size() > kLabelWidth) label = label.substr(0, kLabelWidth - 3).append("...");
     total = std::max<int64_t>(totalFrames, 1);
     rate = std::max(sampleRate, 1);
     started = std::chrono::steady_clock::now();
@@ -41,7 +44,7 @@ void Progress::draw(int64_t framesDone) {
     const int filled = static_cast<int>(fraction * kBarWidth);
     for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '-';
     bar[kBarWidth] = 0;
-    std::fprintf(stderr, "\r%-28s [%s] %3d%%  %6.1fx real time  %d:%02d left ", label.c_str(), bar,
+    std::fprintf(stderr, "\r%-22s [%s] %3d%% %6.1fx real time %3d:%02d left", label.c_str(), bar,
                  static_cast<int>(fraction * 100.0), speed, static_cast<int>(left) / 60,
                  static_cast<int>(left) % 60);
     std::fflush(stderr);
@@ -50,7 +53,7 @@ void Progress::draw(int64_t framesDone) {
 
 void Progress::end() {
     if (!enabled || !drawn) return;
-    std::fprintf(stderr, "\r%*s\r", 100, "");
+    std::fprintf(stderr, "\r%*s\r", 79, "");
     std::fflush(stderr);
 }
 
