@@ -5,7 +5,14 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "CliHarness.h"
 
@@ -146,6 +153,32 @@ TEST_F(Safety, TwoInputsOfOneNameDoNotOverwriteEachOther) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("already written by this run"), std::string::npos) << r.err;
     EXPECT_EQ(readAudio(dir / "out/in.wav").channels, 2);
+}
+
+TEST_F(Safety, AnInterruptedRenderLeavesNoFile) {
+    // Two minutes of audio take long enough to be interrupted while writing.
+    writeAudio(dir / "long.wav", testSignal(44100, 2, 44100 * 120, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    const std::string in = dir / "long.wav";
+    const std::string out = dir / "out.wav";
+    const char* argv[] = {VEXAL_BINARY, "process", in.c_str(), "-o", out.c_str(), "--quiet", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, VEXAL_BINARY, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    if (WIFSIGNALED(status)) {
+        EXPECT_EQ(WTERMSIG(status), SIGINT);
+        EXPECT_EQ(dir.list(), (std::vector<std::string>{"in.wav", "long.wav"}));
+    } else {
+        // Finished before the signal: then the output is complete.
+        EXPECT_EQ(readAudio(out).frames(), 44100 * 120);
+        EXPECT_EQ(dir.list(), (std::vector<std::string>{"in.wav", "long.wav", "out.wav"}));
+    }
 }
 
 }  // namespace
