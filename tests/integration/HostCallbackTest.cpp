@@ -18,10 +18,12 @@ TEST(HostCallback, LoadingAsksTheVersionAndSelectsProgram0) {
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls[0].opcode, vst::audioMasterVersion);
     EXPECT_EQ(host.countCalls(vst::audioMasterVersion), 2);
-    // Selecting program 0 refreshes the host's display and brackets parameter 0.
-    EXPECT_EQ(host.countCalls(vst::audioMasterUpdateDisplay), 1);
-    EXPECT_EQ(host.countCalls(vst::audioMasterBeginEdit), 1);
-    EXPECT_EQ(host.countCalls(vst::audioMasterEndEdit), 1);
+    // Program 0 is selected twice (once by the start-up load of the stored
+    // defaults, once at the end of construction); each selection refreshes the
+    // host's display and brackets parameter 0.
+    EXPECT_EQ(host.countCalls(vst::audioMasterUpdateDisplay), 2);
+    EXPECT_EQ(host.countCalls(vst::audioMasterBeginEdit), 2);
+    EXPECT_EQ(host.countCalls(vst::audioMasterEndEdit), 2);
     EXPECT_EQ(host.countCalls(vst::audioMasterAutomate), 0);
     EXPECT_EQ(host.countCalls(vst::audioMasterIOChanged), 0);
 }

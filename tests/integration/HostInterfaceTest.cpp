@@ -28,8 +28,7 @@ TEST_F(HostInterface, EffectRecordAtConstruction) {
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->uniqueID, 0x5A567678);  // "ZVvx"
     EXPECT_EQ(e->version, 1);
-    EXPECT_EQ(e->flags & 0x1030, 0x1030);
-    EXPECT_EQ(e->flags & ~0x1031, 0);
+    EXPECT_EQ(e->flags, 0x1031);
     EXPECT_EQ(e->initialDelay, 159);
     EXPECT_FLOAT_EQ(e->ioRatio, 1.0f);
     EXPECT_NE(e->processReplacing, nullptr);
