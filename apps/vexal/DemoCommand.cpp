@@ -21,20 +21,6 @@ void writeDemoInput(const std::string& path) {
     file.commit();
 }
 
-// The demo's program; a build that offers program 0 only shows the limiter
-// with program 0 and 6 dB more Drive.
-Settings demoSettings() {
-    EffectHost host;
-    Settings settings;
-    for (const ProgramName& p : availablePrograms(host))
-        if (p.name == kDemoProgram) settings.program = kDemoProgram;
-    if (settings.program.empty()) {
-        settings.program = std::to_string(0);  // (a literal here trips a false -Wrestrict in GCC 12)
-        settings.adjustments.push_back({Adjustment::Kind::set, "Drive=6"});
-    }
-    return settings;
-}
-
 }  // namespace
 
 int runDemo(const CommandLine& line) {
@@ -48,7 +34,7 @@ int runDemo(const CommandLine& line) {
 
     writeDemoInput(input);
     RenderOptions options;
-    options.settings = demoSettings();
+    options.settings.program = kDemoProgram;
     Progress progress(!line.quiet);
     const RenderResult result = renderFile(input, output, options, progress);
     std::vector<std::string> json;

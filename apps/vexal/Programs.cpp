@@ -40,8 +40,6 @@ std::vector<ProgramName> availablePrograms(EffectHost& host) {
         std::string name = host.programName(k);
         if (!name.empty()) programs.push_back({k, std::move(name)});
     }
-    // A plug-in that names no program still starts in program 0.
-    if (programs.empty()) programs.push_back({0, "Default"});
     return programs;
 }
 
@@ -53,8 +51,6 @@ int32_t resolveProgram(EffectHost& host, const std::string& spec) {
     for (const ProgramName& p : programs)
         if ((isNumber && p.index == number) || (!isNumber && lowerCase(p.name) == lowerCase(spec)))
             return p.index;
-    if (isNumber && programs.size() == 1)
-        throw UsageError("program " + spec + " is not available (this build offers program 0 only)");
     throw UsageError("unknown program \"" + spec + "\" (see vexal programs)");
 }
 

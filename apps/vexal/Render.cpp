@@ -71,6 +71,9 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     for (const ProgramName& p : availablePrograms(host))
         if (p.index == result.program) result.programName = p.name;
     warnAboutWordLength(host, result, format);
+    if (info.sampleRate < 5000 || info.sampleRate > 200000)
+        result.warnings.push_back(inputPath + ": " + std::to_string(info.sampleRate) +
+                                  " Hz is outside 5000 to 200000 Hz; the plug-in computes as at 44100 Hz");
 
     OutputFile output(outputPath, format, info.sampleRate, channels);
     LoudnessAnalyser inputAnalysis(channels, info.sampleRate);
