@@ -38,6 +38,90 @@ void takeMeters(EffectHost& host, RenderResult& result) {
         result.deepestGain[c] = std::min(result.deepestGain[c], result.finalMeters.gain[c]);
 }
 
+// The settings, then off and on again as a host switches an effect before
+// playback: the render starts from a reset engine with every gain at its target.
+void prepareHost(EffectHost& host, const AudioInfo& info, const RenderOptions& options,
+                 RenderResult& result) {
+    host.setSampleRate(info.sampleRate);
+    host.setBlockSize(options.blockSize);
+    applySettings(host, options.settings);
+    host.suspend();
+    host.resume();
+    result.latency = host.latency();
+    result.aligned = !options.keepLatency;
+    result.program = host.currentProgram();
+    for (const ProgramName& p : availablePrograms(host))
+        if (p.index == result.program) result.programName = p.name;
+    if (info.sampleRate < 5000 || info.sampleRate > 200000)
+        result.warnings.push_back(result.input + ": " + std::to_string(info.sampleRate) +
+                                  " Hz is outside 5000 to 200000 Hz; the plug-in computes as at 44100 Hz");
+}
+
+// What the plug-in is fed: the file's frames, then `flush` frames of silence,
+// in chunks of whole blocks, split into channel buffers.
+class Stream {
+public:
+    Stream(InputFile& input, int64_t chunk, int64_t flush)
+        : input(input), channels(input.info().channels), chunk(chunk), flushLeft(flush),
+          interleaved(static_cast<size_t>(chunk * channels)) {}
+
+    // The next chunk into in[0] and in[1]; 0 frames at the end. The frames
+    // read from the file also go to the input's analysis.
+    int64_t next(std::vector<double> (&in)[2], LoudnessAnalyser& analysis) {
+        int64_t filled = 0;
+        while (filled < chunk && !atEnd) {
+            const int64_t n = input.read(interleaved.data() + filled * channels, chunk - filled);
+            atEnd = n == 0;
+            filled += n;
+        }
+        framesRead += filled;
+        if (filled > 0)
+            analysis.add(std::vector<double>(interleaved.begin(), interleaved.begin() + filled * channels));
+        for (int64_t i = 0; i < filled; ++i)
+            for (int c = 0; c < channels; ++c) in[c][i] = interleaved[i * channels + c];
+        const int64_t flush = std::min(chunk - filled, flushLeft);
+        for (int c = 0; c < channels; ++c)
+            std::fill(in[c].begin() + filled, in[c].begin() + filled + flush, 0.0);
+        flushLeft -= flush;
+        return filled + flush;
+    }
+
+    int64_t read() const { return framesRead; }
+
+private:
+    InputFile& input;
+    int32_t channels;
+    int64_t chunk;
+    int64_t flushLeft;
+    std::vector<double> interleaved;
+    int64_t framesRead = 0;
+    bool atEnd = false;
+};
+
+void processChunk(EffectHost& host, std::vector<double> (&in)[2], std::vector<double> (&out)[2],
+                  int64_t frames, int32_t blockSize, RenderResult& result) {
+    for (int64_t pos = 0; pos < frames; pos += blockSize) {
+        const auto n = static_cast<int32_t>(std::min<int64_t>(blockSize, frames - pos));
+        host.process(in[0].data() + pos, in[1].data() + pos, out[0].data() + pos,
+                     out[1].data() + pos, n);
+        takeMeters(host, result);
+    }
+}
+
+// Writes frames [from, to) of the channel buffers; what the file holds goes
+// to the output's analysis.
+void writeChunk(OutputFile& output, std::vector<double> (&out)[2], int32_t channels, int64_t from,
+                int64_t to, LoudnessAnalyser& analysis) {
+    const int64_t frames = to - from;
+    if (frames <= 0) return;
+    std::vector<double> interleaved(static_cast<size_t>(frames * channels));
+    for (int64_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = out[c][from + i];
+    std::vector<double> stored(interleaved.size());
+    output.write(interleaved.data(), frames, stored.data());
+    if (output.storesExactly()) analysis.add(std::move(stored));
+}
+
 }  // namespace
 
 RenderResult renderFile(const std::string& inputPath, const std::string& outputPath,
@@ -49,89 +133,39 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
 
     InputFile input(inputPath);
     const AudioInfo& info = input.info();
-    const int32_t channels = info.channels;
     result.sampleRate = info.sampleRate;
-    result.channels = channels;
+    result.channels = info.channels;
     result.inputFormat = describeFormat(info.format);
-
     const int32_t format = outputFormatFor(outputPath, info.format, options.format);
     result.outputFormat = describeFormat(format);
 
-    EffectHost host(channels == 1);
-    host.setSampleRate(info.sampleRate);
-    host.setBlockSize(options.blockSize);
-    applySettings(host, options.settings);
-    // Off and on again, as a host switches an effect before playback: the
-    // render starts from a reset engine with every gain at its target.
-    host.suspend();
-    host.resume();
-    result.latency = host.latency();
-    result.aligned = !options.keepLatency;
-    result.program = host.currentProgram();
-    for (const ProgramName& p : availablePrograms(host))
-        if (p.index == result.program) result.programName = p.name;
+    EffectHost host(info.channels == 1);
+    prepareHost(host, info, options, result);
     warnAboutWordLength(host, result, format);
-    if (info.sampleRate < 5000 || info.sampleRate > 200000)
-        result.warnings.push_back(inputPath + ": " + std::to_string(info.sampleRate) +
-                                  " Hz is outside 5000 to 200000 Hz; the plug-in computes as at 44100 Hz");
 
-    OutputFile output(outputPath, format, info.sampleRate, channels);
-    LoudnessAnalyser inputAnalysis(channels, info.sampleRate);
-    LoudnessAnalyser outputAnalysis(channels, info.sampleRate);
+    OutputFile output(outputPath, format, info.sampleRate, info.channels);
+    LoudnessAnalyser inputAnalysis(info.channels, info.sampleRate);
+    LoudnessAnalyser outputAnalysis(info.channels, info.sampleRate);
 
     const int64_t chunk = chunkFramesFor(options.blockSize);
-    std::vector<double> interleaved(static_cast<size_t>(chunk * channels));
     std::vector<double> in[2], out[2];
     for (int c = 0; c < 2; ++c) {
         in[c].resize(static_cast<size_t>(chunk));
         out[c].resize(static_cast<size_t>(chunk));
     }
-    int64_t flushLeft = result.aligned ? result.latency : 0;
-    int64_t dropLeft = flushLeft;
-    int64_t framesRead = 0;
-    bool atEnd = false;
+    // Aligned: silence after the end flushes the latency out, and as many
+    // frames are dropped at the start.
+    const int64_t latency = result.aligned ? result.latency : 0;
+    Stream stream(input, chunk, latency);
+    int64_t dropLeft = latency;
     progress.begin(inputPath, info.frames, info.sampleRate);
-
-    for (;;) {
-        int64_t filled = 0;
-        while (filled < chunk && !atEnd) {
-            const int64_t n = input.read(interleaved.data() + filled * channels, chunk - filled);
-            atEnd = n == 0;
-            filled += n;
-        }
-        framesRead += filled;
-        if (filled > 0)
-            inputAnalysis.add(std::vector<double>(interleaved.begin(),
-                                                  interleaved.begin() + filled * channels));
-        for (int64_t i = 0; i < filled; ++i)
-            for (int c = 0; c < channels; ++c) in[c][i] = interleaved[i * channels + c];
-        // After the end, silence flushes the latency out of the plug-in.
-        const int64_t flush = std::min(chunk - filled, flushLeft);
-        for (int c = 0; c < channels; ++c)
-            std::fill(in[c].begin() + filled, in[c].begin() + filled + flush, 0.0);
-        filled += flush;
-        flushLeft -= flush;
-        if (filled == 0) break;
-
-        for (int64_t pos = 0; pos < filled; pos += options.blockSize) {
-            const auto n = static_cast<int32_t>(std::min<int64_t>(options.blockSize, filled - pos));
-            host.process(in[0].data() + pos, in[1].data() + pos, out[0].data() + pos,
-                         out[1].data() + pos, n);
-            takeMeters(host, result);
-        }
-
-        const int64_t skip = std::min(dropLeft, filled);
+    while (const int64_t frames = stream.next(in, inputAnalysis)) {
+        processChunk(host, in, out, frames, options.blockSize, result);
+        const int64_t skip = std::min(dropLeft, frames);
         dropLeft -= skip;
-        const int64_t keep = filled - skip;
-        if (keep > 0) {
-            for (int64_t i = 0; i < keep; ++i)
-                for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = out[c][skip + i];
-            std::vector<double> stored(static_cast<size_t>(keep * channels));
-            output.write(interleaved.data(), keep, stored.data());
-            if (output.storesExactly()) outputAnalysis.add(std::move(stored));
-            result.frames += keep;
-        }
-        progress.update(framesRead);
+        writeChunk(output, out, info.channels, skip, frames, outputAnalysis);
+        result.frames += frames - skip;
+        progress.update(stream.read());
     }
 
     result.in = inputAnalysis.finish();
