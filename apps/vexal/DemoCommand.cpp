@@ -12,7 +12,7 @@ namespace vexal::cli {
 
 namespace {
 
-constexpr const char* kDemoProgram = "CD Master 1";
+constexpr const char* kDemoProgram = "CD Master 2";
 
 void writeDemoInput(const std::string& path) {
     const std::vector<double> frames = synthesizeDemo();

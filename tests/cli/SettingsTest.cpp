@@ -181,7 +181,7 @@ TEST_F(Settings, DemoWritesItsFilesAndReports) {
     EXPECT_EQ(in.channels, 2);
     EXPECT_EQ(in.frames(), 15 * 44100);
     EXPECT_EQ(out.frames(), in.frames());
-    EXPECT_NE(r.out.find("program 8 \"CD Master 1\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("program 9 \"CD Master 2\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("deepest gain reduction"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "");
 }
