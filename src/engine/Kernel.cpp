@@ -155,6 +155,14 @@ inline V runFollowers(double* stage1, double* stage2, V x, const BlockSettings& 
     return f;
 }
 
+// The clip's rounding can leave 1 + 2^-52 for values just above 1: such a
+// result (and only such) is set to ±1, so no sample above magnitude 1 leaves.
+template <class V>
+inline V boundToUnit(V x) {
+    const V one = V::both(1.0), minusOne = V::both(-1.0);
+    return V::selectGt(x, one, one, V::selectGt(minusOne, x, minusOne, x));
+}
+
 // The gain-reduction meter's reading: the product of the components that
 // AttShow selects (an unselected one counts as 1).
 inline double displayedGain(int32_t mask, double release, double peak, double leveller) {
@@ -281,7 +289,7 @@ void runKernel(EngineState& st, const BlockSettings& b, const Sample* inL, const
 
         // 15. Final clip, right stored first.
         const V out = V::make(oL, oR);
-        const V clipped = V::both(0.5) * (abs(out + one) - abs(out - one));
+        const V clipped = boundToUnit(V::both(0.5) * (abs(out + one) - abs(out - one)));
         outR[i] = static_cast<Sample>(clipped.right());
         outL[i] = static_cast<Sample>(clipped.left());
     }
