@@ -122,18 +122,6 @@ inline V exchange(double* line, int32_t& index, int32_t length, V value) {
     return out;
 }
 
-// Σ_j w_j·(x[age 31 − j] + x[age 32 + j]) on both channels, j ascending.
-template <class V>
-inline V halfSampleEstimate(const double* ring, int32_t newest, const HalfSampleCoefficients& c) {
-    V sum = V::both(0.0);
-    for (int32_t j = 0; j < kInterpHalfTaps; ++j) {
-        const V later = V::load(ring + 2 * ((newest - (31 - j)) & (kInterpRingSize - 1)));
-        const V earlier = V::load(ring + 2 * ((newest - (32 + j)) & (kInterpRingSize - 1)));
-        sum = sum + V::both(c.w[j]) * (later + earlier);
-    }
-    return sum;
-}
-
 // The eight followers of both channels; returns f = max(1, s2[0], …, s2[7]).
 template <class V>
 inline V runFollowers(double* stage1, double* stage2, V x, const BlockSettings& b) {
@@ -227,7 +215,7 @@ void runKernel(EngineState& st, const BlockSettings& b, const Sample* inL, const
         // 6. Detector value (its magnitude) and the leaf value h.
         V magnitude = abs(a31);
         if (b.oversample) {
-            const V m = halfSampleEstimate<V>(st.interpRing, newest, st.interpCoef);
+            const V m = interpolateHalfSample<V>(st.interpRing, newest, st.interpCoef);
             magnitude = V::both(1.001) * branchFreeMax(abs(m), abs(a31));
         }
         const V h = branchFreeMax(magnitude, floor);
