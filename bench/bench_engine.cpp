@@ -9,6 +9,7 @@
 #include "core/Plugin.h"
 #include "engine/BlockConvolver.h"
 #include "engine/ChannelPair.h"
+#include "engine/EnvelopeFollowers.h"
 #include "engine/SlidingMaxTree.h"
 
 namespace {
@@ -85,6 +86,35 @@ void BM_SlidingMaxTree(benchmark::State& state) {
     reportPerFrame(state, 1);
 }
 BENCHMARK(BM_SlidingMaxTree)->Arg(128)->Arg(512);
+
+// The 16 followers of a frame (arg: DetectorOrder, 0 = I, 1 = II) and the
+// maximum over their last stages, folded per chunk of 64 frames.
+void BM_Followers(benchmark::State& state) {
+    const bool secondOrder = state.range(0) != 0;
+    alignas(64) double s1[16] = {}, s2[16] = {}, attack[16], release[16];
+    for (int j = 0; j < 16; ++j) {
+        attack[j] = 1.0 - std::exp(-1000.0 / ((32.0 - (j / 2) * 31.0 / 7.0) * 44100.0));
+        release[j] = 1.0 - std::exp(-1000.0 / ((200.0 - (j / 2) * 198.0 / 7.0) * 44100.0));
+    }
+    std::vector<double> l(4096), r(4096), lastStage(8 * 128), f(128);
+    fillLoud(l, r);
+    size_t i = 0;
+    for (auto _ : state) {
+        for (int frame = 0; frame < 64; ++frame) {
+            vexal::followEnvelopes(s1, s2, std::fabs(l[i]), std::fabs(r[i]), attack, release,
+                                   secondOrder);
+            for (int k = 0; k < 8; ++k) {
+                lastStage[k * 128 + 2 * frame] = s2[2 * k];
+                lastStage[k * 128 + 2 * frame + 1] = s2[2 * k + 1];
+            }
+            i = (i + 1) & 4095;
+        }
+        vexal::foldFollowers(lastStage.data(), 128, f.data(), 128);
+        benchmark::DoNotOptimize(f.data());
+    }
+    reportPerFrame(state, 64);
+}
+BENCHMARK(BM_Followers)->Arg(0)->Arg(1);
 
 // One block of the convolver for both channels, direct and by transform.
 template <class V>

@@ -3,6 +3,7 @@
 #if VEXAL_HAVE_SSE2
 
 #include "DspMath.h"
+#include "EnvelopeFollowers.h"
 #include "HalfSampleInterpolator.h"
 
 // The element-by-element passes are built for several instruction sets; the
@@ -138,25 +139,6 @@ VEXAL_WIDE void estimateHalfSamples(const double* __restrict y, const double* __
     }
 }
 
-// 8.–9. Followers of both channels, all eight stages as 16 lanes (k-major pairs).
-VEXAL_WIDE void followFrame(double* __restrict s1, double* __restrict s2, double vL, double vR,
-                            const double* __restrict attack, const double* __restrict release,
-                            bool secondOrder) {
-    for (int32_t j = 0; j < 2 * kFollowerCount; ++j) {
-        const double x = (j & 1) ? vR : vL;
-        const double coef = x >= s1[j] ? attack[j] : release[j];
-        s1[j] = s1[j] + coef * (x - s1[j]);
-    }
-    if (secondOrder) {
-        for (int32_t j = 0; j < 2 * kFollowerCount; ++j) {
-            const double coef = s1[j] > s2[j] ? attack[j] : release[j];
-            s2[j] = s2[j] + coef * (s1[j] - s2[j]);
-        }
-    } else {
-        for (int32_t j = 0; j < 2 * kFollowerCount; ++j) s2[j] = s1[j];
-    }
-}
-
 // 5.–10. Frame by frame: leveller (unless done ahead), detector leaves, trees,
 // link and followers.
 void detect(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
@@ -175,7 +157,7 @@ void detect(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) 
         const double peakR = st.peakTree[1].push(h.right(), st.peakPosition);
         if (++st.peakPosition >= b.lookAhead) st.peakPosition = 0;
         const double linked = branchFreeMax(peakL, peakR);
-        followFrame(st.followerStage1, st.followerStage2, b.link * linked + b.oneMinusLink * peakL,
+        followEnvelopes(st.followerStage1, st.followerStage2, b.link * linked + b.oneMinusLink * peakL,
                     b.link * linked + b.oneMinusLink * peakR, b.attackPairs, b.releasePairs,
                     b.secondOrder);
         for (int32_t k = 0; k < kFollowerCount; ++k)
@@ -187,16 +169,6 @@ void detect(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) 
         V::make(shapeL, shapeR).store(c.shapeRoot + 2 * i);
     }
     if (!b.oversample) st.levellerLevel = level;
-}
-
-// f = max(1, s2[0], …, s2[7]), folded in k order, for every lane of the chunk.
-VEXAL_WIDE void foldFollowers(const double* __restrict lastStage, double* __restrict f,
-                              int32_t lanes) {
-    for (int32_t e = 0; e < lanes; ++e) f[e] = 1.0;
-    for (int32_t k = 0; k < kFollowerCount; ++k) {
-        const double* s2 = lastStage + k * kLanes;
-        for (int32_t e = 0; e < lanes; ++e) f[e] = branchFreeMax(f[e], s2[e]);
-    }
 }
 
 // 10. The shaped envelope b.
@@ -287,7 +259,7 @@ void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL, const 
     }
     detect(st, b, n, c);
     storeHistory(st, n, c);
-    foldFollowers(c.lastStage, c.follower, 2 * n);
+    foldFollowers(c.lastStage, kLanes, c.follower, 2 * n);
     shapeEnvelope(st, b, n, c);
 
     if (b.powerOn) {
