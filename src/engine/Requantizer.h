@@ -29,7 +29,7 @@ public:
 
     // One stereo sample after output gain and meter taps; replaces xL, xR by the
     // requantized values (before the final clip). noiseShapeSet holds a1..a12,
-    // quantScale is S (the step is 1/S).
+    // quantScale is S, a power of two (the step is 1/S).
     void process(double& xL, double& xR, DitherRng& rng, const double* noiseShapeSet,
                  double quantScale, bool autoBlackOn, double autoBlackCoef) {
         double gain = autoBlackGain;
@@ -52,8 +52,11 @@ public:
         const int32_t next = newest + 1 == kNoiseShapeTaps ? 0 : newest + 1;
         ringIndex = next;
 
-        xL = quantize(vL, errorRing[0][next], rng, quantScale) * gain;
-        xR = quantize(vR, errorRing[1][next], rng, quantScale) * gain;
+        // S is a power of two, so multiplying by its reciprocal divides exactly,
+        // and keeps a division off the sample-to-sample feedback path.
+        const double step = 1.0 / quantScale;
+        xL = quantize(vL, errorRing[0][next], rng, quantScale, step) * gain;
+        xR = quantize(vR, errorRing[1][next], rng, quantScale, step) * gain;
     }
 
     double errorRing[2][kNoiseShapeTaps]{};
@@ -74,12 +77,12 @@ private:
 
     // Dither, truncate toward zero after adding S, store the error; returns the
     // quantized value (q − S)/S.
-    static double quantize(double v, double& errorSlot, DitherRng& rng, double s) {
+    static double quantize(double v, double& errorSlot, DitherRng& rng, double s, double step) {
         const double u1 = rng.next() * kDitherUnit;
         const double u2 = rng.next() * kDitherUnit;
         const double d = u1 + u2 - 1.0;
         const double q = truncateTowardZero(v * s + s + d);
-        const double quantized = (q - s) / s;
+        const double quantized = (q - s) * step;
         const double e = quantized - v;
         // A non-finite value (never produced by a finite signal) must not stay
         // in the ring and poison every later sample.
