@@ -46,6 +46,12 @@ void runPlugin(benchmark::State& state, std::vector<std::pair<int, float>> chang
 void BM_PluginReference(benchmark::State& state) { runPlugin(state, {}); }
 BENCHMARK(BM_PluginReference);
 
+// The default program (16 bits, NoiseShape off) with Quantize on.
+void BM_PluginQuantize(benchmark::State& state) {
+    runPlugin(state, {{16, vexal::stepValue(1, 2)}});
+}
+BENCHMARK(BM_PluginQuantize);
+
 void BM_PluginQuantizeShapeB(benchmark::State& state) {
     runPlugin(state, {{16, vexal::stepValue(1, 2)},    // Quantize on
                       {10, vexal::stepValue(1, 3)},    // 16 bits
@@ -65,10 +71,10 @@ BENCHMARK(BM_PluginCalibrateUncorrelated);
 
 // --- the stages alone -----------------------------------------------------------
 
-void BM_RequantizerShapeB(benchmark::State& state) {
+void runRequantizer(benchmark::State& state, int32_t noiseShape) {
     vexal::NoiseShapeSets sets;
     sets.build();
-    const double* setB = sets.select(2, 44100, sets.zeroSet());
+    const double* setB = sets.select(noiseShape, 44100, sets.zeroSet());
     vexal::Requantizer q;
     q.reset();
     vexal::DitherRng rng;
@@ -87,6 +93,11 @@ void BM_RequantizerShapeB(benchmark::State& state) {
     }
     setFramesCounter(state);
 }
+
+void BM_RequantizerFlat(benchmark::State& state) { runRequantizer(state, 0); }
+BENCHMARK(BM_RequantizerFlat);
+
+void BM_RequantizerShapeB(benchmark::State& state) { runRequantizer(state, 2); }
 BENCHMARK(BM_RequantizerShapeB);
 
 void runMeterTaps(benchmark::State& state, bool oversample) {

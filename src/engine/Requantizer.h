@@ -47,8 +47,19 @@ public:
         autoBlackGain = gain;
 
         const int32_t newest = ringIndex;
-        const double vL = xL - feedback(errorRing[0], newest, noiseShapeSet);
-        const double vR = xR - feedback(errorRing[1], newest, noiseShapeSet);
+        double vL = xL, vR = xR;
+        // With the all-zero set the feedback sum is ±0 and v = x in effect; skipping
+        // it keeps the twelve-add chain off the path from one sample to the next.
+        if (noiseShapeSet != checkedSet) {
+            checkedSet = noiseShapeSet;
+            checkedSetIsShaped = isShaped(noiseShapeSet);
+        }
+        if (checkedSetIsShaped) {
+            double accL, accR;
+            feedback(newest, noiseShapeSet, accL, accR);
+            vL = xL - accL;
+            vR = xR - accR;
+        }
         const int32_t next = newest + 1 == kNoiseShapeTaps ? 0 : newest + 1;
         ringIndex = next;
 
@@ -64,15 +75,30 @@ public:
     double autoBlackGain = 1e-20;
 
 private:
-    // Σ c_k·e[n−k] with c_k = −a_k, k = 1..12; e[n−1] sits at `newest`.
-    static double feedback(const double* ring, int32_t newest, const double* a) {
-        double acc = 0.0;
+    // The sets never change after they are built; whether the one in use has
+    // any coefficient is looked at once per selection.
+    const double* checkedSet = nullptr;
+    bool checkedSetIsShaped = true;
+
+    static bool isShaped(const double* a) {
+        bool shaped = false;
+        for (int32_t k = 0; k < kNoiseShapeTaps; ++k) shaped |= a[k] != 0.0;
+        return shaped;
+    }
+
+    // Σ c_k·e[n−k] with c_k = −a_k, k = 1..12, for both channels; e[n−1]
+    // sits at `newest`.
+    void feedback(int32_t newest, const double* a, double& accL, double& accR) const {
+        double sumL = 0.0, sumR = 0.0;
         int32_t index = newest;
         for (int32_t k = 0; k < kNoiseShapeTaps; ++k) {
-            acc += -a[k] * ring[index];
+            const double c = -a[k];
+            sumL += c * errorRing[0][index];
+            sumR += c * errorRing[1][index];
             index = index == 0 ? kNoiseShapeTaps - 1 : index - 1;
         }
-        return acc;
+        accL = sumL;
+        accR = sumR;
     }
 
     // Dither, truncate toward zero after adding S, store the error; returns the
