@@ -37,13 +37,12 @@ public:
         if (level > 1e-8 || !autoBlackOn) {
             gain = 1.0;
         } else {
-            // The guard rounds the gain to multiples of about 1.75e-46; a few
-            // hundred of those (the count depends on the rate) a fade step
-            // rounds back to where it started. A fade that no longer moves is
-            // finished: from there the output is exact zero.
-            const double faded = ((gain - autoBlackCoef * gain) + 1e-30) - 1e-30;
-            gain = faded == gain ? 0.0 : faded;
+            gain = gain - autoBlackCoef * gain;
         }
+        // The guard keeps the gain on multiples of about 1.75e-46, so the fade
+        // settles a few hundred of those above zero; outputs that small leave the
+        // kernel's final clip as exact zero.
+        gain = (gain + 1e-30) - 1e-30;
         autoBlackGain = gain;
 
         const int32_t newest = ringIndex;

@@ -65,4 +65,24 @@ void processOnce(testhost::Instance& fx, Sample* inL, Sample* inR, Sample* outL,
     }
 }
 
+// Unity drive and output, leveller and Oversample off, Power on, nothing
+// requantized, all meter components shown; then an engine reset.
+inline void neutralSettings(testhost::Instance& fx, float rate = 44100.0f) {
+    fx.setSampleRate(rate);
+    fx.setParameter(kDrive, 0.5f);
+    fx.setParameter(kOutput, 1.0f);
+    fx.setParameter(kLeveller, 1.0f);
+    fx.setParameter(kPower, step(1, 2));
+    fx.setParameter(kAutoOut, step(0, 2));
+    fx.setParameter(kOversample, step(0, 2));
+    fx.setParameter(kCalibrate, step(0, 4));
+    fx.setParameter(kQuantize, step(0, 2));
+    fx.setParameter(kAutoblack, step(0, 2));
+    fx.setParameter(kNoiseShape, step(0, 4));
+    fx.setParameter(kMeterOvs, step(0, 2));
+    fx.setParameter(kAttShow, step(7, 8));
+    fx.setParameter(kPostMeter, step(0, 2));
+    fx.suspend();
+}
+
 }  // namespace signaltest
