@@ -122,18 +122,6 @@ inline V exchange(double* line, int32_t& index, int32_t length, V value) {
     return out;
 }
 
-// Σ_j w_j·(x[age 31 − j] + x[age 32 + j]) on both channels, j ascending.
-template <class V>
-inline V halfSampleEstimate(const double* ring, int32_t newest, const HalfSampleCoefficients& c) {
-    V sum = V::both(0.0);
-    for (int32_t j = 0; j < kInterpHalfTaps; ++j) {
-        const V later = V::load(ring + 2 * ((newest - (31 - j)) & (kInterpRingSize - 1)));
-        const V earlier = V::load(ring + 2 * ((newest - (32 + j)) & (kInterpRingSize - 1)));
-        sum = sum + V::both(c.w[j]) * (later + earlier);
-    }
-    return sum;
-}
-
 // The eight followers of both channels; returns f = max(1, s2[0], …, s2[7]).
 template <class V>
 inline V runFollowers(double* stage1, double* stage2, V x, const BlockSettings& b) {
@@ -153,6 +141,14 @@ inline V runFollowers(double* stage1, double* stage2, V x, const BlockSettings& 
         f = branchFreeMax(f, s2);
     }
     return f;
+}
+
+// The clip's rounding can leave 1 + 2^-52 for values just above 1: such a
+// result (and only such) is set to ±1, so no sample above magnitude 1 leaves.
+template <class V>
+inline V boundToUnit(V x) {
+    const V one = V::both(1.0), minusOne = V::both(-1.0);
+    return V::selectGt(x, one, one, V::selectGt(minusOne, x, minusOne, x));
 }
 
 // The gain-reduction meter's reading: the product of the components that
@@ -219,7 +215,7 @@ void runKernel(EngineState& st, const BlockSettings& b, const Sample* inL, const
         // 6. Detector value (its magnitude) and the leaf value h.
         V magnitude = abs(a31);
         if (b.oversample) {
-            const V m = halfSampleEstimate<V>(st.interpRing, newest, st.interpCoef);
+            const V m = interpolateHalfSample<V>(st.interpRing, newest, st.interpCoef);
             magnitude = V::both(1.001) * branchFreeMax(abs(m), abs(a31));
         }
         const V h = branchFreeMax(magnitude, floor);
@@ -281,7 +277,7 @@ void runKernel(EngineState& st, const BlockSettings& b, const Sample* inL, const
 
         // 15. Final clip, right stored first.
         const V out = V::make(oL, oR);
-        const V clipped = V::both(0.5) * (abs(out + one) - abs(out - one));
+        const V clipped = boundToUnit(V::both(0.5) * (abs(out + one) - abs(out - one)));
         outR[i] = static_cast<Sample>(clipped.right());
         outL[i] = static_cast<Sample>(clipped.left());
     }

@@ -1,0 +1,124 @@
+// Cost of the limiter engine per stereo frame: the whole plug-in at program 0
+// and at a heavy setting, and the stages one by one.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+#include "core/ParameterTable.h"
+#include "core/Plugin.h"
+#include "engine/BlockConvolver.h"
+#include "engine/ChannelPair.h"
+#include "engine/SlidingMaxTree.h"
+
+namespace {
+
+constexpr int kBlock = 512;
+
+void reportPerFrame(benchmark::State& state, double framesPerIteration) {
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * framesPerIteration,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// A loud programme-like signal: two sines and a little noise, peaks near 2.
+void fillLoud(std::vector<double>& l, std::vector<double>& r) {
+    uint32_t seed = 1;
+    for (size_t i = 0; i < l.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = (seed >> 8) * (1.0 / 16777216.0) - 0.5;
+        l[i] = 1.5 * std::sin(0.05 * i) + 0.4 * noise;
+        r[i] = 1.2 * std::sin(0.031 * i) - 0.4 * noise;
+    }
+}
+
+void runPlugin(benchmark::State& state, vexal::Plugin& plugin) {
+    std::vector<double> inL(kBlock * 16), inR(kBlock * 16), outL(kBlock), outR(kBlock);
+    fillLoud(inL, inR);
+    int offset = 0;
+    for (auto _ : state) {
+        double* ins[2] = {inL.data() + offset, inR.data() + offset};
+        double* outs[2] = {outL.data(), outR.data()};
+        plugin.processDoubleReplacing(ins, outs, kBlock);
+        benchmark::DoNotOptimize(outL.data());
+        offset = (offset + kBlock) % (kBlock * 16);
+    }
+    reportPerFrame(state, kBlock);
+}
+
+void BM_Program0At44k(benchmark::State& state) {
+    vexal::Plugin plugin(nullptr);
+    plugin.setSampleRate(44100.0f);
+    runPlugin(state, plugin);
+}
+BENCHMARK(BM_Program0At44k);
+
+void BM_HeavyAt192k(benchmark::State& state) {
+    vexal::Plugin plugin(nullptr);
+    plugin.setSampleRate(192000.0f);
+    plugin.setParameter(vexal::kOversample, 1.0f);
+    plugin.setParameter(vexal::kDetectorOrder, 1.0f);
+    plugin.setParameter(vexal::kTransShape, 1.0f);
+    runPlugin(state, plugin);
+}
+BENCHMARK(BM_HeavyAt192k);
+
+// Two trees (both channels) of width W, loud random leaves.
+void BM_SlidingMaxTree(benchmark::State& state) {
+    const int32_t width = static_cast<int32_t>(state.range(0));
+    std::vector<double> nodes(4 * width);
+    vexal::SlidingMaxTree tree[2];
+    tree[0].attach(nodes.data(), width);
+    tree[1].attach(nodes.data() + 2 * width, width);
+    tree[0].clear();
+    tree[1].clear();
+    std::vector<double> l(4096), r(4096);
+    fillLoud(l, r);
+    int32_t position = 0;
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tree[0].push(std::fabs(l[i]), position));
+        benchmark::DoNotOptimize(tree[1].push(std::fabs(r[i]), position));
+        if (++position == width) position = 0;
+        i = (i + 1) & 4095;
+    }
+    reportPerFrame(state, 1);
+}
+BENCHMARK(BM_SlidingMaxTree)->Arg(128)->Arg(512);
+
+// One block of the convolver for both channels, direct and by transform.
+template <class V>
+void convolverBench(benchmark::State& state, bool fft) {
+    const int32_t n = static_cast<int32_t>(state.range(0));
+    vexal::FftTwiddles twiddles;
+    std::vector<double> storage(vexal::BlockConvolver::kDoublesNeeded + 8);
+    vexal::BlockConvolver conv;
+    conv.attach(reinterpret_cast<double*>((reinterpret_cast<uintptr_t>(storage.data()) + 15) & ~uintptr_t(15)),
+                &twiddles);
+    std::vector<double> taps(n, 1.0 / n);
+    conv.setKernel(taps.data(), n);
+    conv.forceMethod(fft);
+    std::vector<double> l(4096), r(4096);
+    fillLoud(l, r);
+    size_t i = 0;
+    for (auto _ : state) {
+        for (int32_t k = 0; k < n; ++k) {
+            benchmark::DoNotOptimize(conv.push(V::make(l[i], r[i])));
+            i = (i + 1) & 4095;
+        }
+    }
+    reportPerFrame(state, n);
+}
+
+#if VEXAL_HAVE_SSE2
+using Pair = vexal::SsePair;
+#else
+using Pair = vexal::ScalarPair;
+#endif
+
+void BM_ConvolverDirect(benchmark::State& state) { convolverBench<Pair>(state, false); }
+void BM_ConvolverFft(benchmark::State& state) { convolverBench<Pair>(state, true); }
+BENCHMARK(BM_ConvolverDirect)->RangeMultiplier(2)->Range(8, 256);
+BENCHMARK(BM_ConvolverFft)->RangeMultiplier(2)->Range(8, 256);
+
+}  // namespace
