@@ -108,10 +108,7 @@ private:
         const double d = u1 + u2 - 1.0;
         const double q = truncateTowardZero(v * s + s + d);
         const double quantized = (q - s) * step;
-        const double e = quantized - v;
-        // A non-finite value (never produced by a finite signal) must not stay
-        // in the ring and poison every later sample.
-        errorSlot = std::fabs(e) <= 1e9 ? e : 0.0;
+        errorSlot = quantized - v;
         return quantized;
     }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "SignalTestSupport.h"
+#include "host/AllocationGuard.h"
 
 using namespace testhost;
 using namespace signaltest;
@@ -358,6 +359,24 @@ TEST_F(Calibration, LimiterStateSurvivesCalibration) {
         ASSERT_EQ(outA, outB) << "block " << k;
         ASSERT_EQ(outAR, outBR) << "block " << k;
     }
+}
+
+TEST_F(Calibration, GeneratesWithoutAllocating) {
+    Instance fx(host);
+    std::vector<float> fl(4096), fr(4096);
+    std::vector<double> dl(4096), dr(4096);
+    for (int round = 0; round < 2; ++round) {  // round 0 lets the host's call log grow
+        host.clearCalls();
+        resetRealtimeCounts();
+        for (int mode = 1; mode <= 3; ++mode) {
+            fx.setParameter(kCalibrate, step(mode, 4));
+            RealtimeScope scope;
+            processOnce(fx, fl.data(), fr.data(), fl.data(), fr.data(), 4096);
+            processOnce(fx, dl.data(), dr.data(), dl.data(), dr.data(), 1 + mode * 1000);
+        }
+    }
+    EXPECT_EQ(realtimeCounts().allocations, 0u);
+    EXPECT_EQ(realtimeCounts().frees, 0u);
 }
 
 }  // namespace

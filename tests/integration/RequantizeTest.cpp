@@ -400,4 +400,22 @@ TEST_F(Requantize, EightBitsUseSteps0f1Over128) {
     for (float x : l) ASSERT_TRUE(onGrid(x, 1.0 / 128.0));
 }
 
+// With Power off the dry input reaches the requantizer unlimited. An absurd
+// sample must not leave errors in the feedback ring that keep the output at
+// full scale: the shaped output is back to a few steps right after it.
+TEST_F(Requantize, AnAbsurdSampleDoesNotUnsettleTheErrorFeedback) {
+    for (double absurd : {1e30, -1e12, 1e300}) {
+        Instance fx(host);
+        quantizing(fx, 1, 2, false);
+        fx.setParameter(kPower, step(0, 2));
+        std::vector<double> in(2000, 0.0), l, r;
+        in[100] = absurd;
+        fx.process(in, in, l, r);
+        for (size_t i = 100 + 159 + 13; i < l.size(); ++i) {
+            // Type B lifts silence's dither noise to a few tens of steps at most.
+            ASSERT_LT(std::fabs(l[i]), 64 * kStep16) << absurd << " at " << i;
+        }
+    }
+}
+
 }  // namespace
