@@ -418,4 +418,39 @@ TEST_F(Requantize, AnAbsurdSampleDoesNotUnsettleTheErrorFeedback) {
     }
 }
 
+// The dither draws from the generator the calibration noise also uses: on
+// silence each output is −1 step exactly when d = u1 + u2 − 1 is negative.
+TEST_F(Requantize, DitherContinuesTheSharedGeneratorAndRestsWhileQuantizeIsOff) {
+    struct Words {
+        uint32_t s1 = 592, s2 = 153768, s3 = 1526;
+        double next() {
+            s1 = (s1 << 13) ^ ((((s1 >> 9) ^ s1) >> 6) & 0x1FFFu);
+            s2 = (s2 << 20) ^ ((((s2 >> 2) ^ s2) >> 7) & 0xFFFFFu);
+            s3 = (s3 << 17) ^ ((((s3 >> 6) ^ s3) >> 8) & 0x1FFFFu);
+            return static_cast<double>(s1 ^ s2 ^ s3) * 2.3283064365e-10;
+        }
+    };
+    Instance fx(host);
+    neutralSettings(fx);
+    fx.setParameter(kBits, step(1, 3));
+    fx.setParameter(kCalibrate, step(1, 4));  // "left": two draws per frame
+    std::vector<double> silence(1000, 0.0), l, r;
+    fx.process(silence, silence, l, r);
+    fx.setParameter(kCalibrate, step(0, 4));
+    fx.process(silence, silence, l, r);  // Quantize off: no draws
+    fx.setParameter(kQuantize, step(1, 2));
+    fx.process(silence, silence, l, r);
+
+    Words words;
+    for (int i = 0; i < 2000; ++i) words.next();
+    for (size_t i = 0; i < l.size(); ++i) {
+        for (double x : {l[i], r[i]}) {
+            const double u1 = words.next();
+            const double u2 = words.next();
+            const double d = u1 + u2 - 1.0;
+            ASSERT_EQ(x, d < 0.0 ? -kStep16 : 0.0) << "frame " << i;
+        }
+    }
+}
+
 }  // namespace
