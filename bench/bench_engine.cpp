@@ -21,14 +21,14 @@ void reportPerFrame(benchmark::State& state, double framesPerIteration) {
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// A loud programme-like signal: two sines and a little noise, peaks near 2.
+// A loud programme-like signal: sines and a little noise, peaks near 2.
 void fillLoud(std::vector<double>& l, std::vector<double>& r) {
     uint32_t seed = 1;
     for (size_t i = 0; i < l.size(); ++i) {
         seed = seed * 1664525u + 1013904223u;
         const double noise = (seed >> 8) * (1.0 / 16777216.0) - 0.5;
-        l[i] = 1.5 * std::sin(0.05 * i) + 0.4 * noise;
-        r[i] = 1.2 * std::sin(0.031 * i) - 0.4 * noise;
+        l[i] = 1.2 * std::sin(0.05 * i) + 0.5 * std::sin(0.0071 * i) + 0.05 * noise;
+        r[i] = 1.0 * std::sin(0.031 * i) + 0.6 * std::sin(0.0113 * i) - 0.05 * noise;
     }
 }
 

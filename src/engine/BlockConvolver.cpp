@@ -62,8 +62,28 @@ void BlockConvolver::setKernel(const double* source, int32_t length) {
     fftOn = n >= kFftFromLength;
 }
 
+// The same sums with the length known at compile time (fully unrolled for
+// the short kernels of TransShape hard and med).
+template <class V, int N>
+inline void convolveDirectSized(const double* taps, const double* block, double* ready,
+                                double* tail) {
+    for (int32_t j = 0; j < 2 * N - 1; ++j) {
+        const int32_t lo = j - N + 1 > 0 ? j - N + 1 : 0;
+        const int32_t hi = j < N - 1 ? j : N - 1;
+        V acc = V::both(0.0);
+        for (int32_t i = lo; i <= hi; ++i) acc = acc + V::both(taps[i]) * V::load(block + 2 * (j - i));
+        if (j < N)
+            (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
+        else
+            acc.store(tail + 2 * (j - N));
+    }
+    V::both(0.0).store(tail + 2 * (N - 1));
+}
+
 template <class V>
 void BlockConvolver::convolveDirect() {
+    if (n == 8) return convolveDirectSized<V, 8>(taps, block, ready, tail);
+    if (n == 16) return convolveDirectSized<V, 16>(taps, block, ready, tail);
     // Outputs 0 … N − 1 first (they read the previous tail), then the new tail.
     for (int32_t j = 0; j < 2 * n - 1; ++j) {
         const int32_t lo = j - n + 1 > 0 ? j - n + 1 : 0;

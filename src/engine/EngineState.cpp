@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "KernelBlocked.h"
+
 namespace vexal {
 
 namespace {
@@ -18,10 +20,12 @@ constexpr size_t kFollowerDoubles = 2 * kFollowerCount;
 constexpr size_t kPeakTreeDoubles = 2 * kMaxLookAhead;
 constexpr size_t kShapeTreeDoubles = 2 * kMaxSmoothLen;
 constexpr size_t kConvolverDoubles = (BlockConvolver::kDoublesNeeded + 7) / 8 * 8;
+constexpr size_t kScratchDoubles = (kernel::kBlockedScratchDoubles + 7) / 8 * 8;
 
 constexpr size_t kTotalDoubles = kDryDoubles + kAlignDoubles + kInterpDoubles +
                                  kLookAheadDoubles + kEnvelopeDoubles + 2 * kFollowerDoubles +
-                                 2 * kPeakTreeDoubles + 2 * kShapeTreeDoubles + kConvolverDoubles;
+                                 2 * kPeakTreeDoubles + 2 * kShapeTreeDoubles + kConvolverDoubles +
+                                 kScratchDoubles;
 
 }  // namespace
 
@@ -46,6 +50,7 @@ EngineState::EngineState() {
     for (SlidingMaxTree& tree : peakTree) tree.attach(carve(kPeakTreeDoubles), kMaxLookAhead);
     for (SlidingMaxTree& tree : shapeTree) tree.attach(carve(kShapeTreeDoubles), kMaxSmoothLen);
     convolver.attach(carve(kConvolverDoubles), &twiddles);
+    blockScratch = carve(kScratchDoubles);
     std::memset(memory, 0, heapBytes());
     clearBuffers();
 }

@@ -60,6 +60,7 @@ public:
     int32_t interpIndex = 0;
     int32_t lookAheadIndex = 0;
     int32_t envelopeIndex = 0;
+    double* blockScratch = nullptr;  // chunk buffers of the fast path (KernelBlocked.h)
 
     SlidingMaxTree peakTree[2];   // width lookAhead
     SlidingMaxTree shapeTree[2];  // width smoothLen

@@ -14,113 +14,16 @@
 //   requantizer, meterTaps       the requantizer and meter holds
 #include "Kernel.h"
 
-#include <cfloat>
-#include <cmath>
-
 #include "ChannelPair.h"
 #include "DspMath.h"
-
-#if VEXAL_HAVE_SSE2
-#include <xmmintrin.h>
-#endif
+#include "KernelBlocked.h"
+#include "KernelCommon.h"
 
 namespace vexal {
 
 namespace {
 
-// Beyond this magnitude a sample is a fault, not a signal (2000 dB above full
-// scale): it is clamped so that no square, sum or transform can overflow.
-constexpr double kInputLimit = 1e100;
-
-// NaN and infinities are taken as 0; finite faults beyond ±1e100 are clamped.
-inline double acceptInput(double x) {
-    const double a = std::fabs(x);
-    if (a <= kInputLimit) return x;
-    return a <= DBL_MAX ? std::copysign(kInputLimit, x) : 0.0;
-}
-
-// Flush-to-zero and denormals-are-zero while the kernel runs; the caller's
-// control word comes back on exit.
-class ScopedFlushDenormals {
-public:
-#if VEXAL_HAVE_SSE2
-    ScopedFlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | 0x8040u); }
-    ~ScopedFlushDenormals() { _mm_setcsr(saved); }
-
-private:
-    unsigned saved;
-#endif
-public:
-    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
-    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
-    static void* operator new(size_t) = delete;
-};
-
-// The settings as they stand at the start of the block.
-struct BlockSettings {
-    double driveGain, outputTarget, smoothCoef;
-    double levellerThreshold, levellerCoef;
-    bool levellerOff;
-    bool oversample, secondOrder;
-    double link, oneMinusLink;
-    double transientMix, oneMinusTransient;
-    double attackCoef[kFollowerCount], releaseCoef[kFollowerCount];
-    bool powerOn;
-    int32_t grShowMask;
-    double inputMeterGain;
-    bool meterOversample;
-    double rmsCoef;
-    bool quantizeOn, autoBlackOn;
-    double quantScale, autoBlackCoef;
-    const double* noiseShapeSet;
-    int32_t lookAhead, smoothLen, envelopeDelay;
-};
-
-BlockSettings readSettings(const EngineSettings& s, const EngineState& state) {
-    BlockSettings b;
-    b.driveGain = s.driveGain;
-    b.outputTarget = s.autoOutput ? 1.0 / b.driveGain : s.outputGain.load();
-    b.smoothCoef = s.smoothCoef;
-    b.levellerThreshold = s.levellerThreshold;
-    b.levellerCoef = s.levellerCoef;
-    b.levellerOff = s.levellerRaw.load() == 1.0f;
-    b.oversample = s.oversampleOn != 0;
-    b.secondOrder = s.detectorOrder != 0;
-    b.link = s.linkAmount;
-    b.oneMinusLink = 1.0 - b.link;
-    b.transientMix = s.transientMix;
-    b.oneMinusTransient = 1.0 - b.transientMix;
-    for (int k = 0; k < kFollowerCount; ++k) {
-        b.attackCoef[k] = s.attackCoef[k];
-        b.releaseCoef[k] = s.releaseCoef[k];
-    }
-    b.powerOn = s.powerGain.load() != 0.0;
-    b.grShowMask = s.grShowMask;
-    b.inputMeterGain = s.inputMeterPre ? 1.0 : state.driveGainSmoothed;
-    b.meterOversample = s.meterOversample != 0;
-    b.rmsCoef = s.rmsCoef;
-    b.quantizeOn = s.quantizeOn != 0;
-    b.autoBlackOn = s.autoBlackOn != 0;
-    const int32_t bits = s.bitsIndex;
-    b.quantScale = bits == 0 ? 128.0 : (bits == 1 ? 32768.0 : 8388608.0);
-    b.autoBlackCoef = s.autoBlackCoef;
-    b.noiseShapeSet = s.noiseShapeSet;
-    b.lookAhead = s.lookAhead;
-    b.smoothLen = s.smoothLen;
-    b.envelopeDelay = s.envelopeDelay;
-    return b;
-}
-
-// One step of a DelayLine of `length` pairs: returns the pair written
-// `length` steps earlier and stores `value` in its place.
-template <class V>
-inline V exchange(double* line, int32_t& index, int32_t length, V value) {
-    double* slot = line + 2 * index;
-    const V out = V::load(slot);
-    value.store(slot);
-    if (++index >= length) index = 0;
-    return out;
-}
+using namespace kernel;
 
 // The eight followers of both channels; returns f = max(1, s2[0], …, s2[7]).
 template <class V>
@@ -143,41 +46,10 @@ inline V runFollowers(double* stage1, double* stage2, V x, const BlockSettings& 
     return f;
 }
 
-// The clip's rounding can leave 1 + 2^-52 for values just above 1: such a
-// result (and only such) is set to ±1, so no sample above magnitude 1 leaves.
-template <class V>
-inline V boundToUnit(V x) {
-    const V one = V::both(1.0), minusOne = V::both(-1.0);
-    return V::selectGt(x, one, one, V::selectGt(minusOne, x, minusOne, x));
-}
-
-// The gain-reduction meter's reading: the product of the components that
-// AttShow selects (an unselected one counts as 1).
-inline double displayedGain(int32_t mask, double release, double peak, double leveller) {
-    double g = 1.0;
-    if (mask & 1) g = g * release;
-    if (mask & 2) g = g * peak;
-    if (mask & 4) g = g * leveller;
-    return g;
-}
-
 template <class V, class Sample>
 void runKernel(EngineState& st, const BlockSettings& b, const Sample* inL, const Sample* inR,
                Sample* outL, Sample* outR, int32_t frames) {
     const int32_t dryLength = b.lookAhead + kAlignDelay;
-    st.peakTree[0].setWidth(b.lookAhead);
-    st.peakTree[1].setWidth(b.lookAhead);
-    st.shapeTree[0].setWidth(b.smoothLen);
-    st.shapeTree[1].setWidth(b.smoothLen);
-
-    // Lengths change only under the process lock together with a clear; a
-    // position beyond a length can only come from a caller's mistake.
-    if (st.dryIndex >= dryLength) st.dryIndex = 0;
-    if (st.lookAheadIndex >= b.lookAhead) st.lookAheadIndex = 0;
-    if (st.envelopeIndex >= b.envelopeDelay) st.envelopeIndex = 0;
-    if (st.peakPosition >= b.lookAhead) st.peakPosition = 0;
-    if (st.shapePosition >= b.smoothLen) st.shapePosition = 0;
-
     double driveSmoothed = st.driveGainSmoothed;
     double outputSmoothed = st.outputGainSmoothed;
     double level = st.levellerLevel;
@@ -307,9 +179,10 @@ void processLimiter(EngineState& state, const EngineSettings& settings, MeterVal
     if (settings.noiseShapeRingReset.value.exchange(false, std::memory_order_relaxed))
         state.requantizer.restartRingIndex();
 
+    prepareBlock(state, block);
 #if VEXAL_HAVE_SSE2
     if (state.useVectorKernels)
-        runKernel<SsePair>(state, block, inL, inR, outL, outR, sampleFrames);
+        runBlocked(state, block, inL, inR, outL, outR, sampleFrames);
     else
 #endif
         runKernel<ScalarPair>(state, block, inL, inR, outL, outR, sampleFrames);
