@@ -29,7 +29,7 @@ public:
 
     // One stereo sample after output gain and meter taps; replaces xL, xR by the
     // requantized values (before the final clip). noiseShapeSet holds a1..a12,
-    // quantScale is S (the step is 1/S).
+    // quantScale is S, a power of two (the step is 1/S).
     void process(double& xL, double& xR, DitherRng& rng, const double* noiseShapeSet,
                  double quantScale, bool autoBlackOn, double autoBlackCoef) {
         double gain = autoBlackGain;
@@ -39,17 +39,34 @@ public:
         } else {
             gain = gain - autoBlackCoef * gain;
         }
+        // The guard keeps the gain on multiples of about 1.75e-46, so the fade
+        // settles a few hundred of those above zero; outputs that small leave the
+        // kernel's final clip as exact zero.
         gain = (gain + 1e-30) - 1e-30;
         autoBlackGain = gain;
 
         const int32_t newest = ringIndex;
-        const double vL = xL - feedback(errorRing[0], newest, noiseShapeSet);
-        const double vR = xR - feedback(errorRing[1], newest, noiseShapeSet);
+        double vL = xL, vR = xR;
+        // With the all-zero set the feedback sum is ±0 and v = x in effect; skipping
+        // it keeps the twelve-add chain off the path from one sample to the next.
+        if (noiseShapeSet != checkedSet) {
+            checkedSet = noiseShapeSet;
+            checkedSetIsShaped = isShaped(noiseShapeSet);
+        }
+        if (checkedSetIsShaped) {
+            double accL, accR;
+            feedback(newest, noiseShapeSet, accL, accR);
+            vL = xL - accL;
+            vR = xR - accR;
+        }
         const int32_t next = newest + 1 == kNoiseShapeTaps ? 0 : newest + 1;
         ringIndex = next;
 
-        xL = quantize(vL, errorRing[0][next], rng, quantScale) * gain;
-        xR = quantize(vR, errorRing[1][next], rng, quantScale) * gain;
+        // S is a power of two, so multiplying by its reciprocal divides exactly,
+        // and keeps a division off the sample-to-sample feedback path.
+        const double step = 1.0 / quantScale;
+        xL = quantize(vL, errorRing[0][next], rng, quantScale, step) * gain;
+        xR = quantize(vR, errorRing[1][next], rng, quantScale, step) * gain;
     }
 
     double errorRing[2][kNoiseShapeTaps]{};
@@ -57,29 +74,41 @@ public:
     double autoBlackGain = 1e-20;
 
 private:
-    // Σ c_k·e[n−k] with c_k = −a_k, k = 1..12; e[n−1] sits at `newest`.
-    static double feedback(const double* ring, int32_t newest, const double* a) {
-        double acc = 0.0;
+    // The sets never change after they are built; whether the one in use has
+    // any coefficient is looked at once per selection.
+    const double* checkedSet = nullptr;
+    bool checkedSetIsShaped = true;
+
+    static bool isShaped(const double* a) {
+        bool shaped = false;
+        for (int32_t k = 0; k < kNoiseShapeTaps; ++k) shaped |= a[k] != 0.0;
+        return shaped;
+    }
+
+    // Σ c_k·e[n−k] with c_k = −a_k, k = 1..12, for both channels; e[n−1]
+    // sits at `newest`.
+    void feedback(int32_t newest, const double* a, double& accL, double& accR) const {
+        double sumL = 0.0, sumR = 0.0;
         int32_t index = newest;
         for (int32_t k = 0; k < kNoiseShapeTaps; ++k) {
-            acc += -a[k] * ring[index];
+            const double c = -a[k];
+            sumL += c * errorRing[0][index];
+            sumR += c * errorRing[1][index];
             index = index == 0 ? kNoiseShapeTaps - 1 : index - 1;
         }
-        return acc;
+        accL = sumL;
+        accR = sumR;
     }
 
     // Dither, truncate toward zero after adding S, store the error; returns the
     // quantized value (q − S)/S.
-    static double quantize(double v, double& errorSlot, DitherRng& rng, double s) {
+    static double quantize(double v, double& errorSlot, DitherRng& rng, double s, double step) {
         const double u1 = rng.next() * kDitherUnit;
         const double u2 = rng.next() * kDitherUnit;
         const double d = u1 + u2 - 1.0;
         const double q = truncateTowardZero(v * s + s + d);
-        const double quantized = (q - s) / s;
-        const double e = quantized - v;
-        // A non-finite value (never produced by a finite signal) must not stay
-        // in the ring and poison every later sample.
-        errorSlot = std::fabs(e) <= 1e9 ? e : 0.0;
+        const double quantized = (q - s) * step;
+        errorSlot = quantized - v;
         return quantized;
     }
 
