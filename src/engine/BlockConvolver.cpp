@@ -11,6 +11,9 @@ FftTwiddles::FftTwiddles() {
         const long double angle = 2.0L * 3.14159265358979323846264338327950288L * k / kMaxFftSize;
         cosine[k] = static_cast<double>(cosl(angle));
         sine[k] = static_cast<double>(sinl(angle));
+        int32_t r = 0;
+        for (int32_t bit = 0; bit < 8; ++bit) r |= ((k >> bit) & 1) << (7 - bit);
+        reversed[k] = static_cast<uint8_t>(r);
     }
 }
 

@@ -14,18 +14,10 @@ constexpr int32_t kMaxFftSize = 512;  // real points: 2 × kMaxSmoothLen
 struct FftTwiddles {
     alignas(16) double cosine[kMaxFftSize / 2];
     alignas(16) double sine[kMaxFftSize / 2];  // sin(2πk/512), so e^(−iθ) = cos − i·sin
+    // Bit reversal of 8-bit indices; a transform of 2^b points shifts right by 8 − b.
+    uint8_t reversed[kMaxFftSize / 2];
     FftTwiddles();
 };
-
-// Bit-reversal of an index with `bits` bits.
-inline int32_t reverseBits(int32_t x, int32_t bits) {
-    int32_t r = 0;
-    for (int32_t b = 0; b < bits; ++b) {
-        r = (r << 1) | (x & 1);
-        x >>= 1;
-    }
-    return r;
-}
 
 // In-place radix-2 complex transform of n = 2^LogN pairs (forward: e^(−i…),
 // inverse: e^(+i…), unscaled). re and im hold n pairs each.
@@ -33,7 +25,7 @@ template <class V, int LogN, bool Inverse>
 inline void complexFft(double* re, double* im, const FftTwiddles& tw) {
     constexpr int32_t n = 1 << LogN;
     for (int32_t i = 0; i < n; ++i) {
-        const int32_t j = reverseBits(i, LogN);
+        const int32_t j = tw.reversed[i] >> (8 - LogN);
         if (j > i) {
             const V ar = V::load(re + 2 * i), ai = V::load(im + 2 * i);
             V::load(re + 2 * j).store(re + 2 * i);
