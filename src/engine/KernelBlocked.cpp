@@ -35,6 +35,8 @@ struct Chunk {
     double* levelled;  // y: kHistory pairs of history, then the chunk
     double* levellerGain;  // duplicated per lane
     double* estimate;      // half-sample estimates (Oversample)
+    double* leaf;          // detector leaves h
+    double* peakRoot;      // window peaks PL, PR
     double* delayed;       // aD
     double* shapeRoot;
     double* lastStage;     // s2[k] for every frame: kFollowerCount rows of kLanes
@@ -58,6 +60,8 @@ struct Chunk {
         levelled = carve(2 * (kHistory + kChunk));
         levellerGain = carve(kLanes);
         estimate = carve(kLanes);
+        leaf = carve(kLanes);
+        peakRoot = carve(kLanes);
         delayed = carve(kLanes);
         shapeRoot = carve(kLanes);
         lastStage = carve(kFollowerCount * kLanes);
@@ -139,9 +143,9 @@ VEXAL_WIDE void estimateHalfSamples(const double* __restrict y, const double* __
     }
 }
 
-// 5.–10. Frame by frame: leveller (unless done ahead), detector leaves, trees,
-// link and followers.
-void detect(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+// 5.–7. Frame by frame: leveller (unless done ahead), detector leaves h
+// (written over the estimates) and the look-ahead delay.
+void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     double level = st.levellerLevel;
     const V floor = V::both(kDetectorFloor);
     for (int32_t i = 0; i < n; ++i) {
@@ -150,25 +154,36 @@ void detect(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) 
         V magnitude = abs(a31);
         if (b.oversample)
             magnitude = V::both(1.001) * branchFreeMax(abs(V::load(c.estimate + 2 * i)), magnitude);
-        const V h = branchFreeMax(magnitude, floor);
+        branchFreeMax(magnitude, floor).store(c.leaf + 2 * i);
         exchange(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead, a31).store(c.delayed + 2 * i);
-
-        const double peakL = st.peakTree[0].push(h.left(), st.peakPosition);
-        const double peakR = st.peakTree[1].push(h.right(), st.peakPosition);
-        if (++st.peakPosition >= b.lookAhead) st.peakPosition = 0;
-        const double linked = branchFreeMax(peakL, peakR);
-        followEnvelopes(st.followerStage1, st.followerStage2, b.link * linked + b.oneMinusLink * peakL,
-                    b.link * linked + b.oneMinusLink * peakR, b.attackPairs, b.releasePairs,
-                    b.secondOrder);
-        for (int32_t k = 0; k < kFollowerCount; ++k)
-            V::load(st.followerStage2 + 2 * k).store(c.lastStage + k * kLanes + 2 * i);
-
-        const double shapeL = st.shapeTree[0].push(h.left(), st.shapePosition);
-        const double shapeR = st.shapeTree[1].push(h.right(), st.shapePosition);
-        if (++st.shapePosition >= b.smoothLen) st.shapePosition = 0;
-        V::make(shapeL, shapeR).store(c.shapeRoot + 2 * i);
     }
     if (!b.oversample) st.levellerLevel = level;
+}
+
+// 8. and 10. The four trees: window peaks (lookAhead) and short maxima (smoothLen).
+void pushTrees(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    for (int32_t i = 0; i < n; ++i) {
+        const double hL = c.leaf[2 * i], hR = c.leaf[2 * i + 1];
+        c.peakRoot[2 * i] = st.peakTree[0].push(hL, st.peakPosition);
+        c.peakRoot[2 * i + 1] = st.peakTree[1].push(hR, st.peakPosition);
+        if (++st.peakPosition >= b.lookAhead) st.peakPosition = 0;
+        c.shapeRoot[2 * i] = st.shapeTree[0].push(hL, st.shapePosition);
+        c.shapeRoot[2 * i + 1] = st.shapeTree[1].push(hR, st.shapePosition);
+        if (++st.shapePosition >= b.smoothLen) st.shapePosition = 0;
+    }
+}
+
+// 8.–9. Link and the followers, frame by frame.
+void follow(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    for (int32_t i = 0; i < n; ++i) {
+        const double peakL = c.peakRoot[2 * i], peakR = c.peakRoot[2 * i + 1];
+        const double linked = branchFreeMax(peakL, peakR);
+        followEnvelopes(st.followerStage1, st.followerStage2, b.link * linked + b.oneMinusLink * peakL,
+                        b.link * linked + b.oneMinusLink * peakR, b.attackPairs, b.releasePairs,
+                        b.secondOrder);
+        for (int32_t k = 0; k < kFollowerCount; ++k)
+            V::load(st.followerStage2 + 2 * k).store(c.lastStage + k * kLanes + 2 * i);
+    }
 }
 
 // 10. The shaped envelope b.
@@ -257,7 +272,9 @@ void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL, const 
         st.levellerLevel = level;
         estimateHalfSamples(c.levelled, st.interpCoef.w, c.estimate, 2 * n);
     }
-    detect(st, b, n, c);
+    detectLeaves(st, b, n, c);
+    pushTrees(st, b, n, c);
+    follow(st, b, n, c);
     storeHistory(st, n, c);
     foldFollowers(c.lastStage, kLanes, c.follower, 2 * n);
     shapeEnvelope(st, b, n, c);
