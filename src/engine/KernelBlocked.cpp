@@ -163,12 +163,13 @@ void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chun
 // 8. and 10. The four trees: window peaks (lookAhead) and short maxima (smoothLen).
 void pushTrees(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     for (int32_t i = 0; i < n; ++i) {
-        const double hL = c.leaf[2 * i], hR = c.leaf[2 * i + 1];
-        c.peakRoot[2 * i] = st.peakTree[0].push(hL, st.peakPosition);
-        c.peakRoot[2 * i + 1] = st.peakTree[1].push(hR, st.peakPosition);
+        c.peakRoot[2 * i] = st.peakTree[0].push(c.leaf[2 * i], st.peakPosition);
+        c.peakRoot[2 * i + 1] = st.peakTree[1].push(c.leaf[2 * i + 1], st.peakPosition);
         if (++st.peakPosition >= b.lookAhead) st.peakPosition = 0;
-        c.shapeRoot[2 * i] = st.shapeTree[0].push(hL, st.shapePosition);
-        c.shapeRoot[2 * i + 1] = st.shapeTree[1].push(hR, st.shapePosition);
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        c.shapeRoot[2 * i] = st.shapeTree[0].push(c.leaf[2 * i], st.shapePosition);
+        c.shapeRoot[2 * i + 1] = st.shapeTree[1].push(c.leaf[2 * i + 1], st.shapePosition);
         if (++st.shapePosition >= b.smoothLen) st.shapePosition = 0;
     }
 }
