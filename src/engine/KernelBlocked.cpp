@@ -162,15 +162,24 @@ void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chun
 
 // 8. and 10. The four trees: window peaks (lookAhead) and short maxima (smoothLen).
 void pushTrees(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
-    for (int32_t i = 0; i < n; ++i) {
-        c.peakRoot[2 * i] = st.peakTree[0].push(c.leaf[2 * i], st.peakPosition);
-        c.peakRoot[2 * i + 1] = st.peakTree[1].push(c.leaf[2 * i + 1], st.peakPosition);
-        if (++st.peakPosition >= b.lookAhead) st.peakPosition = 0;
+    const int32_t peakStart = st.peakPosition, shapeStart = st.shapePosition;
+    for (int32_t ch = 0; ch < 2; ++ch) {
+        int32_t position = peakStart;
+        SlidingMaxTree& tree = st.peakTree[ch];
+        for (int32_t i = 0; i < n; ++i) {
+            c.peakRoot[2 * i + ch] = tree.push(c.leaf[2 * i + ch], position);
+            if (++position >= b.lookAhead) position = 0;
+        }
+        st.peakPosition = position;
     }
-    for (int32_t i = 0; i < n; ++i) {
-        c.shapeRoot[2 * i] = st.shapeTree[0].push(c.leaf[2 * i], st.shapePosition);
-        c.shapeRoot[2 * i + 1] = st.shapeTree[1].push(c.leaf[2 * i + 1], st.shapePosition);
-        if (++st.shapePosition >= b.smoothLen) st.shapePosition = 0;
+    for (int32_t ch = 0; ch < 2; ++ch) {
+        int32_t position = shapeStart;
+        SlidingMaxTree& tree = st.shapeTree[ch];
+        for (int32_t i = 0; i < n; ++i) {
+            c.shapeRoot[2 * i + ch] = tree.push(c.leaf[2 * i + ch], position);
+            if (++position >= b.smoothLen) position = 0;
+        }
+        st.shapePosition = position;
     }
 }
 
