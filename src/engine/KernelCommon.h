@@ -28,12 +28,14 @@ inline double acceptInput(double x) {
     return a <= DBL_MAX ? std::copysign(kInputLimit, x) : 0.0;
 }
 
-// Flush-to-zero and denormals-are-zero while the kernel runs; the caller's
+// While the kernel runs: flush-to-zero, denormals-are-zero, round to nearest
+// and every exception masked, whatever the host left set (a host's rounding
+// mode or unmasked traps would change or break the results); the caller's
 // control word comes back on exit.
 class ScopedFlushDenormals {
 public:
 #if VEXAL_HAVE_SSE2
-    ScopedFlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | 0x8040u); }
+    ScopedFlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(0x9FC0u); }
     ~ScopedFlushDenormals() { _mm_setcsr(saved); }
 
 private:

@@ -9,6 +9,10 @@
 #include <random>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 #include "core/ParameterTable.h"
 #include "core/Plugin.h"
 #include "engine/BlockConvolver.h"
@@ -282,6 +286,26 @@ TEST(Kernel, GainStageNeverExceedsTheThreshold) {
         }
     }
 }
+
+#if VEXAL_HAVE_SSE2
+// Flush-to-zero and denormals-are-zero hold only while the kernel runs.
+TEST(Kernel, RestoresTheCallersFloatingPointControl) {
+    useTemporaryConfig();
+    for (bool paired : {true, false}) {
+        EngineRig rig(paired);
+        rig.prepare(44100.0f, {});
+        const std::vector<double> l = noise(700, 3.0, 9);
+        std::vector<double> out(700);
+        const unsigned saved = _mm_getcsr();
+        _mm_setcsr((saved & ~0x8040u) | 0x6000u);  // round toward zero, no flushing
+        const unsigned before = _mm_getcsr();
+        rig.process(l.data(), l.data(), out.data(), out.data(), 700);
+        const unsigned after = _mm_getcsr();
+        _mm_setcsr(saved);
+        EXPECT_EQ(after & ~0x3Fu, before & ~0x3Fu);  // exception flags may be raised
+    }
+}
+#endif
 
 TEST(Kernel, ZeroFramesChangeNothing) {
     useTemporaryConfig();
