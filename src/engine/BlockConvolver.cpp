@@ -31,6 +31,7 @@ void BlockConvolver::attach(double* storage, const FftTwiddles* tw) {
     taps = p, p += kPairs;
     spectrumRe = p, p += kPairs + 2;
     spectrumIm = p, p += kPairs + 2;
+    tapPairs = p, p += 2 * kPairs;
     twiddles = tw;
 }
 
@@ -47,7 +48,10 @@ void BlockConvolver::setKernel(const double* source, int32_t length) {
     n = length;
     logN = 0;
     while ((1 << logN) < n) ++logN;
-    for (int32_t i = 0; i < n; ++i) taps[i] = source[i];
+    for (int32_t i = 0; i < n; ++i) {
+        taps[i] = source[i];
+        tapPairs[2 * i] = tapPairs[2 * i + 1] = source[i];
+    }
     // Transform of the taps zero-extended to 2n, scaled by 1/(4n) so that the
     // split, merge and unscaled inverse need no further scaling.
     const int32_t m = 2 * n;
@@ -68,13 +72,14 @@ void BlockConvolver::setKernel(const double* source, int32_t length) {
 // The same sums with the length known at compile time (fully unrolled for
 // the short kernels of TransShape hard and med).
 template <class V, int N>
-inline void convolveDirectSized(const double* taps, const double* block, double* ready,
+inline void convolveDirectSized(const double* tapPairs, const double* block, double* ready,
                                 double* tail) {
     for (int32_t j = 0; j < 2 * N - 1; ++j) {
         const int32_t lo = j - N + 1 > 0 ? j - N + 1 : 0;
         const int32_t hi = j < N - 1 ? j : N - 1;
         V acc = V::both(0.0);
-        for (int32_t i = lo; i <= hi; ++i) acc = acc + V::both(taps[i]) * V::load(block + 2 * (j - i));
+        for (int32_t i = lo; i <= hi; ++i)
+            acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
         if (j < N)
             (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
         else
@@ -85,14 +90,14 @@ inline void convolveDirectSized(const double* taps, const double* block, double*
 
 template <class V>
 void BlockConvolver::convolveDirect() {
-    if (n == 8) return convolveDirectSized<V, 8>(taps, block, ready, tail);
-    if (n == 16) return convolveDirectSized<V, 16>(taps, block, ready, tail);
+    if (n == 8) return convolveDirectSized<V, 8>(tapPairs, block, ready, tail);
+    if (n == 16) return convolveDirectSized<V, 16>(tapPairs, block, ready, tail);
     // Outputs 0 … N − 1 first (they read the previous tail), then the new tail.
     for (int32_t j = 0; j < 2 * n - 1; ++j) {
         const int32_t lo = j - n + 1 > 0 ? j - n + 1 : 0;
         const int32_t hi = j < n - 1 ? j : n - 1;
         V acc = V::both(0.0);
-        for (int32_t i = lo; i <= hi; ++i) acc = acc + V::both(taps[i]) * V::load(block + 2 * (j - i));
+        for (int32_t i = lo; i <= hi; ++i) acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
         if (j < n)
             (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
         else

@@ -21,7 +21,7 @@ namespace vexal {
 class BlockConvolver {
 public:
     // Storage for the largest length, carved from EngineState's allocation.
-    static constexpr int32_t kDoublesNeeded = 2 * 256 * 5 + 2 * 258 * 2 + 256 + 258 * 2;
+    static constexpr int32_t kDoublesNeeded = 2 * 256 * 5 + 2 * 258 * 2 + 256 + 258 * 2 + 2 * 256;
     void attach(double* storage, const FftTwiddles* twiddles);
 
     // Taps of length n (8 … 256); precomputes the kernel's transform.
@@ -67,6 +67,7 @@ private:
     double* tail = nullptr;
     double* work = nullptr;       // 2 × 258 pairs: spectrum re, im
     double* taps = nullptr;       // n doubles
+    double* tapPairs = nullptr;   // the same, each held for both channels
     double* spectrumRe = nullptr; // n + 1 doubles, kernel transform / (4n)
     double* spectrumIm = nullptr;
     double* scratch = nullptr;    // 2 × 256 pairs, direct convolution output
