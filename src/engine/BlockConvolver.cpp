@@ -97,7 +97,8 @@ void BlockConvolver::convolveDirect() {
         const int32_t lo = j - n + 1 > 0 ? j - n + 1 : 0;
         const int32_t hi = j < n - 1 ? j : n - 1;
         V acc = V::both(0.0);
-        for (int32_t i = lo; i <= hi; ++i) acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
+        for (int32_t i = lo; i <= hi; ++i)
+            acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
         if (j < n)
             (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
         else
