@@ -10,6 +10,8 @@
 #include "engine/BlockConvolver.h"
 #include "engine/ChannelPair.h"
 #include "engine/EnvelopeFollowers.h"
+#include "engine/EngineState.h"
+#include "engine/Kernel.h"
 #include "engine/SlidingMaxTree.h"
 
 namespace {
@@ -63,6 +65,28 @@ void BM_HeavyAt192k(benchmark::State& state) {
     runPlugin(state, plugin);
 }
 BENCHMARK(BM_HeavyAt192k);
+
+// The portable per-sample path (the reference for the paired one) at program 0.
+void BM_Program0PortablePath(benchmark::State& state) {
+    vexal::Plugin plugin(nullptr);
+    plugin.setSampleRate(44100.0f);
+    vexal::EngineState engine;
+    vexal::MeterValues meters;
+    engine.useVectorKernels = false;
+    engine.setSmoothKernel(plugin.smoothKernelTaps(), plugin.engineSettings().smoothLen);
+    engine.reset(plugin.engineSettings());
+    std::vector<double> inL(kBlock * 16), inR(kBlock * 16), outL(kBlock), outR(kBlock);
+    fillLoud(inL, inR);
+    int offset = 0;
+    for (auto _ : state) {
+        vexal::processLimiter<double>(engine, plugin.engineSettings(), meters, inL.data() + offset,
+                                      inR.data() + offset, outL.data(), outR.data(), kBlock);
+        benchmark::DoNotOptimize(outL.data());
+        offset = (offset + kBlock) % (kBlock * 16);
+    }
+    reportPerFrame(state, kBlock);
+}
+BENCHMARK(BM_Program0PortablePath);
 
 // Two trees (both channels) of width W, loud random leaves.
 void BM_SlidingMaxTree(benchmark::State& state) {
