@@ -111,8 +111,8 @@ void BM_SlidingMaxTree(benchmark::State& state) {
 }
 BENCHMARK(BM_SlidingMaxTree)->Arg(128)->Arg(512);
 
-// The 16 followers of a frame (arg: DetectorOrder, 0 = I, 1 = II) and the
-// maximum over their last stages, folded per chunk of 64 frames.
+// The 16 followers over a chunk of 64 frames (arg: DetectorOrder, 0 = I,
+// 1 = II) and the maximum over their last stages, as the kernel runs them.
 void BM_Followers(benchmark::State& state) {
     const bool secondOrder = state.range(0) != 0;
     alignas(64) double s1[16] = {}, s2[16] = {}, attack[16], release[16];
@@ -120,19 +120,17 @@ void BM_Followers(benchmark::State& state) {
         attack[j] = 1.0 - std::exp(-1000.0 / ((32.0 - (j / 2) * 31.0 / 7.0) * 44100.0));
         release[j] = 1.0 - std::exp(-1000.0 / ((200.0 - (j / 2) * 198.0 / 7.0) * 44100.0));
     }
-    std::vector<double> l(4096), r(4096), lastStage(8 * 128), f(128);
+    std::vector<double> l(4096), r(4096), v(128), lastStage(8 * 128), f(128);
     fillLoud(l, r);
     size_t i = 0;
     for (auto _ : state) {
         for (int frame = 0; frame < 64; ++frame) {
-            vexal::followEnvelopes(s1, s2, std::fabs(l[i]), std::fabs(r[i]), attack, release,
-                                   secondOrder);
-            for (int k = 0; k < 8; ++k) {
-                lastStage[k * 128 + 2 * frame] = s2[2 * k];
-                lastStage[k * 128 + 2 * frame + 1] = s2[2 * k + 1];
-            }
+            v[2 * frame] = std::fabs(l[i]);
+            v[2 * frame + 1] = std::fabs(r[i]);
             i = (i + 1) & 4095;
         }
+        vexal::followEnvelopesOver(s1, s2, v.data(), 64, attack, release, secondOrder,
+                                   lastStage.data(), 128);
         vexal::foldFollowers(lastStage.data(), 128, f.data(), 128);
         benchmark::DoNotOptimize(f.data());
     }

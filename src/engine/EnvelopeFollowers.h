@@ -14,6 +14,13 @@ namespace vexal {
 void followEnvelopes(double* s1, double* s2, double vL, double vR, const double* attack,
                      const double* release, bool secondOrder);
 
+// A run of frames: v holds the linked peaks (vL, vR) per frame; after each
+// frame, s2[k] of channel c goes to lastStage[k·rowStride + 2·frame + c].
+// The stages stay in registers across the run where the processor allows.
+void followEnvelopesOver(double* s1, double* s2, const double* v, int32_t frames,
+                         const double* attack, const double* release, bool secondOrder,
+                         double* lastStage, int32_t rowStride);
+
 // f = max(1, s2[0], …, s2[7]) folded in k order, for `lanes` lanes at once:
 // row k of lastStage (stride `rowStride`) holds s2[k] of every lane.
 void foldFollowers(const double* lastStage, int32_t rowStride, double* f, int32_t lanes);

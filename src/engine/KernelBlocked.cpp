@@ -183,17 +183,16 @@ void pushTrees(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& 
     }
 }
 
-// 8.–9. Link and the followers, frame by frame.
+// 8.–9. Link (over the peak roots, in place) and the followers.
 void follow(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     for (int32_t i = 0; i < n; ++i) {
         const double peakL = c.peakRoot[2 * i], peakR = c.peakRoot[2 * i + 1];
         const double linked = branchFreeMax(peakL, peakR);
-        followEnvelopes(st.followerStage1, st.followerStage2, b.link * linked + b.oneMinusLink * peakL,
-                        b.link * linked + b.oneMinusLink * peakR, b.attackPairs, b.releasePairs,
-                        b.secondOrder);
-        for (int32_t k = 0; k < kFollowerCount; ++k)
-            V::load(st.followerStage2 + 2 * k).store(c.lastStage + k * kLanes + 2 * i);
+        c.peakRoot[2 * i] = b.link * linked + b.oneMinusLink * peakL;
+        c.peakRoot[2 * i + 1] = b.link * linked + b.oneMinusLink * peakR;
     }
+    followEnvelopesOver(st.followerStage1, st.followerStage2, c.peakRoot, n, b.attackPairs,
+                        b.releasePairs, b.secondOrder, c.lastStage, kLanes);
 }
 
 // 10. The shaped envelope b.

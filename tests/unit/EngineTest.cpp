@@ -18,6 +18,7 @@
 #include "engine/BlockConvolver.h"
 #include "engine/ChannelPair.h"
 #include "engine/EngineState.h"
+#include "engine/EnvelopeFollowers.h"
 #include "engine/HalfSampleInterpolator.h"
 #include "engine/Kernel.h"
 #include "engine/SlidingMaxTree.h"
@@ -104,6 +105,37 @@ TEST(SlidingMaxTree, RootIsTheWindowMaximum) {
             // the last place; the root is the window maximum to that rounding.
             ASSERT_NEAR(root, expected, expected * 2.3e-16) << width << " " << step;
             ASSERT_EQ(nodes[0], kTreeSentinel);
+        }
+    }
+}
+
+// --- envelope followers ----------------------------------------------------------
+
+// The run over a chunk (registers kept across frames) matches frame-by-frame
+// steps bit for bit, in both detector orders.
+TEST(EnvelopeFollowers, RunMatchesSingleFrames) {
+    alignas(64) double attack[16], release[16];
+    for (int j = 0; j < 16; ++j) {
+        attack[j] = 1.0 - std::exp(-1000.0 / ((32.0 - (j / 2) * 31.0 / 7.0) * 96000.0));
+        release[j] = 1.0 - std::exp(-1000.0 / ((1.0 + (j / 2) * 1.0 / 7.0) * 96000.0));
+    }
+    const std::vector<double> v = noise(2 * 61, 3.0, 4);
+    for (bool second : {false, true}) {
+        alignas(64) double a1[16] = {}, a2[16] = {}, b1[16] = {}, b2[16] = {};
+        std::vector<double> rowsA(8 * 128, -1.0), rowsB(8 * 128, -1.0);
+        for (int pass = 0; pass < 3; ++pass) {
+            std::vector<double> x(v);
+            for (double& e : x) e = std::fabs(e) * (pass + 1);
+            followEnvelopesOver(a1, a2, x.data(), 61, attack, release, second, rowsA.data(), 128);
+            for (int i = 0; i < 61; ++i) {
+                followEnvelopes(b1, b2, x[2 * i], x[2 * i + 1], attack, release, second);
+                for (int j = 0; j < 16; ++j) rowsB[(j >> 1) * 128 + 2 * i + (j & 1)] = b2[j];
+            }
+            ASSERT_EQ(rowsA, rowsB) << second << " " << pass;
+            for (int j = 0; j < 16; ++j) {
+                ASSERT_EQ(a1[j], b1[j]);
+                ASSERT_EQ(a2[j], b2[j]);
+            }
         }
     }
 }
