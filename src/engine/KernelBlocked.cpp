@@ -26,7 +26,6 @@ constexpr int32_t kHistory = kInterpRingSize;  // levelled pairs kept before a c
 // Chunk buffers carved from EngineState::blockScratch; all pairs (L, R) per
 // frame unless noted.
 struct Chunk {
-    double* input;  // accepted host input
     double* dry;    // input delayed by lookAhead + 31
     double* driven;
     double* peak;   // leveller input p, one per frame
@@ -51,7 +50,6 @@ struct Chunk {
             p += n;
             return start;
         };
-        input = carve(kLanes);
         dry = carve(kLanes);
         driven = carve(kLanes);
         peak = carve(kChunk);
