@@ -17,10 +17,11 @@ namespace clitest {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
+TempDir::TempDir(bool configHome) {
     std::string pattern = (fs::temp_directory_path() / "vexal-cli-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path = pattern;
+    if (!configHome) return;
     fs::create_directory(path + "/config");
     setenv("VEXAL_CONFIG_DIR", (path + "/config").c_str(), 1);
 }
@@ -63,7 +64,7 @@ std::string readBytes(const std::string& path) {
 bool fileExists(const std::string& path) { return fs::exists(path); }
 
 RunResult runVexal(const std::vector<std::string>& args) {
-    const TempDir capture;
+    const TempDir capture(false);
     std::string command = shellQuoted(VEXAL_BINARY);
     for (const std::string& arg : args) command.append(" ").append(shellQuoted(arg));
     command.append(" >").append(shellQuoted(capture / "out"));

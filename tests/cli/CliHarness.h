@@ -14,11 +14,12 @@ struct RunResult {
     std::string err;
 };
 
-// A fresh folder, removed with everything in it. It also becomes the
-// VEXAL_CONFIG_DIR of every vexal the test runs.
+// A fresh folder, removed with everything in it. Its "config" subfolder
+// becomes the VEXAL_CONFIG_DIR of the test and of every vexal it runs, unless
+// the folder is only for scratch files.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(bool configHome = true);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
