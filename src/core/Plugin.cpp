@@ -41,8 +41,8 @@ vst::AudioEffect* createEffectInstance(vst::HostCallback hostCallback) {
 Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallback, kNumParams) {
     std::lock_guard<std::recursive_timed_mutex> hold(processLock);
 
-    // Both layouts compute the same signal; this build runs the scalar one.
-    useVectorKernels = false;
+    // Both layouts compute the same signal; x86_64 always has SSE2.
+    useVectorKernels = vectorKernelsAvailable();
 
     setNumInputs(2);
     setNumOutputs(2);
@@ -66,6 +66,7 @@ Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallbac
     updateRateClass();
 
     engine = new EngineState();
+    engine->useVectorKernels = useVectorKernels;
     noiseShapeSets = new NoiseShapeSets();
     smoothKernel = static_cast<double*>(std::aligned_alloc(16, sizeof(double) * kMaxSmoothLen));
     if (!smoothKernel) throw std::bad_alloc();

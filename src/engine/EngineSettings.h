@@ -46,7 +46,8 @@ struct EngineSettings {
     // Points at one of the 19 sets of 12 coefficients a1..a12.
     Relaxed<const double*> noiseShapeSet{nullptr};
     // Raised when a set is selected: the kernel restarts its error-ring index at 0.
-    Relaxed<bool> noiseShapeRingReset{false};
+    // Exchanged by the kernel (hence mutable: it reads the settings as const).
+    mutable Relaxed<bool> noiseShapeRingReset{false};
     Relaxed<int32_t> calibrateMode{0};
     Relaxed<double> levellerThreshold{1.0};
     Relaxed<float> levellerRaw{1.0f};  // exactly 1.0 switches the leveller off

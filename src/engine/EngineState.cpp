@@ -4,32 +4,83 @@
 #include <cstring>
 #include <new>
 
+#include "KernelBlocked.h"
+
 namespace vexal {
 
 namespace {
-constexpr int32_t kDryCapacity = kMaxLookAhead + kAlignDelay + 1;
-}
+
+// Doubles of each carved buffer, every one a multiple of 8 (64 bytes).
+constexpr size_t kDryDoubles = 2 * kDryCapacity;
+constexpr size_t kAlignDoubles = 2 * kAlignCapacity;
+constexpr size_t kInterpDoubles = 2 * kInterpRingSize;
+constexpr size_t kLookAheadDoubles = 2 * kMaxLookAhead;
+constexpr size_t kEnvelopeDoubles = 2 * kEnvelopeCapacity;
+constexpr size_t kFollowerDoubles = 2 * kFollowerCount;
+constexpr size_t kPeakTreeDoubles = 2 * kMaxLookAhead;
+constexpr size_t kShapeTreeDoubles = 2 * kMaxSmoothLen;
+constexpr size_t kConvolverDoubles = (BlockConvolver::kDoublesNeeded + 7) / 8 * 8;
+constexpr size_t kScratchDoubles = (kernel::kBlockedScratchDoubles + 7) / 8 * 8;
+
+constexpr size_t kTotalDoubles = kDryDoubles + kAlignDoubles + kInterpDoubles +
+                                 kLookAheadDoubles + kEnvelopeDoubles + 2 * kFollowerDoubles +
+                                 2 * kPeakTreeDoubles + 2 * kShapeTreeDoubles + kConvolverDoubles +
+                                 kScratchDoubles;
+
+}  // namespace
+
+size_t EngineState::heapBytes() { return sizeof(double) * kTotalDoubles; }
 
 EngineState::EngineState() {
-    dryDelay = static_cast<double*>(std::aligned_alloc(16, sizeof(double) * 2 * kDryCapacity));
-    if (!dryDelay) throw std::bad_alloc();
+    memory = static_cast<double*>(std::aligned_alloc(64, heapBytes()));
+    if (!memory) throw std::bad_alloc();
+    double* p = memory;
+    auto carve = [&p](size_t doubles) {
+        double* start = p;
+        p += doubles;
+        return start;
+    };
+    dryDelay = carve(kDryDoubles);
+    alignDelay = carve(kAlignDoubles);
+    interpRing = carve(kInterpDoubles);
+    lookAheadDelay = carve(kLookAheadDoubles);
+    envelopeDelayLine = carve(kEnvelopeDoubles);
+    followerStage1 = carve(kFollowerDoubles);
+    followerStage2 = carve(kFollowerDoubles);
+    for (SlidingMaxTree& tree : peakTree) tree.attach(carve(kPeakTreeDoubles), kMaxLookAhead);
+    for (SlidingMaxTree& tree : shapeTree) tree.attach(carve(kShapeTreeDoubles), kMaxSmoothLen);
+    convolver.attach(carve(kConvolverDoubles), &twiddles);
+    blockScratch = carve(kScratchDoubles);
+    std::memset(memory, 0, heapBytes());
     clearBuffers();
 }
 
-EngineState::~EngineState() { std::free(dryDelay); }
+EngineState::~EngineState() { std::free(memory); }
 
 void EngineState::reset(const EngineSettings& settings) {
     driveGainSmoothed = settings.driveGain;
     outputGainSmoothed = settings.outputGain;
-    dryIndex = 0;
+    levellerLevel = kLevellerStart;
+    for (int32_t i = 0; i < 2 * kFollowerCount; ++i) followerStage1[i] = followerStage2[i] = 0.0;
+    requantizer.reset();
+    meterTaps.reset();
     ditherRng.seed();
     clearBuffers();
 }
 
 void EngineState::clearBuffers() {
-    std::memset(dryDelay, 0, sizeof(double) * 2 * kDryCapacity);
+    std::memset(dryDelay, 0, sizeof(double) * kDryDoubles);
+    std::memset(alignDelay, 0, sizeof(double) * kAlignDoubles);
+    std::memset(interpRing, 0, sizeof(double) * kInterpDoubles);
+    std::memset(lookAheadDelay, 0, sizeof(double) * kLookAheadDoubles);
+    std::memset(envelopeDelayLine, 0, sizeof(double) * kEnvelopeDoubles);
+    dryIndex = alignIndex = interpIndex = lookAheadIndex = envelopeIndex = 0;
+    for (SlidingMaxTree& tree : peakTree) tree.clear();
+    for (SlidingMaxTree& tree : shapeTree) tree.clear();
+    peakPosition = shapePosition = 0;
+    convolver.clear();
 }
 
-void EngineState::setSmoothKernel(const double*, int32_t) {}
+void EngineState::setSmoothKernel(const double* taps, int32_t n) { convolver.setKernel(taps, n); }
 
 }  // namespace vexal

@@ -1,13 +1,27 @@
 // Everything the kernel carries from one block to the next. Allocated once, at
-// construction, for the largest rate class; never reallocated.
+// construction, for the largest rate class and TransShape: one 64-byte-aligned
+// block carved into the named buffers below; never reallocated.
+//
+// Layout: every per-channel quantity is a left/right pair of doubles (left at
+// the even index), so one two-lane operation serves both channels. The
+// sliding-maximum trees are per channel: their walks differ by channel.
 #pragma once
 
 #include <cstdint>
 
+#include "BlockConvolver.h"
 #include "DitherRng.h"
 #include "EngineSettings.h"
+#include "HalfSampleInterpolator.h"
+#include "MeterTaps.h"
+#include "Requantizer.h"
+#include "SlidingMaxTree.h"
 
 namespace vexal {
+
+constexpr int32_t kDryCapacity = kMaxLookAhead + kAlignDelay + 1;  // 544
+constexpr int32_t kAlignCapacity = kAlignDelay + 1;                // 32
+constexpr int32_t kEnvelopeCapacity = kMaxLookAhead;               // 512
 
 class EngineState {
 public:
@@ -16,20 +30,60 @@ public:
     EngineState(const EngineState&) = delete;
     EngineState& operator=(const EngineState&) = delete;
 
-    // Engine reset: smoothed gains to their targets, every ring, tree, follower
-    // and filter history cleared, generator seeds reloaded.
+    // Engine reset: smoothed gains to their targets, leveller and followers to
+    // their start values, requantizer and meter taps reset, generator seeds
+    // reloaded, every buffer cleared.
     void reset(const EngineSettings& settings);
-    // Zero every delay line, ring and block buffer; trees get their sentinel.
+    // Zero every delay line, ring and block buffer and their positions; trees
+    // get their sentinel. Sizes: the capacity, so any rate class is covered.
     void clearBuffers();
     // Hand the smoothing kernel's taps to the envelope convolver (n = 8..256).
     void setSmoothKernel(const double* taps, int32_t n);
 
-    // State read by the kernel (see Kernel.cpp for the legend).
+    // Bytes held on the heap by this state (the one allocation).
+    static size_t heapBytes();
+
+    // --- state (legend in Kernel.cpp) -------------------------------------
     double driveGainSmoothed = 1.0;
     double outputGainSmoothed = 1.0;
-    double* dryDelay = nullptr;  // 2 × (kMaxLookAhead + kAlignDelay + 1)
+    double levellerLevel = kLevellerStart;
+
+    double* dryDelay = nullptr;         // kDryCapacity pairs
+    double* alignDelay = nullptr;       // kAlignCapacity pairs (31 used)
+    double* interpRing = nullptr;       // kInterpRingSize pairs
+    double* lookAheadDelay = nullptr;   // kMaxLookAhead pairs
+    double* envelopeDelayLine = nullptr;  // kEnvelopeCapacity pairs
+    double* followerStage1 = nullptr;   // kFollowerCount pairs
+    double* followerStage2 = nullptr;   // kFollowerCount pairs
     int32_t dryIndex = 0;
-    DitherRng ditherRng;
+    int32_t alignIndex = 0;
+    int32_t interpIndex = 0;
+    int32_t lookAheadIndex = 0;
+    int32_t envelopeIndex = 0;
+    double* blockScratch = nullptr;  // chunk buffers of the fast path (KernelBlocked.h)
+
+    SlidingMaxTree peakTree[2];   // width lookAhead
+    SlidingMaxTree shapeTree[2];  // width smoothLen
+    int32_t peakPosition = 0;
+    int32_t shapePosition = 0;
+
+    BlockConvolver convolver;
+    Requantizer requantizer;
+    MeterTaps meterTaps;
+    DitherRng ditherRng;  // shared by the requantizer and the calibration generator
+    HalfSampleCoefficients interpCoef;
+    FftTwiddles twiddles;
+
+    // Paired (SSE2) or portable arithmetic; both give the same bits.
+    bool useVectorKernels = false;
+    // Test seam: when set, receives per sample the pair leaving the gain stage
+    // (limiter gain × delayed audio, before the output gain).
+    double* gainStageProbe = nullptr;
+
+    static constexpr double kLevellerStart = 1e-5;
+
+private:
+    double* memory = nullptr;
 };
 
 }  // namespace vexal

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "ChannelPair.h"
+
 namespace vexal {
 
 constexpr int32_t kInterpRingSize = 64;
@@ -26,6 +28,19 @@ inline double interpolateHalfSample(const double* ring, int32_t newest,
         const double later = ring[(newest - (31 - j)) & (kInterpRingSize - 1)];
         const double earlier = ring[(newest - (32 + j)) & (kInterpRingSize - 1)];
         sum += c.w[j] * (later + earlier);
+    }
+    return sum;
+}
+
+// The same estimate on a ring of left/right pairs, both channels at once.
+template <class V>
+inline V interpolateHalfSample(const double* pairRing, int32_t newest,
+                               const HalfSampleCoefficients& c) {
+    V sum = V::both(0.0);
+    for (int32_t j = 0; j < kInterpHalfTaps; ++j) {
+        const V later = V::load(pairRing + 2 * ((newest - (31 - j)) & (kInterpRingSize - 1)));
+        const V earlier = V::load(pairRing + 2 * ((newest - (32 + j)) & (kInterpRingSize - 1)));
+        sum = sum + V::both(c.w[j]) * (later + earlier);
     }
     return sum;
 }

@@ -8,6 +8,9 @@
 
 namespace vexal {
 
+// True where the paired (two-lane SSE2) arithmetic is built in.
+bool vectorKernelsAvailable();
+
 // The channel buffers as the process entry selected them: inR may equal inL
 // (mono host) and outR may equal outL (single output; right is stored first,
 // so the left result remains). Called with processLock held.

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "core/Plugin.h"
+
 namespace testhost {
 
 namespace {
@@ -150,6 +152,12 @@ void Instance::process(const std::vector<float>& inL, const std::vector<float>& 
 void Instance::process(const std::vector<double>& inL, const std::vector<double>& inR,
                        std::vector<double>& outL, std::vector<double>& outR, int32_t blockSize) {
     processBlocks(fx, fx->processDoubleReplacing, inL, inR, outL, outR, blockSize);
+}
+
+void Instance::readMeters(float* values) {
+    // A virtual call through the plug-in's own table: nothing of vexal_core is linked here.
+    auto* plugin = static_cast<vexal::Plugin*>(static_cast<vst::AudioEffect*>(fx->object));
+    plugin->readMeters(values);
 }
 
 }  // namespace testhost

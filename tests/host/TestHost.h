@@ -94,6 +94,10 @@ public:
     void process(const std::vector<double>& inL, const std::vector<double>& inR,
                  std::vector<double>& outL, std::vector<double>& outR, int32_t blockSize = 512);
 
+    // The editor's meter read-out (ten linear values), reached as the editor
+    // reaches it: through the effect object behind the record's object pointer.
+    void readMeters(float* values);
+
 private:
     vst::AEffect* fx = nullptr;
 };

@@ -1,6 +1,7 @@
 // What the plug-in asks of its host, and when.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "host/TestHost.h"
@@ -8,6 +9,9 @@
 using namespace testhost;
 
 namespace {
+
+// What the final clip makes of a sample below full scale.
+double clipped(double x) { return 0.5 * (std::fabs(x + 1.0) - std::fabs(x - 1.0)); }
 
 TEST(HostCallback, LoadingAsksTheVersionAndSelectsProgram0) {
     TestHost host;
@@ -52,8 +56,8 @@ TEST(HostCallback, UnconnectedRightPinsFallBackToTheLeftBuffers) {
     for (size_t i = 0; i < left.size(); ++i) left[i] = 0.001 * static_cast<double>(i % 50);
     fx.process(left, right, outL, outR, 400);
     for (size_t i = 159; i < 400; ++i) {
-        ASSERT_EQ(outL[i], left[i - 159]);
-        ASSERT_EQ(outR[i], left[i - 159]) << "the right input is not connected";
+        ASSERT_EQ(outL[i], clipped(left[i - 159]));
+        ASSERT_EQ(outR[i], clipped(left[i - 159])) << "the right input is not connected";
     }
 
     host.input1Connected = true;
@@ -63,7 +67,7 @@ TEST(HostCallback, UnconnectedRightPinsFallBackToTheLeftBuffers) {
     double* outs[2] = {single.data(), untouched.data()};
     fx.suspend();
     fx.effect()->processDoubleReplacing(fx.effect(), ins, outs, 400);
-    for (size_t i = 159; i < 400; ++i) ASSERT_EQ(single[i], left[i - 159]) << "left stays";
+    for (size_t i = 159; i < 400; ++i) ASSERT_EQ(single[i], clipped(left[i - 159])) << "left stays";
     for (double v : untouched) ASSERT_EQ(v, 9.0);
 }
 

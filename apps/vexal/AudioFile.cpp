@@ -1,0 +1,279 @@
+#include "AudioFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "UsageError.h"
+
+namespace vexal::cli {
+
+namespace {
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string extensionOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return lowerCase(path.substr(dot + 1));
+}
+
+struct Container {
+    const char* extension;
+    int32_t major;
+    int32_t codec;  // the only subformat of a lossy container, else 0
+};
+
+const Container kContainers[] = {
+    {"wav", SF_FORMAT_WAV, 0},   {"wave", SF_FORMAT_WAV, 0},  {"aif", SF_FORMAT_AIFF, 0},
+    {"aiff", SF_FORMAT_AIFF, 0}, {"aifc", SF_FORMAT_AIFF, 0}, {"flac", SF_FORMAT_FLAC, 0},
+    {"caf", SF_FORMAT_CAF, 0},   {"au", SF_FORMAT_AU, 0},     {"snd", SF_FORMAT_AU, 0},
+    {"w64", SF_FORMAT_W64, 0},   {"rf64", SF_FORMAT_RF64, 0}, {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS},
+    {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS}, {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS},
+    {"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III},
+};
+
+bool formatIsValid(int32_t format, int32_t sampleRate, int32_t channels) {
+    SF_INFO info{};
+    info.format = format;
+    info.samplerate = sampleRate;
+    info.channels = channels;
+    return sf_format_check(&info) != 0;
+}
+
+// The temporary file being written, for the interrupt handler.
+char interruptedTemporary[PATH_MAX] = {};
+std::atomic<bool> temporaryActive{false};
+
+void removeTemporaryAndExit(int signal) {
+    if (temporaryActive.load()) unlink(interruptedTemporary);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+}  // namespace
+
+// --- input ------------------------------------------------------------------------
+
+InputFile::InputFile(const std::string& path) : path(path) {
+    struct stat st{};
+    if (stat(path.c_str(), &st) != 0) throw ProcessingError(path + ": " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) throw ProcessingError(path + ": is a folder, not an audio file");
+    SF_INFO info{};
+    file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw ProcessingError(path + ": cannot read audio: " + sf_strerror(nullptr));
+    audio.sampleRate = info.samplerate;
+    audio.channels = info.channels;
+    audio.frames = info.frames;
+    audio.format = info.format;
+    if (info.channels < 1 || info.channels > 2) {
+        sf_close(file);
+        file = nullptr;
+        throw ProcessingError(path + ": " + std::to_string(info.channels) +
+                              " channels; vexal processes mono and stereo files only");
+    }
+    if (info.samplerate <= 0) {
+        sf_close(file);
+        file = nullptr;
+        throw ProcessingError(path + ": no valid sample rate");
+    }
+}
+
+InputFile::~InputFile() {
+    if (file) sf_close(file);
+}
+
+int64_t InputFile::read(double* interleaved, int64_t frames) {
+    const sf_count_t n = sf_readf_double(file, interleaved, frames);
+    if (n < frames && sf_error(file) != SF_ERR_NO_ERROR)
+        throw ProcessingError(path + ": read error: " + sf_strerror(file));
+    return n;
+}
+
+// --- output format ------------------------------------------------------------------
+
+int32_t pcmBits(int32_t format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8: return 8;
+        case SF_FORMAT_PCM_16: return 16;
+        case SF_FORMAT_PCM_24: return 24;
+        case SF_FORMAT_PCM_32: return 32;
+        default: return 0;
+    }
+}
+
+std::string describeFormat(int32_t format) {
+    const int32_t bits = pcmBits(format);
+    if (bits) return std::to_string(bits) + "-bit PCM";
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_FLOAT: return "32-bit float";
+        case SF_FORMAT_DOUBLE: return "64-bit float";
+        case SF_FORMAT_VORBIS: return "Vorbis";
+        case SF_FORMAT_OPUS: return "Opus";
+        case SF_FORMAT_MPEG_LAYER_III: return "MP3";
+        default: return "encoded";
+    }
+}
+
+int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFormat wanted) {
+    const std::string extension = extensionOf(target);
+    const Container* container = nullptr;
+    for (const Container& c : kContainers)
+        if (extension == c.extension) container = &c;
+    if (!container)
+        throw UsageError(target + ": unknown output format \"." + extension +
+                         "\" (wav, aiff, flac, caf, au, w64, rf64, ogg, opus, mp3)");
+
+    // A stereo 44.1 kHz probe: whether a container takes a sample format does
+    // not depend on the rate or channel count of the files we write.
+    auto valid = [&](int32_t sub) { return formatIsValid(container->major | sub, 44100, 2); };
+    if (wanted != SampleFormat::asInput) {
+        const int32_t sub = wanted == SampleFormat::pcm16   ? SF_FORMAT_PCM_16
+                            : wanted == SampleFormat::pcm24 ? SF_FORMAT_PCM_24
+                                                            : SF_FORMAT_FLOAT;
+        if (!valid(sub))
+            throw UsageError(target + ": ." + extension + " files cannot hold " +
+                             describeFormat(sub) + " samples");
+        return container->major | sub;
+    }
+    if (container->codec) return container->major | container->codec;
+
+    // The input's sample format where the container takes it, else the
+    // nearest that it does.
+    const int32_t inputSub = inputFormat & SF_FORMAT_SUBMASK;
+    const int32_t siblingOf8 = inputSub == SF_FORMAT_PCM_U8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_U8;
+    const int32_t candidates[] = {inputSub,
+                                  pcmBits(inputSub) == 8 ? siblingOf8 : inputSub,
+                                  pcmBits(inputSub) ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT,
+                                  SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16};
+    for (int32_t sub : candidates)
+        if (valid(sub)) return container->major | sub;
+    throw UsageError(target + ": cannot find a sample format for ." + extension + " files");
+}
+
+// --- output ---------------------------------------------------------------------------
+
+OutputFile::OutputFile(const std::string& target, int32_t format, int32_t sampleRate,
+                       int32_t channels)
+    : target(target) {
+    if (!formatIsValid(format, sampleRate, channels))
+        throw ProcessingError(target + ": " + describeFormat(format) + " at " +
+                              std::to_string(sampleRate) + " Hz cannot be written in this format");
+    const auto slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = (slash == std::string::npos ? "" : folder) + "." + name + ".vexal-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back(0);
+    const int fd = mkstemp(buffer.data());
+    if (fd < 0) throw ProcessingError(target + ": cannot write: " + std::strerror(errno));
+    temporary = buffer.data();
+    if (temporary.size() < sizeof interruptedTemporary) {
+        std::memcpy(interruptedTemporary, temporary.c_str(), temporary.size() + 1);
+        temporaryActive = true;
+    }
+    // mkstemp makes the file private; the output gets the usual permissions.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+
+    SF_INFO info{};
+    info.format = format;
+    info.samplerate = sampleRate;
+    info.channels = channels;
+    file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (!file) {
+        const std::string why = sf_strerror(nullptr);
+        ::close(fd);
+        unlink(temporary.c_str());
+        temporaryActive = false;
+        throw ProcessingError(target + ": cannot write: " + why);
+    }
+    this->channels = channels;
+    bits = pcmBits(format);
+    isFloat = (format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
+    exact = bits != 0 || isFloat || (format & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE;
+}
+
+OutputFile::~OutputFile() {
+    if (committed) return;
+    if (file) sf_close(file);
+    unlink(temporary.c_str());
+    temporaryActive = false;
+}
+
+void OutputFile::write(const double* interleaved, int64_t frames, double* stored) {
+    const int64_t samples = frames * channels;
+    sf_count_t written = 0;
+    if (bits) {
+        // Round to the word length here: libsndfile would truncate the lower
+        // bits of a 32-bit integer, and scales doubles by 2^(n−1) − 1.
+        const double scale = std::ldexp(1.0, bits - 1);
+        const int shift = 32 - bits;
+        integers.resize(static_cast<size_t>(samples));
+        for (int64_t i = 0; i < samples; ++i) {
+            double q = std::nearbyint(interleaved[i] * scale);
+            if (!(q >= -scale)) q = std::isnan(q) ? 0.0 : -scale;
+            if (q > scale - 1.0) q = scale - 1.0;
+            const auto code = static_cast<int64_t>(q);
+            integers[i] = static_cast<int32_t>(static_cast<uint32_t>(code) << shift);
+            if (stored) stored[i] = q / scale;
+        }
+        written = sf_writef_int(file, integers.data(), frames);
+    } else if (isFloat) {
+        floats.resize(static_cast<size_t>(samples));
+        for (int64_t i = 0; i < samples; ++i) {
+            floats[i] = static_cast<float>(interleaved[i]);
+            if (stored) stored[i] = floats[i];
+        }
+        written = sf_writef_float(file, floats.data(), frames);
+    } else {
+        if (stored && exact) std::copy(interleaved, interleaved + samples, stored);
+        written = sf_writef_double(file, interleaved, frames);
+    }
+    if (written != frames)
+        throw ProcessingError(target + ": write error: " + sf_strerror(file));
+}
+
+void OutputFile::close() {
+    if (!file) return;
+    const int status = sf_close(file);
+    file = nullptr;
+    if (status != 0) throw ProcessingError(target + ": write error: " + sf_error_number(status));
+}
+
+void OutputFile::commit() {
+    close();
+    if (std::rename(temporary.c_str(), target.c_str()) != 0)
+        throw ProcessingError(target + ": cannot replace: " + std::strerror(errno));
+    committed = true;
+    temporaryActive = false;
+}
+
+bool isSameFile(const std::string& a, const std::string& b) {
+    struct stat sa{}, sb{};
+    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void installInterruptCleanup() {
+    std::signal(SIGINT, removeTemporaryAndExit);
+    std::signal(SIGTERM, removeTemporaryAndExit);
+    std::signal(SIGHUP, removeTemporaryAndExit);
+}
+
+}  // namespace vexal::cli

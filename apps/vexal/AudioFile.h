@@ -1,0 +1,89 @@
+// Audio file input and output through libsndfile. Output goes to a temporary
+// file beside the target and is renamed over it only when complete, so a
+// failure leaves no partial file and loses no existing one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <sndfile.h>
+
+namespace vexal::cli {
+
+enum class SampleFormat { asInput, pcm16, pcm24, float32 };
+
+struct AudioInfo {
+    int32_t sampleRate = 0;
+    int32_t channels = 0;
+    int64_t frames = 0;  // as the header says; reading goes on to the end
+    int32_t format = 0;  // libsndfile major | subformat
+};
+
+class InputFile {
+public:
+    // Throws ProcessingError naming the file and the problem.
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    const AudioInfo& info() const { return audio; }
+    // Reads up to `frames` interleaved frames; 0 at the end. Throws on a read error.
+    int64_t read(double* interleaved, int64_t frames);
+
+private:
+    std::string path;
+    SNDFILE* file = nullptr;
+    AudioInfo audio;
+};
+
+// libsndfile's format for the target's extension and the wanted sample format.
+// Throws UsageError for an unknown extension or an impossible combination.
+int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFormat wanted);
+// Word length of integer PCM formats (8, 16, 24, 32); 0 for floating point and codecs.
+int32_t pcmBits(int32_t format);
+std::string describeFormat(int32_t format);
+
+class OutputFile {
+public:
+    // Creates the temporary file; throws ProcessingError when the target's
+    // folder cannot be written.
+    OutputFile(const std::string& target, int32_t format, int32_t sampleRate, int32_t channels);
+    // Removes the temporary file unless commit() succeeded.
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Writes interleaved frames. `stored` receives what the file holds for
+    // each sample (integer formats round to their grid) when the format
+    // stores samples exactly; otherwise it is left untouched.
+    void write(const double* interleaved, int64_t frames, double* stored);
+    // True when the file holds exactly what `stored` reports (PCM and float).
+    bool storesExactly() const { return exact; }
+    // Completes the temporary file.
+    void close();
+    // Closes the temporary file and renames it over the target.
+    void commit();
+    const std::string& temporaryPath() const { return temporary; }
+
+private:
+    std::string target;
+    std::string temporary;
+    SNDFILE* file = nullptr;
+    int32_t channels = 0;
+    int32_t bits = 0;
+    bool isFloat = false;
+    bool exact = false;
+    bool committed = false;
+    std::vector<int32_t> integers;
+    std::vector<float> floats;
+};
+
+// True when both paths name the same existing file (device and inode).
+bool isSameFile(const std::string& a, const std::string& b);
+
+// Ctrl-C and termination remove the temporary file being written.
+void installInterruptCleanup();
+
+}  // namespace vexal::cli

@@ -1,0 +1,158 @@
+#include "CommandLine.h"
+
+#include <cstdlib>
+
+#include "UsageError.h"
+
+namespace vexal::cli {
+
+const char* const kUsage =
+    "usage: vexal process IN... (-o OUT | --out-dir DIR) [options]\n"
+    "       vexal programs\n"
+    "       vexal params [settings] [--save-preset FILE.zvk] [--save-bank FILE.zvb] [--save-chunk FILE]\n"
+    "       vexal demo [DIR]\n"
+    "settings (process and params), applied in this order:\n"
+    "  --chunk FILE         a bank chunk as a host saves it\n"
+    "  --bank FILE.zvb      a bank file\n"
+    "  --program P          a program by number or name (\"CD Master 1\")\n"
+    "  --preset FILE.zvk    a preset file, loaded into the current program\n"
+    "  --set NAME=VALUE     a parameter in the units of its value text (Drive=6, Release=120,\n"
+    "                       NoiseShape=\"type B\", Leveller=off); applied after the program, in order\n"
+    "  --raw INDEX=V        a parameter's host value, 0 to 1\n"
+    "options of process:\n"
+    "  --block N            frames per process call (default 512)\n"
+    "  --keep-latency       write the raw output, delayed by the latency\n"
+    "  --format F           pcm16, pcm24 or float32 (default: as the input)\n"
+    "  --json               the report as JSON\n"
+    "  --quiet              no progress bar\n";
+
+namespace {
+
+class Arguments {
+public:
+    Arguments(int argc, char** argv) : argv(argv), count(argc) {}
+    bool more() const { return next < count; }
+    std::string take() { return argv[next++]; }
+    // The value of an option given as "--name VALUE" or "--name=VALUE".
+    std::string valueOf(const std::string& option, const std::string& attached, bool hasAttached) {
+        if (hasAttached) return attached;
+        if (!more()) throw UsageError(option + " needs a value");
+        return take();
+    }
+
+private:
+    char** argv;
+    int count;
+    int next = 1;
+};
+
+int32_t parseBlockSize(const std::string& text) {
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != 0 || n < 1 || n > 65536)
+        throw UsageError("--block: \"" + text + "\" is not a block size from 1 to 65536");
+    return static_cast<int32_t>(n);
+}
+
+SampleFormat parseFormat(const std::string& text) {
+    if (text == "pcm16") return SampleFormat::pcm16;
+    if (text == "pcm24") return SampleFormat::pcm24;
+    if (text == "float32") return SampleFormat::float32;
+    throw UsageError("--format: \"" + text + "\" is not pcm16, pcm24 or float32");
+}
+
+Command parseCommand(const std::string& word) {
+    if (word == "process") return Command::process;
+    if (word == "programs") return Command::programs;
+    if (word == "params") return Command::params;
+    if (word == "demo") return Command::demo;
+    if (word == "help" || word == "--help" || word == "-h") return Command::help;
+    throw UsageError("unknown command \"" + word + "\"");
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+    CommandLine line;
+    Arguments args(argc, argv);
+    if (!args.more()) throw UsageError("no command given");
+    line.command = parseCommand(args.take());
+    const bool process = line.command == Command::process;
+    const bool settings = process || line.command == Command::params;
+    bool optionsEnded = false;
+
+    while (args.more()) {
+        const std::string arg = args.take();
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (process)
+                line.inputs.push_back(arg);
+            else if (line.command == Command::demo && line.outDir.empty())
+                line.outDir = arg;
+            else
+                throw UsageError("unexpected argument \"" + arg + "\"");
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const auto equals = arg.find('=');
+        const bool attached = arg.rfind("--", 0) == 0 && equals != std::string::npos;
+        const std::string option = attached ? arg.substr(0, equals) : arg;
+        const std::string value = attached ? arg.substr(equals + 1) : std::string();
+        auto need = [&]() { return args.valueOf(option, value, attached); };
+
+        if (option == "--help" || option == "-h") {
+            line.command = Command::help;
+            return line;
+        } else if (settings && option == "--program") {
+            line.render.settings.program = need();
+        } else if (settings && option == "--set") {
+            line.render.settings.adjustments.push_back({Adjustment::Kind::set, need()});
+        } else if (settings && option == "--raw") {
+            line.render.settings.adjustments.push_back({Adjustment::Kind::raw, need()});
+        } else if (settings && option == "--chunk") {
+            line.render.settings.chunkFile = need();
+        } else if (settings && option == "--preset") {
+            line.render.settings.presetFile = need();
+        } else if (settings && option == "--bank") {
+            line.render.settings.bankFile = need();
+        } else if (line.command == Command::params && option == "--save-preset") {
+            line.savePreset = need();
+        } else if (line.command == Command::params && option == "--save-bank") {
+            line.saveBank = need();
+        } else if (line.command == Command::params && option == "--save-chunk") {
+            line.saveChunk = need();
+        } else if (process && option == "-o") {
+            if (!line.output.empty()) throw UsageError("-o given twice");
+            line.output = need();
+        } else if (process && option == "--out-dir") {
+            line.outDir = need();
+        } else if (process && option == "--block") {
+            line.render.blockSize = parseBlockSize(need());
+        } else if (process && option == "--keep-latency") {
+            line.render.keepLatency = true;
+        } else if (process && option == "--format") {
+            line.render.format = parseFormat(need());
+        } else if ((process || line.command == Command::demo) && option == "--json") {
+            line.json = true;
+        } else if ((process || line.command == Command::demo) && option == "--quiet") {
+            line.quiet = true;
+        } else {
+            throw UsageError("unknown option \"" + option + "\"");
+        }
+        if (attached && (option == "--keep-latency" || option == "--json" || option == "--quiet"))
+            throw UsageError(option + " takes no value");
+    }
+
+    if (process) {
+        if (line.inputs.empty()) throw UsageError("process: no input file");
+        if (line.output.empty() == line.outDir.empty())
+            throw UsageError("process: give either -o OUT or --out-dir DIR");
+        if (!line.output.empty() && line.inputs.size() > 1)
+            throw UsageError("process: -o takes one input; use --out-dir for several");
+    }
+    return line;
+}
+
+}  // namespace vexal::cli

@@ -1,0 +1,29 @@
+// The command line: vexal COMMAND [arguments] [options].
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Render.h"
+
+namespace vexal::cli {
+
+enum class Command { help, process, programs, params, demo };
+
+struct CommandLine {
+    Command command = Command::help;
+    std::vector<std::string> inputs;  // process
+    std::string output;               // process -o
+    std::string outDir;               // process --out-dir, demo [DIR]
+    RenderOptions render;
+    std::string savePreset, saveBank, saveChunk;  // params
+    bool quiet = false;
+    bool json = false;
+};
+
+// Throws UsageError with the line to print.
+CommandLine parseCommandLine(int argc, char** argv);
+
+extern const char* const kUsage;
+
+}  // namespace vexal::cli

@@ -1,0 +1,92 @@
+#include "Loudness.h"
+
+#include <ebur128.h>
+
+#include <algorithm>
+
+#include "AudioFile.h"
+#include "UsageError.h"
+
+namespace vexal::cli {
+
+namespace {
+constexpr size_t kMaxQueued = 4;
+}
+
+LoudnessAnalyser::LoudnessAnalyser(int32_t channels, int32_t sampleRate) : channels(channels) {
+    state = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
+                         EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK |
+                             EBUR128_MODE_TRUE_PEAK);
+    if (!state) throw ProcessingError("libebur128 cannot analyse " + std::to_string(sampleRate) + " Hz");
+    worker = std::thread([this] { run(); });
+}
+
+LoudnessAnalyser::~LoudnessAnalyser() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        queue.clear();
+    }
+    changed.notify_all();
+    if (worker.joinable()) worker.join();
+    if (state) ebur128_destroy(&state);
+}
+
+void LoudnessAnalyser::add(std::vector<double> interleaved) {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return queue.size() < kMaxQueued; });
+    queue.push_back(std::move(interleaved));
+    lock.unlock();
+    changed.notify_all();
+}
+
+void LoudnessAnalyser::run() {
+    for (;;) {
+        std::vector<double> frames;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return done || !queue.empty(); });
+            if (queue.empty()) return;
+            frames = std::move(queue.front());
+            queue.pop_front();
+        }
+        changed.notify_all();
+        ebur128_add_frames_double(state, frames.data(), frames.size() / static_cast<size_t>(channels));
+    }
+}
+
+LoudnessFigures LoudnessAnalyser::finish() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    changed.notify_all();
+    worker.join();
+    LoudnessFigures f;
+    for (int32_t c = 0; c < channels; ++c) {
+        double peak = 0.0;
+        if (ebur128_sample_peak(state, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS)
+            f.samplePeak = std::max(f.samplePeak, peak);
+        if (ebur128_true_peak(state, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS)
+            f.truePeak = std::max(f.truePeak, peak);
+    }
+    ebur128_loudness_global(state, &f.integrated);
+    ebur128_loudness_range(state, &f.range);
+    return f;
+}
+
+LoudnessFigures analyseFile(const std::string& path) {
+    InputFile file(path);
+    LoudnessAnalyser analyser(file.info().channels, file.info().sampleRate);
+    constexpr int64_t kChunk = 65536;
+    for (;;) {
+        std::vector<double> frames(static_cast<size_t>(kChunk * file.info().channels));
+        const int64_t n = file.read(frames.data(), kChunk);
+        if (n == 0) break;
+        frames.resize(static_cast<size_t>(n * file.info().channels));
+        analyser.add(std::move(frames));
+    }
+    return analyser.finish();
+}
+
+}  // namespace vexal::cli

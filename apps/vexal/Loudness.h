@@ -1,0 +1,53 @@
+// Loudness and peak figures from libebur128, computed on a worker thread so
+// that the input's and the output's analyses run beside the rendering.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <ebur128.h>
+
+namespace vexal::cli {
+
+struct LoudnessFigures {
+    double samplePeak = 0.0;  // linear, largest of the channels
+    double truePeak = 0.0;    // linear, largest of the channels
+    double integrated = 0.0;  // LUFS (−inf for silence)
+    double range = 0.0;       // LU
+};
+
+class LoudnessAnalyser {
+public:
+    // Throws ProcessingError when libebur128 cannot analyse this layout.
+    LoudnessAnalyser(int32_t channels, int32_t sampleRate);
+    ~LoudnessAnalyser();
+    LoudnessAnalyser(const LoudnessAnalyser&) = delete;
+    LoudnessAnalyser& operator=(const LoudnessAnalyser&) = delete;
+
+    // Hands over interleaved frames; waits while too many are queued.
+    void add(std::vector<double> interleaved);
+    // Waits for the queued frames and reads the figures.
+    LoudnessFigures finish();
+
+private:
+    void run();
+
+    ebur128_state* state = nullptr;
+    int32_t channels;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::vector<double>> queue;
+    bool done = false;
+    std::thread worker;
+};
+
+// Analyses a whole file (used for encoded outputs, whose samples are only
+// known after decoding). Throws ProcessingError.
+LoudnessFigures analyseFile(const std::string& path);
+
+}  // namespace vexal::cli

@@ -1,0 +1,31 @@
+// A one-line progress bar on stderr: percent, speed as a multiple of real
+// time and time left. Silent unless stderr is a terminal.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace vexal::cli {
+
+class Progress {
+public:
+    explicit Progress(bool wanted);
+
+    void begin(const std::string& label, int64_t totalFrames, int32_t sampleRate);
+    void update(int64_t framesDone);
+    void end();
+
+private:
+    void draw(int64_t framesDone);
+
+    bool enabled;
+    std::string label;
+    int64_t total = 0;
+    int32_t rate = 1;
+    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::time_point lastDrawn;
+    bool drawn = false;
+};
+
+}  // namespace vexal::cli

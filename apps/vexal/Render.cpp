@@ -1,0 +1,182 @@
+#include "Render.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "UsageError.h"
+#include "core/ParameterTable.h"
+
+namespace vexal::cli {
+
+namespace {
+
+// Frames read, processed and written at a time: a whole number of blocks, so
+// that the plug-in sees the same block partition as a host fed the stream.
+int64_t chunkFramesFor(int32_t blockSize) {
+    constexpr int64_t kTarget = 32768;
+    return std::max<int64_t>(1, kTarget / blockSize) * blockSize;
+}
+
+void warnAboutWordLength(EffectHost& host, RenderResult& result, int32_t outputFormat) {
+    const int32_t bits = pcmBits(outputFormat);
+    if (!bits) return;
+    const bool quantizeOn = stepIndex(host.getParameter(kQuantize), 2) == 1;
+    static constexpr int32_t kBitsBySteps[3] = {8, 16, 24};
+    const int32_t pluginBits = kBitsBySteps[stepIndex(host.getParameter(kBits), 3)];
+    if (!quantizeOn)
+        result.warnings.push_back(result.output + ": writing " + std::to_string(bits) +
+                                  "-bit PCM with Quantize off (no dither)");
+    else if (pluginBits != bits)
+        result.warnings.push_back(result.output + ": writing " + std::to_string(bits) +
+                                  "-bit PCM while Bits is " + std::to_string(pluginBits));
+}
+
+// Keeps the deepest gain the meters report and the last read-out.
+void takeMeters(EffectHost& host, RenderResult& result) {
+    result.finalMeters = host.readMeters();
+    for (int c = 0; c < 2; ++c)
+        result.deepestGain[c] = std::min(result.deepestGain[c], result.finalMeters.gain[c]);
+}
+
+// The settings, then off and on again as a host switches an effect before
+// playback: the render starts from a reset engine with every gain at its target.
+void prepareHost(EffectHost& host, const AudioInfo& info, const RenderOptions& options,
+                 RenderResult& result) {
+    host.setSampleRate(info.sampleRate);
+    host.setBlockSize(options.blockSize);
+    applySettings(host, options.settings);
+    host.suspend();
+    host.resume();
+    result.latency = host.latency();
+    result.aligned = !options.keepLatency;
+    result.program = host.currentProgram();
+    for (const ProgramName& p : availablePrograms(host))
+        if (p.index == result.program) result.programName = p.name;
+    if (info.sampleRate < 5000 || info.sampleRate > 200000)
+        result.warnings.push_back(result.input + ": " + std::to_string(info.sampleRate) +
+                                  " Hz is outside 5000 to 200000 Hz; the plug-in computes as at 44100 Hz");
+}
+
+// What the plug-in is fed: the file's frames, then `flush` frames of silence,
+// in chunks of whole blocks, split into channel buffers.
+class Stream {
+public:
+    Stream(InputFile& input, int64_t chunk, int64_t flush)
+        : input(input), channels(input.info().channels), chunk(chunk), flushLeft(flush),
+          interleaved(static_cast<size_t>(chunk * channels)) {}
+
+    // The next chunk into in[0] and in[1]; 0 frames at the end. The frames
+    // read from the file also go to the input's analysis.
+    int64_t next(std::vector<double> (&in)[2], LoudnessAnalyser& analysis) {
+        int64_t filled = 0;
+        while (filled < chunk && !atEnd) {
+            const int64_t n = input.read(interleaved.data() + filled * channels, chunk - filled);
+            atEnd = n == 0;
+            filled += n;
+        }
+        framesRead += filled;
+        if (filled > 0)
+            analysis.add(std::vector<double>(interleaved.begin(), interleaved.begin() + filled * channels));
+        for (int64_t i = 0; i < filled; ++i)
+            for (int c = 0; c < channels; ++c) in[c][i] = interleaved[i * channels + c];
+        const int64_t flush = std::min(chunk - filled, flushLeft);
+        for (int c = 0; c < channels; ++c)
+            std::fill(in[c].begin() + filled, in[c].begin() + filled + flush, 0.0);
+        flushLeft -= flush;
+        return filled + flush;
+    }
+
+    int64_t read() const { return framesRead; }
+
+private:
+    InputFile& input;
+    int32_t channels;
+    int64_t chunk;
+    int64_t flushLeft;
+    std::vector<double> interleaved;
+    int64_t framesRead = 0;
+    bool atEnd = false;
+};
+
+void processChunk(EffectHost& host, std::vector<double> (&in)[2], std::vector<double> (&out)[2],
+                  int64_t frames, int32_t blockSize, RenderResult& result) {
+    for (int64_t pos = 0; pos < frames; pos += blockSize) {
+        const auto n = static_cast<int32_t>(std::min<int64_t>(blockSize, frames - pos));
+        host.process(in[0].data() + pos, in[1].data() + pos, out[0].data() + pos,
+                     out[1].data() + pos, n);
+        takeMeters(host, result);
+    }
+}
+
+// Writes frames [from, to) of the channel buffers; what the file holds goes
+// to the output's analysis.
+void writeChunk(OutputFile& output, std::vector<double> (&out)[2], int32_t channels, int64_t from,
+                int64_t to, LoudnessAnalyser& analysis) {
+    const int64_t frames = to - from;
+    if (frames <= 0) return;
+    std::vector<double> interleaved(static_cast<size_t>(frames * channels));
+    for (int64_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = out[c][from + i];
+    std::vector<double> stored(interleaved.size());
+    output.write(interleaved.data(), frames, stored.data());
+    if (output.storesExactly()) analysis.add(std::move(stored));
+}
+
+}  // namespace
+
+RenderResult renderFile(const std::string& inputPath, const std::string& outputPath,
+                        const RenderOptions& options, Progress& progress) {
+    const auto started = std::chrono::steady_clock::now();
+    RenderResult result;
+    result.input = inputPath;
+    result.output = outputPath;
+
+    InputFile input(inputPath);
+    const AudioInfo& info = input.info();
+    result.sampleRate = info.sampleRate;
+    result.channels = info.channels;
+    result.inputFormat = describeFormat(info.format);
+    const int32_t format = outputFormatFor(outputPath, info.format, options.format);
+    result.outputFormat = describeFormat(format);
+
+    EffectHost host(info.channels == 1);
+    prepareHost(host, info, options, result);
+    warnAboutWordLength(host, result, format);
+
+    OutputFile output(outputPath, format, info.sampleRate, info.channels);
+    LoudnessAnalyser inputAnalysis(info.channels, info.sampleRate);
+    LoudnessAnalyser outputAnalysis(info.channels, info.sampleRate);
+
+    const int64_t chunk = chunkFramesFor(options.blockSize);
+    std::vector<double> in[2], out[2];
+    for (int c = 0; c < 2; ++c) {
+        in[c].resize(static_cast<size_t>(chunk));
+        out[c].resize(static_cast<size_t>(chunk));
+    }
+    // Aligned: silence after the end flushes the latency out, and as many
+    // frames are dropped at the start.
+    const int64_t latency = result.aligned ? result.latency : 0;
+    Stream stream(input, chunk, latency);
+    int64_t dropLeft = latency;
+    progress.begin(inputPath, info.frames, info.sampleRate);
+    while (const int64_t frames = stream.next(in, inputAnalysis)) {
+        processChunk(host, in, out, frames, options.blockSize, result);
+        const int64_t skip = std::min(dropLeft, frames);
+        dropLeft -= skip;
+        writeChunk(output, out, info.channels, skip, frames, outputAnalysis);
+        result.frames += frames - skip;
+        progress.update(stream.read());
+    }
+
+    result.in = inputAnalysis.finish();
+    output.close();
+    // Encoded outputs are analysed as a decoder reads them back.
+    result.out = output.storesExactly() ? outputAnalysis.finish()
+                                        : analyseFile(output.temporaryPath());
+    output.commit();
+    progress.end();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return result;
+}
+
+}  // namespace vexal::cli

@@ -1,0 +1,29 @@
+// vexal: renders audio files through the ZVK Vexal plug-in.
+#include <cstdio>
+#include <exception>
+
+#include "CommandLine.h"
+#include "Commands.h"
+#include "UsageError.h"
+
+using namespace vexal::cli;
+
+int main(int argc, char** argv) {
+    try {
+        const CommandLine line = parseCommandLine(argc, argv);
+        switch (line.command) {
+            case Command::process: return runProcess(line);
+            case Command::programs: return runPrograms();
+            case Command::params: return runParams(line);
+            case Command::demo: return runDemo(line);
+            case Command::help: std::fputs(kUsage, stdout); return 0;
+        }
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "vexal: %s (vexal --help shows the usage)\n", e.what());
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vexal: %s\n", e.what());
+        return kExitProcessing;
+    }
+    return 0;
+}

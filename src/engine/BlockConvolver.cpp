@@ -1,0 +1,188 @@
+#include "BlockConvolver.h"
+
+#include <cmath>
+
+#include "ChannelPair.h"
+
+namespace vexal {
+
+FftTwiddles::FftTwiddles() {
+    for (int32_t k = 0; k < kMaxFftSize / 2; ++k) {
+        const long double angle = 2.0L * 3.14159265358979323846264338327950288L * k / kMaxFftSize;
+        cosine[k] = static_cast<double>(cosl(angle));
+        sine[k] = static_cast<double>(sinl(angle));
+        int32_t r = 0;
+        for (int32_t bit = 0; bit < 8; ++bit) r |= ((k >> bit) & 1) << (7 - bit);
+        reversed[k] = static_cast<uint8_t>(r);
+    }
+}
+
+namespace {
+constexpr int32_t kPairs = 256;
+}
+
+void BlockConvolver::attach(double* storage, const FftTwiddles* tw) {
+    double* p = storage;
+    block = p, p += 2 * kPairs;
+    ready = p, p += 2 * kPairs;
+    tail = p, p += 2 * kPairs;
+    scratch = p, p += 2 * 2 * kPairs;  // z re, z im
+    work = p, p += 2 * 2 * (kPairs + 2);   // y re, y im
+    taps = p, p += kPairs;
+    spectrumRe = p, p += kPairs + 2;
+    spectrumIm = p, p += kPairs + 2;
+    tapPairs = p, p += 2 * kPairs;
+    twiddles = tw;
+}
+
+void BlockConvolver::clear() {
+    for (int32_t i = 0; i < 2 * kPairs; ++i) block[i] = ready[i] = tail[i] = 0.0;
+    position = 0;
+}
+
+// Below this length a direct convolution is cheaper than a transform pair
+// (measured: bench BM_Convolver*).
+constexpr int32_t kFftFromLength = 64;
+
+void BlockConvolver::setKernel(const double* source, int32_t length) {
+    n = length;
+    logN = 0;
+    while ((1 << logN) < n) ++logN;
+    for (int32_t i = 0; i < n; ++i) {
+        taps[i] = source[i];
+        tapPairs[2 * i] = tapPairs[2 * i + 1] = source[i];
+    }
+    // Transform of the taps zero-extended to 2n, scaled by 1/(4n) so that the
+    // split, merge and unscaled inverse need no further scaling.
+    const int32_t m = 2 * n;
+    const long double pi = 3.14159265358979323846264338327950288L;
+    for (int32_t k = 0; k <= n; ++k) {
+        long double re = 0.0L, im = 0.0L;
+        for (int32_t i = 0; i < n; ++i) {
+            const long double angle = 2.0L * pi * ((static_cast<int64_t>(k) * i) % m) / m;
+            re += taps[i] * cosl(angle);
+            im -= taps[i] * sinl(angle);
+        }
+        spectrumRe[k] = static_cast<double>(re / (4 * n));
+        spectrumIm[k] = static_cast<double>(im / (4 * n));
+    }
+    fftOn = n >= kFftFromLength;
+}
+
+// The same sums with the length known at compile time (fully unrolled for
+// the short kernels of TransShape hard and med).
+template <class V, int N>
+inline void convolveDirectSized(const double* tapPairs, const double* block, double* ready,
+                                double* tail) {
+    for (int32_t j = 0; j < 2 * N - 1; ++j) {
+        const int32_t lo = j - N + 1 > 0 ? j - N + 1 : 0;
+        const int32_t hi = j < N - 1 ? j : N - 1;
+        V acc = V::both(0.0);
+        for (int32_t i = lo; i <= hi; ++i)
+            acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
+        if (j < N)
+            (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
+        else
+            acc.store(tail + 2 * (j - N));
+    }
+    V::both(0.0).store(tail + 2 * (N - 1));
+}
+
+template <class V>
+void BlockConvolver::convolveDirect() {
+    if (n == 8) return convolveDirectSized<V, 8>(tapPairs, block, ready, tail);
+    if (n == 16) return convolveDirectSized<V, 16>(tapPairs, block, ready, tail);
+    // Outputs 0 … N − 1 first (they read the previous tail), then the new tail.
+    for (int32_t j = 0; j < 2 * n - 1; ++j) {
+        const int32_t lo = j - n + 1 > 0 ? j - n + 1 : 0;
+        const int32_t hi = j < n - 1 ? j : n - 1;
+        V acc = V::both(0.0);
+        for (int32_t i = lo; i <= hi; ++i)
+            acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
+        if (j < n)
+            (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
+        else
+            acc.store(tail + 2 * (j - n));
+    }
+    V::both(0.0).store(tail + 2 * (n - 1));
+}
+
+template <class V, int LogN>
+void BlockConvolver::convolveFftSized() {
+    constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values
+    constexpr int32_t stride = kMaxFftSize / (2 * half);
+    double* zr = scratch;
+    double* zi = scratch + 2 * kPairs;
+    double* yr = work;
+    double* yi = work + 2 * (kPairs + 2);
+    // Pack x[2m] + i·x[2m+1]; the upper half of x is the zero extension.
+    for (int32_t m = 0; m < half / 2; ++m) {
+        V::load(block + 4 * m).store(zr + 2 * m);
+        V::load(block + 4 * m + 2).store(zi + 2 * m);
+    }
+    for (int32_t m = half / 2; m < half; ++m) {
+        V::both(0.0).store(zr + 2 * m);
+        V::both(0.0).store(zi + 2 * m);
+    }
+    complexFft<V, LogN, false>(zr, zi, *twiddles);
+
+    // Split into the real transform's bins 0 … half, times the kernel's bins.
+    for (int32_t k = 0; k <= half; ++k) {
+        const int32_t a = k & (half - 1), b = (half - k) & (half - 1);
+        const V c = V::both(k < half ? twiddles->cosine[k * stride] : -1.0);
+        const V s = V::both(k < half ? twiddles->sine[k * stride] : 0.0);
+        const V zkr = V::load(zr + 2 * a), zki = V::load(zi + 2 * a);
+        const V zcr = V::load(zr + 2 * b), zci = V::both(0.0) - V::load(zi + 2 * b);
+        const V ar = zkr + zcr, ai = zki + zci;
+        const V br = zkr - zcr, bi = zki - zci;
+        const V xr = ar + (c * bi - s * br);
+        const V xi = ai - (c * br + s * bi);
+        const V hr = V::both(spectrumRe[k]), hi = V::both(spectrumIm[k]);
+        (xr * hr - xi * hi).store(yr + 2 * k);
+        (xr * hi + xi * hr).store(yi + 2 * k);
+    }
+    // Merge back into half complex points and transform back.
+    for (int32_t k = 0; k < half; ++k) {
+        const V c = V::both(twiddles->cosine[k * stride]);
+        const V s = V::both(twiddles->sine[k * stride]);
+        const V ykr = V::load(yr + 2 * k), yki = V::load(yi + 2 * k);
+        const V ycr = V::load(yr + 2 * (half - k)), yci = V::both(0.0) - V::load(yi + 2 * (half - k));
+        const V pr = ykr + ycr, pi = yki + yci;
+        const V qr = ykr - ycr, qi = yki - yci;
+        (pr - (c * qi + s * qr)).store(zr + 2 * k);
+        (pi + (c * qr - s * qi)).store(zi + 2 * k);
+    }
+    complexFft<V, LogN, true>(zr, zi, *twiddles);
+
+    // y[2m] = Re z[m], y[2m+1] = Im z[m]; y[0 … n−1] out, y[n … 2n−2] tail.
+    const int32_t len = 2 * half;  // = 2n
+    for (int32_t j = 0; j < len / 2; ++j) {
+        const V y = V::load((j & 1 ? zi : zr) + 2 * (j >> 1));
+        (y + V::load(tail + 2 * j)).store(ready + 2 * j);
+    }
+    for (int32_t j = len / 2; j < len - 1; ++j)
+        V::load((j & 1 ? zi : zr) + 2 * (j >> 1)).store(tail + 2 * (j - len / 2));
+    V::both(0.0).store(tail + 2 * (len / 2 - 1));
+}
+
+template <class V>
+void BlockConvolver::convolveFft() {
+    switch (logN) {
+        case 2: convolveFftSized<V, 2>(); break;
+        case 3: convolveFftSized<V, 3>(); break;
+        case 4: convolveFftSized<V, 4>(); break;
+        case 5: convolveFftSized<V, 5>(); break;
+        case 6: convolveFftSized<V, 6>(); break;
+        case 7: convolveFftSized<V, 7>(); break;
+        default: convolveFftSized<V, 8>(); break;
+    }
+}
+
+template void BlockConvolver::convolveDirect<ScalarPair>();
+template void BlockConvolver::convolveFft<ScalarPair>();
+#if VEXAL_HAVE_SSE2
+template void BlockConvolver::convolveDirect<SsePair>();
+template void BlockConvolver::convolveFft<SsePair>();
+#endif
+
+}  // namespace vexal

@@ -1,0 +1,81 @@
+// The envelope convolver: smooths each channel's short-window peak envelope
+// with the `smoothKernel` taps. Values are collected in blocks of N; when a
+// block is complete its linear convolution with the kernel (2N − 1 values) is
+// computed, the first N are added to the previous block's tail and read out
+// one per sample, the last N − 1 become the next tail. Output at time t is
+// z[t − (N − 1)] with z[t] = Σ h_i · m[t − i].
+//
+// Legend (all pairs L/R, N = smoothLen, reset to 0):
+//   block[N]   values collected since the last completed block
+//   ready[N]   block output plus previous tail, read at k = 0 … N − 1
+//   tail[N]    last N − 1 values of the latest convolution and a final 0
+//   position   slot of the next value, 0 … N − 1
+#pragma once
+
+#include <cstdint>
+
+#include "RealFft.h"
+
+namespace vexal {
+
+class BlockConvolver {
+public:
+    // Storage for the largest length, carved from EngineState's allocation.
+    static constexpr int32_t kDoublesNeeded = 2 * 256 * 5 + 2 * 258 * 2 + 256 + 258 * 2 + 2 * 256;
+    void attach(double* storage, const FftTwiddles* twiddles);
+
+    // Taps of length n (8 … 256); precomputes the kernel's transform.
+    void setKernel(const double* taps, int32_t n);
+    // Block, ready and tail buffers and the position to 0.
+    void clear();
+
+    int32_t length() const { return n; }
+    bool usesFft() const { return fftOn; }
+    // Chooses the method (the kernel's length picks the faster by default).
+    void forceMethod(bool fft) { fftOn = fft; }
+
+    // One pair in, one pair out (lanes as stored at value[0], value[1]).
+    template <class V>
+    V push(V value) {
+        value.store(block + 2 * position);
+        if (position == n - 1) {
+            if (fftOn)
+                convolveFft<V>();
+            else
+                convolveDirect<V>();
+            position = 0;
+            return V::load(ready);
+        }
+        ++position;
+        return V::load(ready + 2 * position);
+    }
+
+    // The full convolution of the current block into ready/tail (test seam).
+    template <class V>
+    void convolveDirect();
+    template <class V>
+    void convolveFft();
+
+    const double* kernelTaps() const { return taps; }
+
+private:
+    template <class V, int LogN>
+    void convolveFftSized();
+
+    double* block = nullptr;
+    double* ready = nullptr;
+    double* tail = nullptr;
+    double* work = nullptr;       // 2 × 258 pairs: spectrum re, im
+    double* taps = nullptr;       // n doubles
+    double* tapPairs = nullptr;   // the same, each held for both channels
+    double* spectrumRe = nullptr; // n + 1 doubles, kernel transform / (4n)
+    double* spectrumIm = nullptr;
+    double* scratch = nullptr;    // 2 × 256 pairs, direct convolution output
+    const FftTwiddles* twiddles = nullptr;
+    int32_t n = 8;
+    int32_t logN = 3;
+    int32_t position = 0;
+    bool fftOn = false;
+};
+
+}  // namespace vexal

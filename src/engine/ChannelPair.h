@@ -1,0 +1,85 @@
+// A left/right pair of doubles, the unit of the paired channel layout. Two
+// implementations with identical lane arithmetic: SSE2 two-lane vectors on
+// x86_64 (SsePair) and plain doubles everywhere (ScalarPair). The kernel is
+// written once over either, so both compute the same bits.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define VEXAL_HAVE_SSE2 1
+#else
+#define VEXAL_HAVE_SSE2 0
+#endif
+
+namespace vexal {
+
+struct ScalarPair {
+    double l, r;
+
+    static ScalarPair load(const double* p) { return {p[0], p[1]}; }
+    static ScalarPair make(double left, double right) { return {left, right}; }
+    static ScalarPair both(double x) { return {x, x}; }
+    void store(double* p) const {
+        p[0] = l;
+        p[1] = r;
+    }
+    double left() const { return l; }
+    double right() const { return r; }
+
+    friend ScalarPair operator+(ScalarPair a, ScalarPair b) { return {a.l + b.l, a.r + b.r}; }
+    friend ScalarPair operator-(ScalarPair a, ScalarPair b) { return {a.l - b.l, a.r - b.r}; }
+    friend ScalarPair operator*(ScalarPair a, ScalarPair b) { return {a.l * b.l, a.r * b.r}; }
+    friend ScalarPair operator/(ScalarPair a, ScalarPair b) { return {a.l / b.l, a.r / b.r}; }
+    friend ScalarPair abs(ScalarPair a) { return {std::fabs(a.l), std::fabs(a.r)}; }
+    // Per lane: a >= b ? x : y, and a > b ? x : y.
+    static ScalarPair selectGe(ScalarPair a, ScalarPair b, ScalarPair x, ScalarPair y) {
+        return {a.l >= b.l ? x.l : y.l, a.r >= b.r ? x.r : y.r};
+    }
+    static ScalarPair selectGt(ScalarPair a, ScalarPair b, ScalarPair x, ScalarPair y) {
+        return {a.l > b.l ? x.l : y.l, a.r > b.r ? x.r : y.r};
+    }
+};
+
+#if VEXAL_HAVE_SSE2
+struct SsePair {
+    __m128d v;
+
+    static SsePair load(const double* p) { return {_mm_load_pd(p)}; }
+    static SsePair make(double left, double right) { return {_mm_set_pd(right, left)}; }
+    static SsePair both(double x) { return {_mm_set1_pd(x)}; }
+    void store(double* p) const { _mm_store_pd(p, v); }
+    double left() const { return _mm_cvtsd_f64(v); }
+    double right() const { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
+
+    friend SsePair operator+(SsePair a, SsePair b) { return {_mm_add_pd(a.v, b.v)}; }
+    friend SsePair operator-(SsePair a, SsePair b) { return {_mm_sub_pd(a.v, b.v)}; }
+    friend SsePair operator*(SsePair a, SsePair b) { return {_mm_mul_pd(a.v, b.v)}; }
+    friend SsePair operator/(SsePair a, SsePair b) { return {_mm_div_pd(a.v, b.v)}; }
+    friend SsePair abs(SsePair a) { return {_mm_andnot_pd(_mm_set1_pd(-0.0), a.v)}; }
+    static SsePair blend(__m128d mask, SsePair x, SsePair y) {
+        return {_mm_or_pd(_mm_and_pd(mask, x.v), _mm_andnot_pd(mask, y.v))};
+    }
+    static SsePair selectGe(SsePair a, SsePair b, SsePair x, SsePair y) {
+        return blend(_mm_cmpge_pd(a.v, b.v), x, y);
+    }
+    static SsePair selectGt(SsePair a, SsePair b, SsePair x, SsePair y) {
+        return blend(_mm_cmpgt_pd(a.v, b.v), x, y);
+    }
+};
+#endif
+
+// The branch-free extrema on pairs, lane by lane, as DspMath.h has them.
+template <class V>
+inline V branchFreeMax(V a, V b) {
+    return b + V::both(0.5) * ((a - b) + abs(a - b));
+}
+
+template <class V>
+inline V branchFreeMin(V a, V b) {
+    return a - V::both(0.5) * ((a - b) + abs(a - b));
+}
+
+}  // namespace vexal

@@ -1,0 +1,330 @@
+#include "KernelBlocked.h"
+
+#if VEXAL_HAVE_SSE2
+
+#include "DspMath.h"
+#include "EnvelopeFollowers.h"
+#include "HalfSampleInterpolator.h"
+
+// The element-by-element passes are built for several instruction sets; the
+// loader picks the widest the processor has. Same operations, same bits.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define VEXAL_WIDE __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define VEXAL_WIDE
+#endif
+
+namespace vexal {
+namespace kernel {
+
+namespace {
+
+using V = SsePair;
+constexpr int32_t kLanes = 2 * kChunk;     // doubles per chunk buffer (pairs)
+constexpr int32_t kHistory = kInterpRingSize;  // levelled pairs kept before a chunk
+
+// Chunk buffers carved from EngineState::blockScratch; all pairs (L, R) per
+// frame unless noted.
+struct Chunk {
+    double* dry;    // input delayed by lookAhead + 31
+    double* driven;
+    double* peak;   // leveller input p, one per frame
+    double* drive;  // driveGainSmoothed, one per frame
+    double* output;  // outputGainSmoothed, duplicated per lane
+    double* levelled;  // y: kHistory pairs of history, then the chunk
+    double* levellerGain;  // duplicated per lane
+    double* estimate;      // half-sample estimates (Oversample)
+    double* leaf;          // detector leaves h
+    double* peakRoot;      // window peaks PL, PR
+    double* delayed;       // aD
+    double* shapeRoot;
+    double* lastStage;     // s2[k] for every frame: kFollowerCount rows of kLanes
+    double* follower;      // f
+    double* envelope;      // b
+    double* out;
+    double* shown;         // displayed gain
+
+    explicit Chunk(double* p) {
+        auto carve = [&p](size_t n) {
+            double* start = p;
+            p += n;
+            return start;
+        };
+        dry = carve(kLanes);
+        driven = carve(kLanes);
+        peak = carve(kChunk);
+        drive = carve(kChunk);
+        output = carve(kLanes);
+        levelled = carve(2 * (kHistory + kChunk));
+        levellerGain = carve(kLanes);
+        estimate = carve(kLanes);
+        leaf = carve(kLanes);
+        peakRoot = carve(kLanes);
+        delayed = carve(kLanes);
+        shapeRoot = carve(kLanes);
+        lastStage = carve(kFollowerCount * kLanes);
+        follower = carve(kLanes);
+        envelope = carve(kLanes);
+        out = carve(kLanes);
+        shown = carve(kLanes);
+    }
+};
+
+// 1. Gain smoothing. When both smoothed gains sit on their fixed point (the
+// next step returns the same bits), every step of the chunk does.
+void smoothGains(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    double d = st.driveGainSmoothed, o = st.outputGainSmoothed;
+    const double dNext = denormalGuard(d + (b.driveGain - d) * b.smoothCoef);
+    const double oNext = denormalGuard(o + (b.outputTarget - o) * b.smoothCoef);
+    if (dNext == d && oNext == o) {
+        for (int32_t i = 0; i < n; ++i) c.drive[i] = d;
+        for (int32_t e = 0; e < 2 * n; ++e) c.output[e] = o;
+        return;
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        d = denormalGuard(d + (b.driveGain - d) * b.smoothCoef);
+        o = denormalGuard(o + (b.outputTarget - o) * b.smoothCoef);
+        c.drive[i] = d;
+        c.output[2 * i] = c.output[2 * i + 1] = o;
+    }
+    st.driveGainSmoothed = d;
+    st.outputGainSmoothed = o;
+}
+
+// 2.–3. Dry path, drive and the leveller's input.
+template <class Sample>
+void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL, const Sample* inR,
+               int32_t n, const Chunk& c) {
+    const int32_t dryLength = b.lookAhead + kAlignDelay;
+    for (int32_t i = 0; i < n; ++i) {
+        const V in = V::make(acceptInput(static_cast<double>(inL[i])),
+                             acceptInput(static_cast<double>(inR[i])));
+        exchange(st.dryDelay, st.dryIndex, dryLength, in).store(c.dry + 2 * i);
+        const V x = in * V::both(c.drive[i]);
+        x.store(c.driven + 2 * i);
+        const V ax = abs(x);
+        const double peak = branchFreeMax(ax.left(), ax.right());
+        c.peak[i] = kDetectorFloor + branchFreeMax(peak - kDetectorFloor, 0.0);
+    }
+}
+
+// The ring's last kHistory levelled pairs, oldest first, ahead of the chunk.
+void loadHistory(const EngineState& st, const Chunk& c) {
+    for (int32_t m = 0; m < kHistory; ++m) {
+        const int32_t slot = (st.interpIndex + m) & (kInterpRingSize - 1);
+        V::load(st.interpRing + 2 * slot).store(c.levelled + 2 * m);
+    }
+}
+
+void storeHistory(EngineState& st, int32_t n, const Chunk& c) {
+    for (int32_t m = kHistory; m < kHistory + n; ++m) {
+        V::load(c.levelled + 2 * m).store(st.interpRing + 2 * st.interpIndex);
+        st.interpIndex = (st.interpIndex + 1) & (kInterpRingSize - 1);
+    }
+}
+
+inline void levelFrame(double& level, const BlockSettings& b, int32_t i, const Chunk& c) {
+    const double gain = levellerStep(level, c.peak[i], b);
+    (V::load(c.driven + 2 * i) * V::both(gain)).store(c.levelled + 2 * (kHistory + i));
+    c.levellerGain[2 * i] = c.levellerGain[2 * i + 1] = gain;
+}
+
+// 6. Half-sample estimates of the whole chunk, each summed in j order.
+VEXAL_WIDE void estimateHalfSamples(const double* __restrict y, const double* __restrict w,
+                                    double* __restrict estimate, int32_t lanes) {
+    for (int32_t e = 0; e < lanes; ++e) estimate[e] = 0.0;
+    for (int32_t j = 0; j < kInterpHalfTaps; ++j) {
+        const double* later = y + 2 * (kHistory - 31 + j);
+        const double* earlier = y + 2 * (kHistory - 32 - j);
+        const double wj = w[j];
+        for (int32_t e = 0; e < lanes; ++e) estimate[e] = estimate[e] + wj * (later[e] + earlier[e]);
+    }
+}
+
+// 5.–7. Frame by frame: leveller (unless done ahead), detector leaves h
+// (written over the estimates) and the look-ahead delay.
+void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    double level = st.levellerLevel;
+    const V floor = V::both(kDetectorFloor);
+    for (int32_t i = 0; i < n; ++i) {
+        if (!b.oversample) levelFrame(level, b, i, c);
+        const V a31 = V::load(c.levelled + 2 * (kHistory + i - 31));
+        V magnitude = abs(a31);
+        if (b.oversample)
+            magnitude = V::both(1.001) * branchFreeMax(abs(V::load(c.estimate + 2 * i)), magnitude);
+        branchFreeMax(magnitude, floor).store(c.leaf + 2 * i);
+        exchange(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead, a31).store(c.delayed + 2 * i);
+    }
+    if (!b.oversample) st.levellerLevel = level;
+}
+
+// 8. and 10. The four trees: window peaks (lookAhead) and short maxima (smoothLen).
+void pushTrees(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    const int32_t peakStart = st.peakPosition, shapeStart = st.shapePosition;
+    for (int32_t ch = 0; ch < 2; ++ch) {
+        int32_t position = peakStart;
+        SlidingMaxTree& tree = st.peakTree[ch];
+        for (int32_t i = 0; i < n; ++i) {
+            c.peakRoot[2 * i + ch] = tree.push(c.leaf[2 * i + ch], position);
+            if (++position >= b.lookAhead) position = 0;
+        }
+        st.peakPosition = position;
+    }
+    for (int32_t ch = 0; ch < 2; ++ch) {
+        int32_t position = shapeStart;
+        SlidingMaxTree& tree = st.shapeTree[ch];
+        for (int32_t i = 0; i < n; ++i) {
+            c.shapeRoot[2 * i + ch] = tree.push(c.leaf[2 * i + ch], position);
+            if (++position >= b.smoothLen) position = 0;
+        }
+        st.shapePosition = position;
+    }
+}
+
+// 8.–9. Link (over the peak roots, in place) and the followers.
+void follow(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    for (int32_t i = 0; i < n; ++i) {
+        const double peakL = c.peakRoot[2 * i], peakR = c.peakRoot[2 * i + 1];
+        const double linked = branchFreeMax(peakL, peakR);
+        c.peakRoot[2 * i] = b.link * linked + b.oneMinusLink * peakL;
+        c.peakRoot[2 * i + 1] = b.link * linked + b.oneMinusLink * peakR;
+    }
+    followEnvelopesOver(st.followerStage1, st.followerStage2, c.peakRoot, n, b.attackPairs,
+                        b.releasePairs, b.secondOrder, c.lastStage, kLanes);
+}
+
+// 10. The shaped envelope b.
+void shapeEnvelope(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    for (int32_t i = 0; i < n; ++i) {
+        const V smoothed = st.convolver.push(V::load(c.shapeRoot + 2 * i));
+        exchange(st.envelopeDelayLine, st.envelopeIndex, b.envelopeDelay, smoothed)
+            .store(c.envelope + 2 * i);
+    }
+}
+
+struct GainInputs {
+    const double* follower;
+    const double* envelope;
+    const double* delayed;
+    const double* levellerGain;
+    double* limited;
+    double* shown;
+    double transientMix, oneMinusTransient;
+    int32_t mask;
+};
+
+// 11.–12. Limiter gain on the delayed audio, and the meter's displayed gain.
+VEXAL_WIDE void applyGain(const GainInputs& in, int32_t lanes) {
+    const double* __restrict f = in.follower;
+    const double* __restrict env = in.envelope;
+    const double* __restrict aD = in.delayed;
+    const double* __restrict lg = in.levellerGain;
+    double* __restrict limited = in.limited;
+    double* __restrict shown = in.shown;
+    const double tau = in.transientMix, rest = in.oneMinusTransient;
+    const bool showRelease = in.mask & 1, showPeak = in.mask & 2, showLeveller = in.mask & 4;
+    for (int32_t e = 0; e < lanes; ++e) {
+        const double gFull = 1.0 / branchFreeMax(f[e], env[e]);
+        const double gBrick = 1.0 / branchFreeMax(1.0, env[e]);
+        const double g = rest * gFull + tau * gBrick;
+        limited[e] = g * aD[e];
+        const double release = tau + rest / f[e];
+        const double peak = g / release;
+        double d = 1.0;
+        if (showRelease) d = d * release;
+        if (showPeak) d = d * peak;
+        if (showLeveller) d = d * lg[e];
+        shown[e] = d;
+    }
+}
+
+VEXAL_WIDE void scaleOutput(double* __restrict out, const double* __restrict gain, int32_t lanes) {
+    for (int32_t e = 0; e < lanes; ++e) out[e] = out[e] * gain[e];
+}
+
+// 15. Final clip and its bound.
+VEXAL_WIDE void clipOutput(double* __restrict out, int32_t lanes) {
+    for (int32_t e = 0; e < lanes; ++e) {
+        const double x = out[e];
+        const double clipped = 0.5 * (std::fabs(x + 1.0) - std::fabs(x - 1.0));
+        out[e] = clipped > 1.0 ? 1.0 : (-1.0 > clipped ? -1.0 : clipped);
+    }
+}
+
+// 13.–14. Meter taps and the requantizer, frame by frame.
+void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    const V meterGain = V::both(b.inputMeterGain);
+    for (int32_t i = 0; i < n; ++i) {
+        const V metered = V::load(c.dry + 2 * i) * meterGain;
+        st.meterTaps.tap(metered.left(), metered.right(), c.shown[2 * i], c.shown[2 * i + 1],
+                         c.out[2 * i], c.out[2 * i + 1], b.meterOversample, b.rmsCoef,
+                         st.interpCoef);
+    }
+    if (!b.quantizeOn) return;
+    for (int32_t i = 0; i < n; ++i)
+        st.requantizer.process(c.out[2 * i], c.out[2 * i + 1], st.ditherRng, b.noiseShapeSet,
+                               b.quantScale, b.autoBlackOn, b.autoBlackCoef);
+}
+
+template <class Sample>
+void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL, const Sample* inR,
+              Sample* outL, Sample* outR, int32_t n, double* probe) {
+    const Chunk c(st.blockScratch);
+    smoothGains(st, b, n, c);
+    takeInput(st, b, inL, inR, n, c);
+    loadHistory(st, c);
+    if (b.oversample) {
+        double level = st.levellerLevel;
+        for (int32_t i = 0; i < n; ++i) levelFrame(level, b, i, c);
+        st.levellerLevel = level;
+        estimateHalfSamples(c.levelled, st.interpCoef.w, c.estimate, 2 * n);
+    }
+    detectLeaves(st, b, n, c);
+    pushTrees(st, b, n, c);
+    follow(st, b, n, c);
+    storeHistory(st, n, c);
+    foldFollowers(c.lastStage, kLanes, c.follower, 2 * n);
+    shapeEnvelope(st, b, n, c);
+
+    if (b.powerOn) {
+        applyGain({c.follower, c.envelope, c.delayed, c.levellerGain, c.out, c.shown,
+                   b.transientMix, b.oneMinusTransient, b.grShowMask},
+                  2 * n);
+        if (probe)
+            for (int32_t e = 0; e < 2 * n; ++e) probe[e] = c.out[e];
+        scaleOutput(c.out, c.output, 2 * n);
+    } else {
+        for (int32_t e = 0; e < 2 * n; ++e) {
+            c.out[e] = c.dry[e];
+            c.shown[e] = 1.0;
+        }
+    }
+    meterAndRequantize(st, b, n, c);
+    clipOutput(c.out, 2 * n);
+    for (int32_t i = 0; i < n; ++i) {
+        outR[i] = static_cast<Sample>(c.out[2 * i + 1]);
+        outL[i] = static_cast<Sample>(c.out[2 * i]);
+    }
+}
+
+}  // namespace
+
+template <class Sample>
+void runBlocked(EngineState& st, const BlockSettings& b, const Sample* inL, const Sample* inR,
+                Sample* outL, Sample* outR, int32_t frames) {
+    for (int32_t done = 0; done < frames; done += kChunk) {
+        const int32_t n = frames - done < kChunk ? frames - done : kChunk;
+        double* probe = st.gainStageProbe ? st.gainStageProbe + 2 * done : nullptr;
+        runChunk(st, b, inL + done, inR + done, outL + done, outR + done, n, probe);
+    }
+}
+
+template void runBlocked<float>(EngineState&, const BlockSettings&, const float*, const float*,
+                                float*, float*, int32_t);
+template void runBlocked<double>(EngineState&, const BlockSettings&, const double*,
+                                 const double*, double*, double*, int32_t);
+
+}  // namespace kernel
+}  // namespace vexal
+
+#endif

@@ -1,0 +1,164 @@
+// Pieces shared by the kernel's two paths: the per-block settings, input
+// acceptance, delay-line steps, the meter's displayed gain and the final bound.
+#pragma once
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+#include "ChannelPair.h"
+#include "EngineSettings.h"
+#include "EngineState.h"
+
+#if VEXAL_HAVE_SSE2
+#include <xmmintrin.h>
+#endif
+
+namespace vexal {
+namespace kernel {
+
+// Beyond this magnitude a sample is a fault, not a signal (2000 dB above full
+// scale): it is clamped so that no square, sum or transform can overflow.
+constexpr double kInputLimit = 1e100;
+
+// NaN and infinities are taken as 0; finite faults beyond ±1e100 are clamped.
+inline double acceptInput(double x) {
+    const double a = std::fabs(x);
+    if (a <= kInputLimit) return x;
+    return a <= DBL_MAX ? std::copysign(kInputLimit, x) : 0.0;
+}
+
+// While the kernel runs: flush-to-zero, denormals-are-zero, round to nearest
+// and every exception masked, whatever the host left set (a host's rounding
+// mode or unmasked traps would change or break the results); the caller's
+// control word comes back on exit.
+class ScopedFlushDenormals {
+public:
+#if VEXAL_HAVE_SSE2
+    ScopedFlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(0x9FC0u); }
+    ~ScopedFlushDenormals() { _mm_setcsr(saved); }
+
+private:
+    unsigned saved;
+#endif
+public:
+    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
+    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
+    static void* operator new(size_t) = delete;
+};
+
+// The settings as they stand at the start of the block.
+struct BlockSettings {
+    double driveGain, outputTarget, smoothCoef;
+    double levellerThreshold, levellerCoef;
+    bool levellerOff;
+    bool oversample, secondOrder;
+    double link, oneMinusLink;
+    double transientMix, oneMinusTransient;
+    double attackCoef[kFollowerCount], releaseCoef[kFollowerCount];
+    // The same coefficients for the followers as left/right pairs, k-major.
+    alignas(64) double attackPairs[2 * kFollowerCount];
+    alignas(64) double releasePairs[2 * kFollowerCount];
+    bool powerOn;
+    int32_t grShowMask;
+    double inputMeterGain;
+    bool meterOversample;
+    double rmsCoef;
+    bool quantizeOn, autoBlackOn;
+    double quantScale, autoBlackCoef;
+    const double* noiseShapeSet;
+    int32_t lookAhead, smoothLen, envelopeDelay;
+};
+
+inline BlockSettings readSettings(const EngineSettings& s, const EngineState& state) {
+    BlockSettings b;
+    b.driveGain = s.driveGain;
+    b.outputTarget = s.autoOutput ? 1.0 / b.driveGain : s.outputGain.load();
+    b.smoothCoef = s.smoothCoef;
+    b.levellerThreshold = s.levellerThreshold;
+    b.levellerCoef = s.levellerCoef;
+    b.levellerOff = s.levellerRaw.load() == 1.0f;
+    b.oversample = s.oversampleOn != 0;
+    b.secondOrder = s.detectorOrder != 0;
+    b.link = s.linkAmount;
+    b.oneMinusLink = 1.0 - b.link;
+    b.transientMix = s.transientMix;
+    b.oneMinusTransient = 1.0 - b.transientMix;
+    for (int k = 0; k < kFollowerCount; ++k) {
+        b.attackCoef[k] = s.attackCoef[k];
+        b.releaseCoef[k] = s.releaseCoef[k];
+        b.attackPairs[2 * k] = b.attackPairs[2 * k + 1] = b.attackCoef[k];
+        b.releasePairs[2 * k] = b.releasePairs[2 * k + 1] = b.releaseCoef[k];
+    }
+    b.powerOn = s.powerGain.load() != 0.0;
+    b.grShowMask = s.grShowMask;
+    b.inputMeterGain = s.inputMeterPre ? 1.0 : state.driveGainSmoothed;
+    b.meterOversample = s.meterOversample != 0;
+    b.rmsCoef = s.rmsCoef;
+    b.quantizeOn = s.quantizeOn != 0;
+    b.autoBlackOn = s.autoBlackOn != 0;
+    const int32_t bits = s.bitsIndex;
+    b.quantScale = bits == 0 ? 128.0 : (bits == 1 ? 32768.0 : 8388608.0);
+    b.autoBlackCoef = s.autoBlackCoef;
+    b.noiseShapeSet = s.noiseShapeSet;
+    b.lookAhead = s.lookAhead;
+    b.smoothLen = s.smoothLen;
+    b.envelopeDelay = s.envelopeDelay;
+    return b;
+}
+
+// One step of a DelayLine of `length` pairs: returns the pair written
+// `length` steps earlier and stores `value` in its place.
+template <class V>
+inline V exchange(double* line, int32_t& index, int32_t length, V value) {
+    double* slot = line + 2 * index;
+    const V out = V::load(slot);
+    value.store(slot);
+    if (++index >= length) index = 0;
+    return out;
+}
+
+// Window widths for this block. Lengths change only under the process lock
+// together with a clear; a position beyond a length could only come from a
+// caller's mistake and restarts at 0.
+inline void prepareBlock(EngineState& st, const BlockSettings& b) {
+    st.peakTree[0].setWidth(b.lookAhead);
+    st.peakTree[1].setWidth(b.lookAhead);
+    st.shapeTree[0].setWidth(b.smoothLen);
+    st.shapeTree[1].setWidth(b.smoothLen);
+    if (st.dryIndex >= b.lookAhead + kAlignDelay) st.dryIndex = 0;
+    if (st.lookAheadIndex >= b.lookAhead) st.lookAheadIndex = 0;
+    if (st.envelopeIndex >= b.envelopeDelay) st.envelopeIndex = 0;
+    if (st.peakPosition >= b.lookAhead) st.peakPosition = 0;
+    if (st.shapePosition >= b.smoothLen) st.shapePosition = 0;
+}
+
+// One leveller step: the shared level follows p (1000 ms); the gain pulls it
+// back to the threshold, or is 1 when under it or switched off.
+inline double levellerStep(double& level, double p, const BlockSettings& b) {
+    level = level + (p - level) * b.levellerCoef;
+    double gain = 1.0;
+    if (!(level <= b.levellerThreshold || b.levellerOff)) gain = b.levellerThreshold / level;
+    return gain;
+}
+
+// The clip's rounding can leave 1 + 2^-52 for values just above 1: such a
+// result (and only such) is set to ±1, so no sample above magnitude 1 leaves.
+template <class V>
+inline V boundToUnit(V x) {
+    const V one = V::both(1.0), minusOne = V::both(-1.0);
+    return V::selectGt(x, one, one, V::selectGt(minusOne, x, minusOne, x));
+}
+
+// The gain-reduction meter's reading: the product of the components that
+// AttShow selects (an unselected one counts as 1).
+inline double displayedGain(int32_t mask, double release, double peak, double leveller) {
+    double g = 1.0;
+    if (mask & 1) g = g * release;
+    if (mask & 2) g = g * peak;
+    if (mask & 4) g = g * leveller;
+    return g;
+}
+
+}  // namespace kernel
+}  // namespace vexal

@@ -1,0 +1,61 @@
+// Fixed-size real transforms for the block convolver: 2N real values (N = 8 …
+// 256) through one N-point complex transform and a split step, both lanes of a
+// channel pair at once. Twiddles e^(−2πik/512) are computed once; a transform
+// of size M reads every (512/M)-th entry. Sizes are template arguments so that
+// each gets its own unrolled routine.
+#pragma once
+
+#include <cstdint>
+
+namespace vexal {
+
+constexpr int32_t kMaxFftSize = 512;  // real points: 2 × kMaxSmoothLen
+
+struct FftTwiddles {
+    alignas(16) double cosine[kMaxFftSize / 2];
+    alignas(16) double sine[kMaxFftSize / 2];  // sin(2πk/512), so e^(−iθ) = cos − i·sin
+    // Bit reversal of 8-bit indices; a transform of 2^b points shifts right by 8 − b.
+    uint8_t reversed[kMaxFftSize / 2];
+    FftTwiddles();
+};
+
+// In-place radix-2 complex transform of n = 2^LogN pairs (forward: e^(−i…),
+// inverse: e^(+i…), unscaled). re and im hold n pairs each.
+template <class V, int LogN, bool Inverse>
+inline void complexFft(double* re, double* im, const FftTwiddles& tw) {
+    constexpr int32_t n = 1 << LogN;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t j = tw.reversed[i] >> (8 - LogN);
+        if (j > i) {
+            const V ar = V::load(re + 2 * i), ai = V::load(im + 2 * i);
+            V::load(re + 2 * j).store(re + 2 * i);
+            V::load(im + 2 * j).store(im + 2 * i);
+            ar.store(re + 2 * j);
+            ai.store(im + 2 * j);
+        }
+    }
+    for (int32_t len = 2; len <= n; len <<= 1) {
+        const int32_t half = len / 2;
+        const int32_t stride = kMaxFftSize / len;
+        for (int32_t j = 0; j < half; ++j) {
+            const V wr = V::both(tw.cosine[j * stride]);
+            const V wi = V::both(Inverse ? tw.sine[j * stride] : -tw.sine[j * stride]);
+            for (int32_t i = j; i < n; i += len) {
+                double* pr = re + 2 * i;
+                double* pi = im + 2 * i;
+                double* qr = re + 2 * (i + half);
+                double* qi = im + 2 * (i + half);
+                const V br = V::load(qr), bi = V::load(qi);
+                const V tr = wr * br - wi * bi;
+                const V ti = wr * bi + wi * br;
+                const V ar = V::load(pr), ai = V::load(pi);
+                (ar - tr).store(qr);
+                (ai - ti).store(qi);
+                (ar + tr).store(pr);
+                (ai + ti).store(pi);
+            }
+        }
+    }
+}
+
+}  // namespace vexal

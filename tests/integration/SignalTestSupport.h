@@ -1,0 +1,88 @@
+// Shared helpers of the signal-path tests: parameter steps, raw process calls
+// with caller-owned buffers, the meter read-out and a private config folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "host/TestHost.h"
+
+namespace signaltest {
+
+// Parameter indices.
+enum Param {
+    kOutput = 0, kDrive = 1, kTransient = 2, kRelease = 3, kTransShape = 4, kLink = 5,
+    kOversample = 6, kDetectorOrder = 7, kPower = 8, kScale = 9, kBits = 10, kNoiseShape = 11,
+    kCalibrate = 12, kLeveller = 13, kMeterOvs = 14, kAutoOut = 15, kQuantize = 16,
+    kAutoblack = 17, kMeterType = 18, kAttZoom = 19, kAttShow = 20, kPostMeter = 21,
+};
+
+inline float step(int i, int n) { return (static_cast<float>(i) + 0.5f) / static_cast<float>(n); }
+
+// Every test process keeps its settings away from the user's real folder.
+inline void useTemporaryConfigDir() {
+    static const std::string dir = [] {
+        char pattern[] = "/tmp/vexal-test-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        return std::string(made ? made : "/tmp");
+    }();
+    setenv("VEXAL_CONFIG_DIR", dir.c_str(), 1);
+}
+
+struct Meters {
+    float inPeak[2], outPeak[2], inRms[2], outRms[2], gain[2];
+};
+
+inline Meters readMeters(testhost::Instance& fx) {
+    float v[10];
+    fx.readMeters(v);
+    Meters m;
+    for (int c = 0; c < 2; ++c) {
+        m.inPeak[c] = v[0 + c];
+        m.outPeak[c] = v[2 + c];
+        m.inRms[c] = v[4 + c];
+        m.outRms[c] = v[6 + c];
+        m.gain[c] = v[8 + c];
+    }
+    return m;
+}
+
+// One process call on caller-owned buffers (so that tests can see what a
+// call leaves unwritten).
+template <class Sample>
+void processOnce(testhost::Instance& fx, Sample* inL, Sample* inR, Sample* outL, Sample* outR,
+                 int32_t frames) {
+    Sample* ins[2] = {inL, inR};
+    Sample* outs[2] = {outL, outR};
+    if constexpr (sizeof(Sample) == sizeof(float)) {
+        fx.effect()->processReplacing(fx.effect(), ins, outs, frames);
+    } else {
+        fx.effect()->processDoubleReplacing(fx.effect(), ins, outs, frames);
+    }
+}
+
+// Unity drive and output, leveller and Oversample off, Power on, nothing
+// requantized, all meter components shown; then an engine reset.
+inline void neutralSettings(testhost::Instance& fx, float rate = 44100.0f) {
+    fx.setSampleRate(rate);
+    fx.setParameter(kDrive, 0.5f);
+    fx.setParameter(kOutput, 1.0f);
+    fx.setParameter(kLeveller, 1.0f);
+    fx.setParameter(kPower, step(1, 2));
+    fx.setParameter(kAutoOut, step(0, 2));
+    fx.setParameter(kOversample, step(0, 2));
+    fx.setParameter(kCalibrate, step(0, 4));
+    fx.setParameter(kQuantize, step(0, 2));
+    fx.setParameter(kAutoblack, step(0, 2));
+    fx.setParameter(kNoiseShape, step(0, 4));
+    fx.setParameter(kMeterOvs, step(0, 2));
+    fx.setParameter(kAttShow, step(7, 8));
+    fx.setParameter(kPostMeter, step(0, 2));
+    fx.suspend();
+}
+
+}  // namespace signaltest

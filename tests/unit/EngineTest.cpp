@@ -1,0 +1,356 @@
+// The engine's stages in isolation: interpolator, sliding maximum, block
+// convolver, and the kernel's invariants that a host cannot observe (the level
+// leaving the gain stage, paired vs portable arithmetic).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
+#include "core/ParameterTable.h"
+#include "core/Plugin.h"
+#include "engine/BlockConvolver.h"
+#include "engine/ChannelPair.h"
+#include "engine/EngineState.h"
+#include "engine/EnvelopeFollowers.h"
+#include "engine/HalfSampleInterpolator.h"
+#include "engine/Kernel.h"
+#include "engine/SlidingMaxTree.h"
+
+using namespace vexal;
+
+namespace {
+
+void useTemporaryConfig() {
+    static char dir[] = "/tmp/vexal-engine-XXXXXX";
+    static const char* made = mkdtemp(dir);
+    setenv("VEXAL_CONFIG_DIR", made ? made : "/tmp", 1);
+}
+
+std::vector<double> noise(size_t n, double amplitude, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-amplitude, amplitude);
+    std::vector<double> s(n);
+    for (double& x : s) x = u(rng);
+    return s;
+}
+
+// --- half-sample interpolator ------------------------------------------------
+
+TEST(HalfSampleInterpolator, ConstantAndTwoAdjacentOnes) {
+    const HalfSampleCoefficients c;
+    double ring[kInterpRingSize];
+    for (double& x : ring) x = 1.0;
+    // The 64 taps sum to 0.99999973 (to the rounding of the tabled values).
+    EXPECT_NEAR(interpolateHalfSample(ring, 17, c), 0.99999973, 5e-9);
+
+    for (double& x : ring) x = 0.0;
+    const int32_t newest = 40;
+    ring[(newest - 31) & 63] = 1.0;
+    ring[(newest - 32) & 63] = 1.0;
+    EXPECT_DOUBLE_EQ(interpolateHalfSample(ring, newest, c), 1.2714635196132);
+    EXPECT_EQ(interpolateHalfSample(ring, newest, c), 2.0 * c.w[0]);
+}
+
+TEST(HalfSampleInterpolator, PairedRingMatchesTheReference) {
+    const HalfSampleCoefficients c;
+    const std::vector<double> l = noise(64, 2.0, 1), r = noise(64, 2.0, 2);
+    alignas(16) double pairs[2 * kInterpRingSize];
+    for (int i = 0; i < 64; ++i) {
+        pairs[2 * i] = l[i];
+        pairs[2 * i + 1] = r[i];
+    }
+    for (int32_t newest = 0; newest < 64; ++newest) {
+        const ScalarPair s = interpolateHalfSample<ScalarPair>(pairs, newest, c);
+        EXPECT_EQ(s.left(), interpolateHalfSample(l.data(), newest, c));
+        EXPECT_EQ(s.right(), interpolateHalfSample(r.data(), newest, c));
+#if VEXAL_HAVE_SSE2
+        const SsePair v = interpolateHalfSample<SsePair>(pairs, newest, c);
+        EXPECT_EQ(v.left(), s.left());
+        EXPECT_EQ(v.right(), s.right());
+#endif
+    }
+}
+
+// --- sliding maximum -----------------------------------------------------------
+
+TEST(SlidingMaxTree, RootIsTheWindowMaximum) {
+    for (int32_t width : {8, 128, 512}) {
+        std::vector<double> nodes(2 * 512);
+        SlidingMaxTree tree;
+        tree.attach(nodes.data(), 512);
+        tree.setWidth(width);
+        tree.clear();
+        std::mt19937 rng(width);
+        std::uniform_real_distribution<double> u(1e-5, 3.0);
+        std::vector<double> history;
+        int32_t position = 0;
+        for (int step = 0; step < 5000; ++step) {
+            // Runs of equal values and slow ramps as well as noise.
+            const double h = step % 300 < 100 ? u(rng) : (step % 300 < 200 ? 0.5 : 1e-5 + step % 7);
+            history.push_back(h);
+            const double root = tree.push(h, position);
+            if (++position == width) position = 0;
+            double expected = 0.0;
+            for (size_t k = history.size() > size_t(width) ? history.size() - width : 0;
+                 k < history.size(); ++k)
+                expected = std::max(expected, history[k]);
+            // The half-sum maximum can round an internal node by one unit in
+            // the last place; the root is the window maximum to that rounding.
+            ASSERT_NEAR(root, expected, expected * 2.3e-16) << width << " " << step;
+            ASSERT_EQ(nodes[0], kTreeSentinel);
+        }
+    }
+}
+
+// --- envelope followers ----------------------------------------------------------
+
+// The run over a chunk (registers kept across frames) matches frame-by-frame
+// steps bit for bit, in both detector orders.
+TEST(EnvelopeFollowers, RunMatchesSingleFrames) {
+    alignas(64) double attack[16], release[16];
+    for (int j = 0; j < 16; ++j) {
+        attack[j] = 1.0 - std::exp(-1000.0 / ((32.0 - (j / 2) * 31.0 / 7.0) * 96000.0));
+        release[j] = 1.0 - std::exp(-1000.0 / ((1.0 + (j / 2) * 1.0 / 7.0) * 96000.0));
+    }
+    const std::vector<double> v = noise(2 * 61, 3.0, 4);
+    for (bool second : {false, true}) {
+        alignas(64) double a1[16] = {}, a2[16] = {}, b1[16] = {}, b2[16] = {};
+        std::vector<double> rowsA(8 * 128, -1.0), rowsB(8 * 128, -1.0);
+        for (int pass = 0; pass < 3; ++pass) {
+            std::vector<double> x(v);
+            for (double& e : x) e = std::fabs(e) * (pass + 1);
+            followEnvelopesOver(a1, a2, x.data(), 61, attack, release, second, rowsA.data(), 128);
+            for (int i = 0; i < 61; ++i) {
+                followEnvelopes(b1, b2, x[2 * i], x[2 * i + 1], attack, release, second);
+                for (int j = 0; j < 16; ++j) rowsB[(j >> 1) * 128 + 2 * i + (j & 1)] = b2[j];
+            }
+            ASSERT_EQ(rowsA, rowsB) << second << " " << pass;
+            for (int j = 0; j < 16; ++j) {
+                ASSERT_EQ(a1[j], b1[j]);
+                ASSERT_EQ(a2[j], b2[j]);
+            }
+        }
+    }
+}
+
+// --- block convolver -----------------------------------------------------------
+
+struct ConvolverRig {
+    FftTwiddles twiddles;
+    std::unique_ptr<double[]> storage{new double[BlockConvolver::kDoublesNeeded + 2]};
+    BlockConvolver conv;
+    explicit ConvolverRig(const std::vector<double>& taps) {
+        double* aligned = reinterpret_cast<double*>(
+            (reinterpret_cast<uintptr_t>(storage.get()) + 15) & ~uintptr_t(15));
+        conv.attach(aligned, &twiddles);
+        conv.setKernel(taps.data(), static_cast<int32_t>(taps.size()));
+        conv.clear();
+    }
+};
+
+std::vector<double> smoothKernelOf(int32_t transShape, float rate) {
+    useTemporaryConfig();
+    Plugin plugin(nullptr);
+    plugin.setSampleRate(rate);
+    plugin.setParameter(kTransShape, stepValue(transShape, 3));
+    const int32_t n = plugin.engineSettings().smoothLen;
+    return std::vector<double>(plugin.smoothKernelTaps(), plugin.smoothKernelTaps() + n);
+}
+
+TEST(BlockConvolver, KernelOfEightIsSymmetricAndSumsToOne) {
+    const std::vector<double> taps = smoothKernelOf(0, 44100.0f);
+    ASSERT_EQ(taps.size(), 8u);
+    double sum = 0.0;
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_NEAR(taps[i], taps[7 - i], 1e-16);
+        EXPECT_GE(taps[i], -1e-17);
+        sum += taps[i];
+    }
+    EXPECT_NEAR(taps[0], 0.0, 1e-16);
+    EXPECT_NEAR(sum, 1.0, 1e-15);
+}
+
+TEST(BlockConvolver, ImpulseGivesTheTapsAfterNMinusOne) {
+    const std::vector<double> taps = smoothKernelOf(0, 44100.0f);
+    for (bool fft : {false, true}) {
+        ConvolverRig rig(taps);
+        rig.conv.forceMethod(fft);
+        std::vector<double> outL, outR;
+        for (int t = 0; t < 40; ++t) {
+            const ScalarPair y = rig.conv.push(ScalarPair::make(t == 5 ? 1.0 : 0.0, t == 6 ? 1.0 : 0.0));
+            outL.push_back(y.left());
+            outR.push_back(y.right());
+        }
+        for (int t = 0; t < 40; ++t) {
+            const int iL = t - 5 - 7, iR = t - 6 - 7;
+            const double expectL = iL >= 0 && iL < 8 ? taps[iL] : 0.0;
+            const double expectR = iR >= 0 && iR < 8 ? taps[iR] : 0.0;
+            if (fft) {
+                EXPECT_NEAR(outL[t], expectL, 1e-16) << t;
+                EXPECT_NEAR(outR[t], expectR, 1e-16) << t;
+            } else {
+                EXPECT_EQ(outL[t], expectL) << t;
+                EXPECT_EQ(outR[t], expectR) << t;
+            }
+        }
+    }
+}
+
+// The transform and the direct sum give the same linear convolution, on
+// streams whose lengths are not multiples of the block.
+TEST(BlockConvolver, TransformMatchesDirectConvolution) {
+    for (int32_t n = 8; n <= 256; n *= 2) {
+        std::vector<double> taps = noise(n, 1.0, n);
+        for (double& t : taps) t = std::fabs(t) / n;
+        ConvolverRig direct(taps), fft(taps);
+        direct.conv.forceMethod(false);
+        fft.conv.forceMethod(true);
+        const size_t length = 7 * n + 3;
+        const std::vector<double> l = noise(length, 5.0, 3 * n), r = noise(length, 0.01, 5 * n);
+        std::vector<double> ref(length);
+        for (size_t t = 0; t < length; ++t) {
+            const ScalarPair a = direct.conv.push(ScalarPair::make(l[t], r[t]));
+            const ScalarPair b = fft.conv.push(ScalarPair::make(l[t], r[t]));
+            // Against the causal convolution delayed by N − 1.
+            double z = 0.0;
+            for (int32_t i = 0; i < n; ++i)
+                if (t >= size_t(n - 1 + i)) z += taps[i] * l[t - (n - 1) - i];
+            ASSERT_NEAR(a.left(), z, 1e-13) << n << " " << t;
+            ASSERT_NEAR(b.left(), a.left(), 1e-13) << n << " " << t;
+            ASSERT_NEAR(b.right(), a.right(), 1e-15) << n << " " << t;
+        }
+    }
+}
+
+// --- the kernel ------------------------------------------------------------------
+
+// An engine driven directly, with the settings a Plugin derives.
+struct EngineRig {
+    Plugin plugin{nullptr};
+    EngineState state;
+    MeterValues meters;
+
+    explicit EngineRig(bool paired) {
+        state.useVectorKernels = paired;
+    }
+    void prepare(float rate, const std::vector<std::pair<int32_t, float>>& params) {
+        plugin.setSampleRate(rate);
+        for (auto [index, value] : params) plugin.setParameter(index, value);
+        const EngineSettings& s = plugin.engineSettings();
+        state.setSmoothKernel(plugin.smoothKernelTaps(), s.smoothLen);
+        state.reset(s);
+    }
+    void process(const double* l, const double* r, double* ol, double* orr, int32_t n) {
+        processLimiter<double>(state, plugin.engineSettings(), meters, l, r, ol, orr, n);
+    }
+};
+
+std::vector<std::pair<int32_t, float>> randomParameters(std::mt19937& rng) {
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<std::pair<int32_t, float>> p;
+    for (int32_t i = 0; i <= kPostMeter; ++i)
+        if (i != kCalibrate) p.emplace_back(i, unit(rng));
+    return p;
+}
+
+TEST(Kernel, PairedAndPortableArithmeticAreBitIdentical) {
+    if (!vectorKernelsAvailable()) GTEST_SKIP() << "no paired arithmetic on this processor";
+    useTemporaryConfig();
+    std::mt19937 rng(77);
+    const float rates[] = {44100.0f, 96000.0f, 192000.0f};
+    for (int trial = 0; trial < 9; ++trial) {
+        EngineRig paired(true), portable(false);
+        const auto params = randomParameters(rng);
+        paired.prepare(rates[trial % 3], params);
+        portable.prepare(rates[trial % 3], params);
+        const size_t n = 6007;
+        const std::vector<double> l = noise(n, 6.0, trial), r = noise(n, 0.5 + trial, trial + 50);
+        std::vector<double> a(2 * n), b(2 * n);
+        size_t done = 0;
+        for (int32_t len : {1, 3, 17, 255, 256, 257, 1000, 4095}) {
+            const int32_t k = static_cast<int32_t>(std::min<size_t>(len, n - done));
+            paired.process(&l[done], &r[done], &a[done], &a[n + done], k);
+            portable.process(&l[done], &r[done], &b[done], &b[n + done], k);
+            done += k;
+        }
+        for (size_t i = 0; i < done; ++i) {
+            ASSERT_EQ(a[i], b[i]) << trial << " " << i;
+            ASSERT_EQ(a[n + i], b[n + i]) << trial << " " << i;
+        }
+        for (int c = 0; c < 2; ++c) {
+            EXPECT_EQ(paired.meters.gainReduction[c].load(), portable.meters.gainReduction[c].load());
+            EXPECT_EQ(paired.meters.outputMeanSquare[c].load(),
+                      portable.meters.outputMeanSquare[c].load());
+        }
+    }
+}
+
+// Every sample leaves the gain stage at magnitude 1 or less (1/1.001 with
+// Oversample), before the output gain: b is at least the detector value of the
+// sample being output. 1e-12 covers the rounding of the convolver's sums.
+TEST(Kernel, GainStageNeverExceedsTheThreshold) {
+    useTemporaryConfig();
+    std::mt19937 rng(99);
+    const float rates[] = {44100.0f, 48000.0f, 88200.0f, 96000.0f, 176400.0f, 192000.0f};
+    for (int trial = 0; trial < 18; ++trial) {
+        for (bool oversample : {false, true}) {
+            EngineRig rig(trial % 2 == 0);
+            auto params = randomParameters(rng);
+            params.emplace_back(kOversample, oversample ? 1.0f : 0.0f);
+            params.emplace_back(kPower, 1.0f);
+            params.emplace_back(kTransShape, stepValue(trial % 3, 3));
+            rig.prepare(rates[trial % 6], params);
+            const size_t n = 8192;
+            std::vector<double> l = noise(n, 2.0 + trial, trial), r = noise(n, 4.0, 3 * trial);
+            for (size_t i = 0; i < n; i += 611) l[i] *= 10.0;
+            std::vector<double> probe(2 * n), ol(n), orr(n);
+            rig.state.gainStageProbe = probe.data();
+            rig.process(l.data(), r.data(), ol.data(), orr.data(), static_cast<int32_t>(n));
+            const double bound = (oversample ? 1.0 / 1.001 : 1.0) + 1e-12;
+            for (size_t i = 0; i < 2 * n; ++i) ASSERT_LE(std::fabs(probe[i]), bound) << trial << " " << i;
+        }
+    }
+}
+
+#if VEXAL_HAVE_SSE2
+// Flush-to-zero and denormals-are-zero hold only while the kernel runs.
+TEST(Kernel, RestoresTheCallersFloatingPointControl) {
+    useTemporaryConfig();
+    const std::vector<double> l = noise(700, 3.0, 9);
+    for (bool paired : {true, false}) {
+        EngineRig usual(paired), odd(paired);
+        usual.prepare(44100.0f, {});
+        odd.prepare(44100.0f, {});
+        std::vector<double> expected(700), out(700);
+        usual.process(l.data(), l.data(), expected.data(), expected.data(), 700);
+        const unsigned saved = _mm_getcsr();
+        _mm_setcsr((saved & ~0x8040u) | 0x6000u);  // round toward zero, no flushing
+        const unsigned before = _mm_getcsr();
+        odd.process(l.data(), l.data(), out.data(), out.data(), 700);
+        const unsigned after = _mm_getcsr();
+        _mm_setcsr(saved);
+        EXPECT_EQ(after & ~0x3Fu, before & ~0x3Fu);  // exception flags may be raised
+        EXPECT_EQ(out, expected);  // the caller's rounding mode does not reach the engine
+    }
+}
+#endif
+
+TEST(Kernel, ZeroFramesChangeNothing) {
+    useTemporaryConfig();
+    EngineRig rig(true);
+    rig.prepare(44100.0f, {});
+    const std::vector<double> l = noise(300, 3.0, 5);
+    std::vector<double> out(300), again(300);
+    rig.process(l.data(), l.data(), out.data(), out.data(), 0);
+    EXPECT_EQ(rig.state.dryIndex, 0);
+    EXPECT_EQ(rig.state.levellerLevel, EngineState::kLevellerStart);
+}
+
+}  // namespace
