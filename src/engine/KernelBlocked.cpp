@@ -251,14 +251,44 @@ VEXAL_WIDE void clipOutput(double* __restrict out, int32_t lanes) {
     }
 }
 
+// A pair's magnitudes rounded to single precision, as the meters keep them.
+inline V singleMagnitudes(V x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(abs(x).v))}; }
+
+// 13. The meter taps without MeterOvs, both channels as one pair: the same
+// lane arithmetic as MeterTaps::tap, with the holds kept in registers.
+void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c) {
+    const V meterGain = V::both(b.inputMeterGain), coef = V::both(b.rmsCoef);
+    V inPeak = {_mm_loadu_pd(t.inputPeak)}, outPeak = {_mm_loadu_pd(t.outputPeak)};
+    V inSquare = {_mm_loadu_pd(t.inputMeanSquare)};
+    V outSquare = {_mm_loadu_pd(t.outputMeanSquare)};
+    V gain = {_mm_loadu_pd(t.gainReduction)};
+    for (int32_t i = 0; i < n; ++i) {
+        const V level = V::load(c.dry + 2 * i) * meterGain;
+        inPeak = branchFreeMax(inPeak, singleMagnitudes(level));
+        inSquare = inSquare + (level * level - inSquare) * coef;
+        gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
+        const V m = singleMagnitudes(V::load(c.out + 2 * i));
+        outPeak = branchFreeMax(outPeak, m);
+        outSquare = outSquare + (m * m - outSquare) * coef;
+    }
+    _mm_storeu_pd(t.inputPeak, inPeak.v);
+    _mm_storeu_pd(t.outputPeak, outPeak.v);
+    _mm_storeu_pd(t.inputMeanSquare, inSquare.v);
+    _mm_storeu_pd(t.outputMeanSquare, outSquare.v);
+    _mm_storeu_pd(t.gainReduction, gain.v);
+}
+
 // 13.–14. Meter taps and the requantizer, frame by frame.
 void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
-    const V meterGain = V::both(b.inputMeterGain);
-    for (int32_t i = 0; i < n; ++i) {
-        const V metered = V::load(c.dry + 2 * i) * meterGain;
-        st.meterTaps.tap(metered.left(), metered.right(), c.shown[2 * i], c.shown[2 * i + 1],
-                         c.out[2 * i], c.out[2 * i + 1], b.meterOversample, b.rmsCoef,
-                         st.interpCoef);
+    if (b.meterOversample) {
+        const V meterGain = V::both(b.inputMeterGain);
+        for (int32_t i = 0; i < n; ++i) {
+            const V metered = V::load(c.dry + 2 * i) * meterGain;
+            st.meterTaps.tap(metered.left(), metered.right(), c.shown[2 * i], c.shown[2 * i + 1],
+                             c.out[2 * i], c.out[2 * i + 1], true, b.rmsCoef, st.interpCoef);
+        }
+    } else {
+        tapMetersPaired(st.meterTaps, b, n, c);
     }
     if (!b.quantizeOn) return;
     for (int32_t i = 0; i < n; ++i)
