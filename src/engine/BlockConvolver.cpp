@@ -1,6 +1,11 @@
 #include "BlockConvolver.h"
 
 #include <cmath>
+#include <type_traits>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include "ChannelPair.h"
 
@@ -107,6 +112,79 @@ void BlockConvolver::convolveDirect() {
     V::both(0.0).store(tail + 2 * (n - 1));
 }
 
+#if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
+// complexFft on the paired layout with two butterflies per 4-lane vector from
+// the third stage on (adjacent j: the pairs of i and i + 1 sit side by side,
+// each lane with its own twiddle). Every lane does the pair-wise operations in
+// the same order, so the bits are those of complexFft<SsePair>.
+template <int LogN, bool Inverse>
+__attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, const FftTwiddles& tw) {
+    constexpr int32_t n = 1 << LogN;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t j = tw.reversed[i] >> (8 - LogN);
+        if (j > i) {
+            const __m128d ar = _mm_load_pd(re + 2 * i), ai = _mm_load_pd(im + 2 * i);
+            _mm_store_pd(re + 2 * i, _mm_load_pd(re + 2 * j));
+            _mm_store_pd(im + 2 * i, _mm_load_pd(im + 2 * j));
+            _mm_store_pd(re + 2 * j, ar);
+            _mm_store_pd(im + 2 * j, ai);
+        }
+    }
+    // First stage (one twiddle, 1 + 0i): pairs as in the generic routine.
+    for (int32_t i = 0; i < n; i += 2) {
+        const __m128d wr = _mm_set1_pd(tw.cosine[0]);
+        const __m128d wi = _mm_set1_pd(Inverse ? tw.sine[0] : -tw.sine[0]);
+        const __m128d br = _mm_load_pd(re + 2 * i + 2), bi = _mm_load_pd(im + 2 * i + 2);
+        const __m128d tr = _mm_sub_pd(_mm_mul_pd(wr, br), _mm_mul_pd(wi, bi));
+        const __m128d ti = _mm_add_pd(_mm_mul_pd(wr, bi), _mm_mul_pd(wi, br));
+        const __m128d ar = _mm_load_pd(re + 2 * i), ai = _mm_load_pd(im + 2 * i);
+        _mm_store_pd(re + 2 * i + 2, _mm_sub_pd(ar, tr));
+        _mm_store_pd(im + 2 * i + 2, _mm_sub_pd(ai, ti));
+        _mm_store_pd(re + 2 * i, _mm_add_pd(ar, tr));
+        _mm_store_pd(im + 2 * i, _mm_add_pd(ai, ti));
+    }
+    for (int32_t len = 4; len <= n; len <<= 1) {
+        const int32_t half = len / 2;
+        const int32_t stride = kMaxFftSize / len;
+        for (int32_t j = 0; j < half; j += 2) {
+            const double c0 = tw.cosine[j * stride], c1 = tw.cosine[(j + 1) * stride];
+            const double s0 = tw.sine[j * stride], s1 = tw.sine[(j + 1) * stride];
+            const __m256d wr = _mm256_set_pd(c1, c1, c0, c0);
+            const __m256d wi = Inverse ? _mm256_set_pd(s1, s1, s0, s0) : _mm256_set_pd(-s1, -s1, -s0, -s0);
+            for (int32_t i = j; i < n; i += len) {
+                double* pr = re + 2 * i;
+                double* pi = im + 2 * i;
+                double* qr = re + 2 * (i + half);
+                double* qi = im + 2 * (i + half);
+                const __m256d br = _mm256_loadu_pd(qr), bi = _mm256_loadu_pd(qi);
+                const __m256d tr = _mm256_sub_pd(_mm256_mul_pd(wr, br), _mm256_mul_pd(wi, bi));
+                const __m256d ti = _mm256_add_pd(_mm256_mul_pd(wr, bi), _mm256_mul_pd(wi, br));
+                const __m256d ar = _mm256_loadu_pd(pr), ai = _mm256_loadu_pd(pi);
+                _mm256_storeu_pd(qr, _mm256_sub_pd(ar, tr));
+                _mm256_storeu_pd(qi, _mm256_sub_pd(ai, ti));
+                _mm256_storeu_pd(pr, _mm256_add_pd(ar, tr));
+                _mm256_storeu_pd(pi, _mm256_add_pd(ai, ti));
+            }
+        }
+    }
+}
+
+const bool kAvx2Fft = __builtin_cpu_supports("avx2");
+
+template <class V, int LogN, bool Inverse>
+inline void transform(double* re, double* im, const FftTwiddles& tw) {
+    if constexpr (std::is_same_v<V, SsePair> && LogN >= 2) {
+        if (kAvx2Fft) return complexFftAvx2<LogN, Inverse>(re, im, tw);
+    }
+    complexFft<V, LogN, Inverse>(re, im, tw);
+}
+#else
+template <class V, int LogN, bool Inverse>
+inline void transform(double* re, double* im, const FftTwiddles& tw) {
+    complexFft<V, LogN, Inverse>(re, im, tw);
+}
+#endif
+
 template <class V, int LogN>
 void BlockConvolver::convolveFftSized() {
     constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values
@@ -124,7 +202,7 @@ void BlockConvolver::convolveFftSized() {
         V::both(0.0).store(zr + 2 * m);
         V::both(0.0).store(zi + 2 * m);
     }
-    complexFft<V, LogN, false>(zr, zi, *twiddles);
+    transform<V, LogN, false>(zr, zi, *twiddles);
 
     // Split into the real transform's bins 0 … half, times the kernel's bins.
     for (int32_t k = 0; k <= half; ++k) {
@@ -152,7 +230,7 @@ void BlockConvolver::convolveFftSized() {
         (pr - (c * qi + s * qr)).store(zr + 2 * k);
         (pi + (c * qr - s * qi)).store(zi + 2 * k);
     }
-    complexFft<V, LogN, true>(zr, zi, *twiddles);
+    transform<V, LogN, true>(zr, zi, *twiddles);
 
     // y[2m] = Re z[m], y[2m+1] = Im z[m]; y[0 … n−1] out, y[n … 2n−2] tail.
     const int32_t len = 2 * half;  // = 2n
