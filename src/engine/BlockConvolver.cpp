@@ -93,8 +93,51 @@ inline void convolveDirectSized(const double* tapPairs, const double* block, dou
     V::both(0.0).store(tail + 2 * (N - 1));
 }
 
+#if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
+// The same sums four outputs at a time (8 lanes: j … j+3, left and right).
+// Each lane adds exactly the terms of its own sum, in the same i order, onto
+// the same +0 start: a term outside a lane's range is not added (masked), so
+// every bit matches the pair-wise loop.
+template <int N>
+__attribute__((target("avx512f"))) void convolveDirectWide(const double* taps, const double* block,
+                                                           double* ready, double* tail) {
+    alignas(64) double sums[2 * 2 * N];
+    for (int32_t j0 = 0; j0 < 2 * N - 1; j0 += 4) {
+        __m512d acc = _mm512_setzero_pd();
+        const int32_t iLo = j0 - N + 1 > 0 ? j0 - N + 1 : 0;
+        const int32_t iHi = j0 + 3 < N - 1 ? j0 + 3 : N - 1;
+        for (int32_t i = iLo; i <= iHi; ++i) {
+            __mmask8 m = 0;
+            for (int32_t g = 0; g < 4; ++g) {
+                const int32_t age = j0 + g - i;
+                if (age >= 0 && age <= N - 1 && j0 + g <= 2 * N - 2) m |= static_cast<__mmask8>(3 << (2 * g));
+            }
+            const __m512d values = _mm512_maskz_loadu_pd(m, block + 2 * (j0 - i));
+            acc = _mm512_mask_add_pd(acc, m, acc, _mm512_mul_pd(_mm512_set1_pd(taps[i]), values));
+        }
+        _mm512_store_pd(sums + 2 * j0, acc);
+    }
+    for (int32_t j = 0; j < N; ++j)
+        _mm_store_pd(ready + 2 * j, _mm_add_pd(_mm_load_pd(sums + 2 * j), _mm_load_pd(tail + 2 * j)));
+    for (int32_t j = N; j < 2 * N - 1; ++j) _mm_store_pd(tail + 2 * (j - N), _mm_load_pd(sums + 2 * j));
+    _mm_store_pd(tail + 2 * (N - 1), _mm_setzero_pd());
+}
+
+const bool kWideDirect = __builtin_cpu_supports("avx512f");
+#define VEXAL_HAVE_WIDE_DIRECT 1
+#else
+#define VEXAL_HAVE_WIDE_DIRECT 0
+#endif
+
 template <class V>
 void BlockConvolver::convolveDirect() {
+#if VEXAL_HAVE_WIDE_DIRECT
+    // Measured: pays at 8 and 32; at 16 the pair-wise unrolled loop is faster.
+    if (std::is_same_v<V, SsePair> && kWideDirect) {
+        if (n == 8) return convolveDirectWide<8>(taps, block, ready, tail);
+        if (n == 32) return convolveDirectWide<32>(taps, block, ready, tail);
+    }
+#endif
     if (n == 8) return convolveDirectSized<V, 8>(tapPairs, block, ready, tail);
     if (n == 16) return convolveDirectSized<V, 16>(tapPairs, block, ready, tail);
     // Outputs 0 … N − 1 first (they read the previous tail), then the new tail.
