@@ -1,5 +1,7 @@
 #include "KernelBlocked.h"
 
+#include <cstring>
+
 #if VEXAL_HAVE_SSE2
 
 #include "DspMath.h"
@@ -95,21 +97,43 @@ void smoothGains(EngineState& st, const BlockSettings& b, int32_t n, const Chunk
     st.outputGainSmoothed = o;
 }
 
+// A run of n DelayLine steps: out receives, pair by pair, what `exchange`
+// would return for in. Slots are read before they are written, in frame
+// order, so any length gives the per-frame results.
+void exchangeRun(double* line, int32_t& index, int32_t length, const double* in, double* out,
+                 int32_t n) {
+    for (int32_t done = 0; done < n;) {
+        const int32_t run = n - done < length - index ? n - done : length - index;
+        std::memcpy(out + 2 * done, line + 2 * index, sizeof(double) * 2 * run);
+        std::memcpy(line + 2 * index, in + 2 * done, sizeof(double) * 2 * run);
+        index += run;
+        if (index >= length) index = 0;
+        done += run;
+    }
+}
+
+// 3. Drive (x = input × driveGainSmoothed, in place) and the leveller's input.
+VEXAL_WIDE void driveAndPeak(double* __restrict x, const double* __restrict drive,
+                             double* __restrict peak, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        const double l = x[2 * i] * drive[i], r = x[2 * i + 1] * drive[i];
+        x[2 * i] = l;
+        x[2 * i + 1] = r;
+        const double larger = branchFreeMax(std::fabs(l), std::fabs(r));
+        peak[i] = kDetectorFloor + branchFreeMax(larger - kDetectorFloor, 0.0);
+    }
+}
+
 // 2.–3. Dry path, drive and the leveller's input.
 template <class Sample>
 void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL, const Sample* inR,
                int32_t n, const Chunk& c) {
-    const int32_t dryLength = b.lookAhead + kAlignDelay;
     for (int32_t i = 0; i < n; ++i) {
-        const V in = V::make(acceptInput(static_cast<double>(inL[i])),
-                             acceptInput(static_cast<double>(inR[i])));
-        exchange(st.dryDelay, st.dryIndex, dryLength, in).store(c.dry + 2 * i);
-        const V x = in * V::both(c.drive[i]);
-        x.store(c.driven + 2 * i);
-        const V ax = abs(x);
-        const double peak = branchFreeMax(ax.left(), ax.right());
-        c.peak[i] = kDetectorFloor + branchFreeMax(peak - kDetectorFloor, 0.0);
+        c.driven[2 * i] = acceptInput(static_cast<double>(inL[i]));
+        c.driven[2 * i + 1] = acceptInput(static_cast<double>(inR[i]));
     }
+    exchangeRun(st.dryDelay, st.dryIndex, b.lookAhead + kAlignDelay, c.driven, c.dry, n);
+    driveAndPeak(c.driven, c.drive, c.peak, n);
 }
 
 // The ring's last kHistory levelled pairs, oldest first, ahead of the chunk.
@@ -157,9 +181,10 @@ void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chun
         if (b.oversample)
             magnitude = V::both(1.001) * branchFreeMax(abs(V::load(c.estimate + 2 * i)), magnitude);
         branchFreeMax(magnitude, floor).store(c.leaf + 2 * i);
-        exchange(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead, a31).store(c.delayed + 2 * i);
     }
     if (!b.oversample) st.levellerLevel = level;
+    exchangeRun(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead,
+                c.levelled + 2 * (kHistory - 31), c.delayed, n);
 }
 
 // 8. and 10. The four trees: window peaks (lookAhead) and short maxima (smoothLen).
