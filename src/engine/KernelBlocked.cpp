@@ -1,10 +1,16 @@
 #include "KernelBlocked.h"
 
+#include <cstring>
+
 #if VEXAL_HAVE_SSE2
 
 #include "DspMath.h"
 #include "EnvelopeFollowers.h"
 #include "HalfSampleInterpolator.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 // The element-by-element passes are built for several instruction sets; the
 // loader picks the widest the processor has. Same operations, same bits.
@@ -91,21 +97,43 @@ void smoothGains(EngineState& st, const BlockSettings& b, int32_t n, const Chunk
     st.outputGainSmoothed = o;
 }
 
+// A run of n DelayLine steps: out receives, pair by pair, what `exchange`
+// would return for in. Slots are read before they are written, in frame
+// order, so any length gives the per-frame results.
+void exchangeRun(double* line, int32_t& index, int32_t length, const double* in, double* out,
+                 int32_t n) {
+    for (int32_t done = 0; done < n;) {
+        const int32_t run = n - done < length - index ? n - done : length - index;
+        std::memcpy(out + 2 * done, line + 2 * index, sizeof(double) * 2 * run);
+        std::memcpy(line + 2 * index, in + 2 * done, sizeof(double) * 2 * run);
+        index += run;
+        if (index >= length) index = 0;
+        done += run;
+    }
+}
+
+// 3. Drive (x = input × driveGainSmoothed, in place) and the leveller's input.
+VEXAL_WIDE void driveAndPeak(double* __restrict x, const double* __restrict drive,
+                             double* __restrict peak, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        const double l = x[2 * i] * drive[i], r = x[2 * i + 1] * drive[i];
+        x[2 * i] = l;
+        x[2 * i + 1] = r;
+        const double larger = branchFreeMax(std::fabs(l), std::fabs(r));
+        peak[i] = kDetectorFloor + branchFreeMax(larger - kDetectorFloor, 0.0);
+    }
+}
+
 // 2.–3. Dry path, drive and the leveller's input.
 template <class Sample>
 void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL, const Sample* inR,
                int32_t n, const Chunk& c) {
-    const int32_t dryLength = b.lookAhead + kAlignDelay;
     for (int32_t i = 0; i < n; ++i) {
-        const V in = V::make(acceptInput(static_cast<double>(inL[i])),
-                             acceptInput(static_cast<double>(inR[i])));
-        exchange(st.dryDelay, st.dryIndex, dryLength, in).store(c.dry + 2 * i);
-        const V x = in * V::both(c.drive[i]);
-        x.store(c.driven + 2 * i);
-        const V ax = abs(x);
-        const double peak = branchFreeMax(ax.left(), ax.right());
-        c.peak[i] = kDetectorFloor + branchFreeMax(peak - kDetectorFloor, 0.0);
+        c.driven[2 * i] = acceptInput(static_cast<double>(inL[i]));
+        c.driven[2 * i + 1] = acceptInput(static_cast<double>(inR[i]));
     }
+    exchangeRun(st.dryDelay, st.dryIndex, b.lookAhead + kAlignDelay, c.driven, c.dry, n);
+    driveAndPeak(c.driven, c.drive, c.peak, n);
 }
 
 // The ring's last kHistory levelled pairs, oldest first, ahead of the chunk.
@@ -153,9 +181,10 @@ void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chun
         if (b.oversample)
             magnitude = V::both(1.001) * branchFreeMax(abs(V::load(c.estimate + 2 * i)), magnitude);
         branchFreeMax(magnitude, floor).store(c.leaf + 2 * i);
-        exchange(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead, a31).store(c.delayed + 2 * i);
     }
     if (!b.oversample) st.levellerLevel = level;
+    exchangeRun(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead,
+                c.levelled + 2 * (kHistory - 31), c.delayed, n);
 }
 
 // 8. and 10. The four trees: window peaks (lookAhead) and short maxima (smoothLen).
@@ -201,6 +230,68 @@ void shapeEnvelope(EngineState& st, const BlockSettings& b, int32_t n, const Chu
             .store(c.envelope + 2 * i);
     }
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// 8.–10. Link, followers and the shaped envelope in one pass: the followers'
+// recursion is bound by latency, the convolver by throughput, so side by side
+// the processor overlaps them. Follower lanes as in followEnvelopesOver (eight
+// pairs in two 8-lane registers); same operations, same bits.
+__attribute__((target("avx512f"))) void followAndShapeAvx512(EngineState& st,
+                                                             const BlockSettings& b, int32_t n,
+                                                             const Chunk& c) {
+    const __m512d attackLo = _mm512_loadu_pd(b.attackPairs);
+    const __m512d attackHi = _mm512_loadu_pd(b.attackPairs + 8);
+    const __m512d releaseLo = _mm512_loadu_pd(b.releasePairs);
+    const __m512d releaseHi = _mm512_loadu_pd(b.releasePairs + 8);
+    double* s1 = st.followerStage1;
+    double* s2 = st.followerStage2;
+    __m512d firstLo = _mm512_loadu_pd(s1), firstHi = _mm512_loadu_pd(s1 + 8);
+    __m512d secondLo = _mm512_loadu_pd(s2), secondHi = _mm512_loadu_pd(s2 + 8);
+    const bool secondOrder = b.secondOrder;
+    for (int32_t i = 0; i < n; ++i) {
+        const double peakL = c.peakRoot[2 * i], peakR = c.peakRoot[2 * i + 1];
+        const double linked = branchFreeMax(peakL, peakR);
+        const double vL = b.link * linked + b.oneMinusLink * peakL;
+        const double vR = b.link * linked + b.oneMinusLink * peakR;
+        const __m512d x = _mm512_mask_broadcastsd_pd(_mm512_set1_pd(vL), 0xAA, _mm_set_sd(vR));
+        const __m512d coefLo =
+            _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, firstLo, _CMP_GE_OQ), releaseLo, attackLo);
+        const __m512d coefHi =
+            _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, firstHi, _CMP_GE_OQ), releaseHi, attackHi);
+        firstLo = _mm512_add_pd(firstLo, _mm512_mul_pd(coefLo, _mm512_sub_pd(x, firstLo)));
+        firstHi = _mm512_add_pd(firstHi, _mm512_mul_pd(coefHi, _mm512_sub_pd(x, firstHi)));
+        if (secondOrder) {
+            const __m512d c2Lo = _mm512_mask_blend_pd(
+                _mm512_cmp_pd_mask(firstLo, secondLo, _CMP_GT_OQ), releaseLo, attackLo);
+            const __m512d c2Hi = _mm512_mask_blend_pd(
+                _mm512_cmp_pd_mask(firstHi, secondHi, _CMP_GT_OQ), releaseHi, attackHi);
+            secondLo = _mm512_add_pd(secondLo, _mm512_mul_pd(c2Lo, _mm512_sub_pd(firstLo, secondLo)));
+            secondHi = _mm512_add_pd(secondHi, _mm512_mul_pd(c2Hi, _mm512_sub_pd(firstHi, secondHi)));
+        } else {
+            secondLo = firstLo;
+            secondHi = firstHi;
+        }
+        alignas(64) double lanes[16];
+        _mm512_store_pd(lanes, secondLo);
+        _mm512_store_pd(lanes + 8, secondHi);
+        for (int32_t k = 0; k < kFollowerCount; ++k)
+            _mm_store_pd(c.lastStage + k * kLanes + 2 * i, _mm_load_pd(lanes + 2 * k));
+
+        const V smoothed = st.convolver.push(V::load(c.shapeRoot + 2 * i));
+        exchange(st.envelopeDelayLine, st.envelopeIndex, b.envelopeDelay, smoothed)
+            .store(c.envelope + 2 * i);
+    }
+    _mm512_storeu_pd(s1, firstLo);
+    _mm512_storeu_pd(s1 + 8, firstHi);
+    _mm512_storeu_pd(s2, secondLo);
+    _mm512_storeu_pd(s2 + 8, secondHi);
+}
+
+const bool kAvx512 = __builtin_cpu_supports("avx512f");
+#else
+constexpr bool kAvx512 = false;
+inline void followAndShapeAvx512(EngineState&, const BlockSettings&, int32_t, const Chunk&) {}
+#endif
 
 struct GainInputs {
     const double* follower;
@@ -251,14 +342,44 @@ VEXAL_WIDE void clipOutput(double* __restrict out, int32_t lanes) {
     }
 }
 
+// A pair's magnitudes rounded to single precision, as the meters keep them.
+inline V singleMagnitudes(V x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(abs(x).v))}; }
+
+// 13. The meter taps without MeterOvs, both channels as one pair: the same
+// lane arithmetic as MeterTaps::tap, with the holds kept in registers.
+void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c) {
+    const V meterGain = V::both(b.inputMeterGain), coef = V::both(b.rmsCoef);
+    V inPeak = {_mm_loadu_pd(t.inputPeak)}, outPeak = {_mm_loadu_pd(t.outputPeak)};
+    V inSquare = {_mm_loadu_pd(t.inputMeanSquare)};
+    V outSquare = {_mm_loadu_pd(t.outputMeanSquare)};
+    V gain = {_mm_loadu_pd(t.gainReduction)};
+    for (int32_t i = 0; i < n; ++i) {
+        const V level = V::load(c.dry + 2 * i) * meterGain;
+        inPeak = branchFreeMax(inPeak, singleMagnitudes(level));
+        inSquare = inSquare + (level * level - inSquare) * coef;
+        gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
+        const V m = singleMagnitudes(V::load(c.out + 2 * i));
+        outPeak = branchFreeMax(outPeak, m);
+        outSquare = outSquare + (m * m - outSquare) * coef;
+    }
+    _mm_storeu_pd(t.inputPeak, inPeak.v);
+    _mm_storeu_pd(t.outputPeak, outPeak.v);
+    _mm_storeu_pd(t.inputMeanSquare, inSquare.v);
+    _mm_storeu_pd(t.outputMeanSquare, outSquare.v);
+    _mm_storeu_pd(t.gainReduction, gain.v);
+}
+
 // 13.–14. Meter taps and the requantizer, frame by frame.
 void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
-    const V meterGain = V::both(b.inputMeterGain);
-    for (int32_t i = 0; i < n; ++i) {
-        const V metered = V::load(c.dry + 2 * i) * meterGain;
-        st.meterTaps.tap(metered.left(), metered.right(), c.shown[2 * i], c.shown[2 * i + 1],
-                         c.out[2 * i], c.out[2 * i + 1], b.meterOversample, b.rmsCoef,
-                         st.interpCoef);
+    if (b.meterOversample) {
+        const V meterGain = V::both(b.inputMeterGain);
+        for (int32_t i = 0; i < n; ++i) {
+            const V metered = V::load(c.dry + 2 * i) * meterGain;
+            st.meterTaps.tap(metered.left(), metered.right(), c.shown[2 * i], c.shown[2 * i + 1],
+                             c.out[2 * i], c.out[2 * i + 1], true, b.rmsCoef, st.interpCoef);
+        }
+    } else {
+        tapMetersPaired(st.meterTaps, b, n, c);
     }
     if (!b.quantizeOn) return;
     for (int32_t i = 0; i < n; ++i)
@@ -281,10 +402,14 @@ void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL, const 
     }
     detectLeaves(st, b, n, c);
     pushTrees(st, b, n, c);
-    follow(st, b, n, c);
+    if (kAvx512) {
+        followAndShapeAvx512(st, b, n, c);
+    } else {
+        follow(st, b, n, c);
+        shapeEnvelope(st, b, n, c);
+    }
     storeHistory(st, n, c);
     foldFollowers(c.lastStage, kLanes, c.follower, 2 * n);
-    shapeEnvelope(st, b, n, c);
 
     if (b.powerOn) {
         applyGain({c.follower, c.envelope, c.delayed, c.levellerGain, c.out, c.shown,
