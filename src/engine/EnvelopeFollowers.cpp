@@ -10,13 +10,7 @@
 #include "EngineSettings.h"
 #include "Extremum.h"
 
-// Element-wise loops, built for several instruction sets; the loader picks the
-// widest the processor has. Same operations per lane, same bits.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define VEXAL_WIDE __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define VEXAL_WIDE
-#endif
+#include "WideLoops.h"
 
 namespace vexal {
 
