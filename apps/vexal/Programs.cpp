@@ -43,15 +43,15 @@ std::vector<ProgramName> availablePrograms(EffectHost& host) {
     return programs;
 }
 
-int32_t resolveProgram(EffectHost& host, const std::string& spec) {
+int32_t resolveProgram(EffectHost& host, const std::string& choice) {
     const std::vector<ProgramName> programs = availablePrograms(host);
     char* end = nullptr;
-    const long number = std::strtol(spec.c_str(), &end, 10);
-    const bool isNumber = !spec.empty() && *end == 0;
+    const long number = std::strtol(choice.c_str(), &end, 10);
+    const bool isNumber = !choice.empty() && *end == 0;
     for (const ProgramName& p : programs)
-        if ((isNumber && p.index == number) || (!isNumber && lowerCase(p.name) == lowerCase(spec)))
+        if ((isNumber && p.index == number) || (!isNumber && lowerCase(p.name) == lowerCase(choice)))
             return p.index;
-    throw UsageError("unknown program \"" + spec + "\" (see vexal programs)");
+    throw UsageError("unknown program \"" + choice + "\" (see vexal programs)");
 }
 
 void applySettings(EffectHost& host, const Settings& settings) {

@@ -19,7 +19,7 @@ struct ProgramName {
 std::vector<ProgramName> availablePrograms(EffectHost& host);
 
 // A program by number or by name (case is ignored); throws UsageError.
-int32_t resolveProgram(EffectHost& host, const std::string& spec);
+int32_t resolveProgram(EffectHost& host, const std::string& choice);
 
 struct Adjustment {
     enum class Kind { set, raw } kind;
