@@ -32,6 +32,19 @@ LoudnessAnalyser::~LoudnessAnalyser() {
     if (state) ebur128_destroy(&state);
 }
 
+std::vector<double> LoudnessAnalyser::buffer(size_t samples) {
+    std::vector<double> reused;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!spare.empty()) {
+            reused = std::move(spare.back());
+            spare.pop_back();
+        }
+    }
+    reused.resize(samples);
+    return reused;
+}
+
 void LoudnessAnalyser::add(std::vector<double> interleaved) {
     std::unique_lock<std::mutex> lock(mutex);
     changed.wait(lock, [this] { return queue.size() < kMaxQueued; });
@@ -52,6 +65,8 @@ void LoudnessAnalyser::run() {
         }
         changed.notify_all();
         ebur128_add_frames_double(state, frames.data(), frames.size() / static_cast<size_t>(channels));
+        std::lock_guard<std::mutex> lock(mutex);
+        if (spare.size() < kMaxQueued) spare.push_back(std::move(frames));
     }
 }
 

@@ -29,6 +29,10 @@ public:
     LoudnessAnalyser(const LoudnessAnalyser&) = delete;
     LoudnessAnalyser& operator=(const LoudnessAnalyser&) = delete;
 
+    // A buffer of `samples` values to fill and hand over with add(): a spent
+    // one when there is one, so that a long render does not fault in fresh
+    // memory for every chunk. Its contents are unspecified.
+    std::vector<double> buffer(size_t samples);
     // Hands over interleaved frames; waits while too many are queued.
     void add(std::vector<double> interleaved);
     // Waits for the queued frames and reads the figures.
@@ -42,6 +46,7 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::vector<double>> queue;
+    std::vector<std::vector<double>> spare;  // analysed buffers, kept for reuse
     bool done = false;
     std::thread worker;
 };

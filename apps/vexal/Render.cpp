@@ -75,8 +75,11 @@ public:
             filled += n;
         }
         framesRead += filled;
-        if (filled > 0)
-            analysis.add(std::vector<double>(interleaved.begin(), interleaved.begin() + filled * channels));
+        if (filled > 0) {
+            std::vector<double> copy = analysis.buffer(static_cast<size_t>(filled * channels));
+            std::copy(interleaved.begin(), interleaved.begin() + filled * channels, copy.begin());
+            analysis.add(std::move(copy));
+        }
         for (int64_t i = 0; i < filled; ++i)
             for (int c = 0; c < channels; ++c) in[c][i] = interleaved[i * channels + c];
         const int64_t flush = std::min(chunk - filled, flushLeft);
@@ -108,16 +111,16 @@ void processChunk(EffectHost& host, std::vector<double> (&in)[2], std::vector<do
     }
 }
 
-// Writes frames [from, to) of the channel buffers; what the file holds goes
-// to the output's analysis.
+// Writes frames [from, to) of the channel buffers through `interleaved`; what
+// the file holds goes to the output's analysis.
 void writeChunk(OutputFile& output, std::vector<double> (&out)[2], int32_t channels, int64_t from,
-                int64_t to, LoudnessAnalyser& analysis) {
+                int64_t to, std::vector<double>& interleaved, LoudnessAnalyser& analysis) {
     const int64_t frames = to - from;
     if (frames <= 0) return;
-    std::vector<double> interleaved(static_cast<size_t>(frames * channels));
+    interleaved.resize(static_cast<size_t>(frames * channels));
     for (int64_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = out[c][from + i];
-    std::vector<double> stored(interleaved.size());
+    std::vector<double> stored = analysis.buffer(interleaved.size());
     output.write(interleaved.data(), frames, stored.data());
     if (output.storesExactly()) analysis.add(std::move(stored));
 }
@@ -148,7 +151,7 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     LoudnessAnalyser outputAnalysis(info.channels, info.sampleRate);
 
     const int64_t chunk = chunkFramesFor(options.blockSize);
-    std::vector<double> in[2], out[2];
+    std::vector<double> in[2], out[2], interleavedOut;
     for (int c = 0; c < 2; ++c) {
         in[c].resize(static_cast<size_t>(chunk));
         out[c].resize(static_cast<size_t>(chunk));
@@ -163,7 +166,7 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
         processChunk(host, in, out, frames, options.blockSize, result);
         const int64_t skip = std::min(dropLeft, frames);
         dropLeft -= skip;
-        writeChunk(output, out, info.channels, skip, frames, outputAnalysis);
+        writeChunk(output, out, info.channels, skip, frames, interleavedOut, outputAnalysis);
         result.frames += frames - skip;
         progress.update(stream.read());
     }
