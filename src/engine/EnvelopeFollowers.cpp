@@ -9,6 +9,7 @@
 
 #include "EngineSettings.h"
 #include "Extremum.h"
+#include "FollowerBankAvx512.h"
 
 #include "WideLoops.h"
 
@@ -40,41 +41,11 @@ namespace {
 __attribute__((target("avx512f"))) void followOverAvx512(
     double* s1, double* s2, const double* v, int32_t frames, const double* attack,
     const double* release, bool secondOrder, double* lastStage, int32_t rowStride) {
-    const __m512d attackLo = _mm512_loadu_pd(attack), attackHi = _mm512_loadu_pd(attack + 8);
-    const __m512d releaseLo = _mm512_loadu_pd(release), releaseHi = _mm512_loadu_pd(release + 8);
-    __m512d firstLo = _mm512_loadu_pd(s1), firstHi = _mm512_loadu_pd(s1 + 8);
-    __m512d secondLo = _mm512_loadu_pd(s2), secondHi = _mm512_loadu_pd(s2 + 8);
-    for (int32_t i = 0; i < frames; ++i) {
-        // (vL, vR) in every pair of lanes.
-        const __m512d x =
-            _mm512_mask_broadcastsd_pd(_mm512_set1_pd(v[2 * i]), 0xAA, _mm_set_sd(v[2 * i + 1]));
-        const __m512d coefLo =
-            _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, firstLo, _CMP_GE_OQ), releaseLo, attackLo);
-        const __m512d coefHi =
-            _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, firstHi, _CMP_GE_OQ), releaseHi, attackHi);
-        firstLo = _mm512_add_pd(firstLo, _mm512_mul_pd(coefLo, _mm512_sub_pd(x, firstLo)));
-        firstHi = _mm512_add_pd(firstHi, _mm512_mul_pd(coefHi, _mm512_sub_pd(x, firstHi)));
-        if (secondOrder) {
-            const __m512d c2Lo = _mm512_mask_blend_pd(
-                _mm512_cmp_pd_mask(firstLo, secondLo, _CMP_GT_OQ), releaseLo, attackLo);
-            const __m512d c2Hi = _mm512_mask_blend_pd(
-                _mm512_cmp_pd_mask(firstHi, secondHi, _CMP_GT_OQ), releaseHi, attackHi);
-            secondLo = _mm512_add_pd(secondLo, _mm512_mul_pd(c2Lo, _mm512_sub_pd(firstLo, secondLo)));
-            secondHi = _mm512_add_pd(secondHi, _mm512_mul_pd(c2Hi, _mm512_sub_pd(firstHi, secondHi)));
-        } else {
-            secondLo = firstLo;
-            secondHi = firstHi;
-        }
-        alignas(64) double lanes[16];
-        _mm512_store_pd(lanes, secondLo);
-        _mm512_store_pd(lanes + 8, secondHi);
-        for (int32_t k = 0; k < kFollowerCount; ++k)
-            _mm_storeu_pd(lastStage + k * rowStride + 2 * i, _mm_load_pd(lanes + 2 * k));
-    }
-    _mm512_storeu_pd(s1, firstLo);
-    _mm512_storeu_pd(s1 + 8, firstHi);
-    _mm512_storeu_pd(s2, secondLo);
-    _mm512_storeu_pd(s2 + 8, secondHi);
+    FollowerBankAvx512 bank;
+    bank.load(attack, release, s1, s2);
+    for (int32_t i = 0; i < frames; ++i)
+        bank.step(v[2 * i], v[2 * i + 1], secondOrder, lastStage + 2 * i, rowStride);
+    bank.store(s1, s2);
 }
 
 const bool kAvx512 = __builtin_cpu_supports("avx512f");

@@ -6,6 +6,7 @@
 
 #include "DspMath.h"
 #include "EnvelopeFollowers.h"
+#include "FollowerBankAvx512.h"
 #include "HalfSampleInterpolator.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -233,52 +234,20 @@ void shapeEnvelope(EngineState& st, const BlockSettings& b, int32_t n, const Chu
 __attribute__((target("avx512f"))) void followAndShapeAvx512(EngineState& st,
                                                              const BlockSettings& b, int32_t n,
                                                              const Chunk& c) {
-    const __m512d attackLo = _mm512_loadu_pd(b.attackPairs);
-    const __m512d attackHi = _mm512_loadu_pd(b.attackPairs + 8);
-    const __m512d releaseLo = _mm512_loadu_pd(b.releasePairs);
-    const __m512d releaseHi = _mm512_loadu_pd(b.releasePairs + 8);
-    double* s1 = st.followerStage1;
-    double* s2 = st.followerStage2;
-    __m512d firstLo = _mm512_loadu_pd(s1), firstHi = _mm512_loadu_pd(s1 + 8);
-    __m512d secondLo = _mm512_loadu_pd(s2), secondHi = _mm512_loadu_pd(s2 + 8);
-    const bool secondOrder = b.secondOrder;
+    FollowerBankAvx512 bank;
+    bank.load(b.attackPairs, b.releasePairs, st.followerStage1, st.followerStage2);
     for (int32_t i = 0; i < n; ++i) {
         const double peakL = c.peakRoot[2 * i], peakR = c.peakRoot[2 * i + 1];
         const double linked = branchFreeMax(peakL, peakR);
         const double vL = b.link * linked + b.oneMinusLink * peakL;
         const double vR = b.link * linked + b.oneMinusLink * peakR;
-        const __m512d x = _mm512_mask_broadcastsd_pd(_mm512_set1_pd(vL), 0xAA, _mm_set_sd(vR));
-        const __m512d coefLo =
-            _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, firstLo, _CMP_GE_OQ), releaseLo, attackLo);
-        const __m512d coefHi =
-            _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, firstHi, _CMP_GE_OQ), releaseHi, attackHi);
-        firstLo = _mm512_add_pd(firstLo, _mm512_mul_pd(coefLo, _mm512_sub_pd(x, firstLo)));
-        firstHi = _mm512_add_pd(firstHi, _mm512_mul_pd(coefHi, _mm512_sub_pd(x, firstHi)));
-        if (secondOrder) {
-            const __m512d c2Lo = _mm512_mask_blend_pd(
-                _mm512_cmp_pd_mask(firstLo, secondLo, _CMP_GT_OQ), releaseLo, attackLo);
-            const __m512d c2Hi = _mm512_mask_blend_pd(
-                _mm512_cmp_pd_mask(firstHi, secondHi, _CMP_GT_OQ), releaseHi, attackHi);
-            secondLo = _mm512_add_pd(secondLo, _mm512_mul_pd(c2Lo, _mm512_sub_pd(firstLo, secondLo)));
-            secondHi = _mm512_add_pd(secondHi, _mm512_mul_pd(c2Hi, _mm512_sub_pd(firstHi, secondHi)));
-        } else {
-            secondLo = firstLo;
-            secondHi = firstHi;
-        }
-        alignas(64) double lanes[16];
-        _mm512_store_pd(lanes, secondLo);
-        _mm512_store_pd(lanes + 8, secondHi);
-        for (int32_t k = 0; k < kFollowerCount; ++k)
-            _mm_store_pd(c.lastStage + k * kLanes + 2 * i, _mm_load_pd(lanes + 2 * k));
+        bank.step(vL, vR, b.secondOrder, c.lastStage + 2 * i, kLanes);
 
         const V smoothed = st.convolver.push(V::load(c.shapeRoot + 2 * i));
         exchange(st.envelopeDelayLine, st.envelopeIndex, b.envelopeDelay, smoothed)
             .store(c.envelope + 2 * i);
     }
-    _mm512_storeu_pd(s1, firstLo);
-    _mm512_storeu_pd(s1 + 8, firstHi);
-    _mm512_storeu_pd(s2, secondLo);
-    _mm512_storeu_pd(s2 + 8, secondHi);
+    bank.store(st.followerStage1, st.followerStage2);
 }
 
 const bool kAvx512 = __builtin_cpu_supports("avx512f");
