@@ -182,27 +182,27 @@ void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chun
                 c.levelled + 2 * (kHistory - 31), c.delayed, n);
 }
 
+// One pair of trees of width `width` over the chunk's leaves, a loop per
+// channel (separate loops keep each walk's branches predictable). Both
+// channels share the write position.
+inline void pushTreePair(SlidingMaxTree (&trees)[2], int32_t& sharedPosition, int32_t width,
+                         int32_t n, const double* leaf, double* roots) {
+    const int32_t start = sharedPosition;
+    for (int32_t ch = 0; ch < 2; ++ch) {
+        int32_t position = start;
+        SlidingMaxTree& tree = trees[ch];
+        for (int32_t i = 0; i < n; ++i) {
+            roots[2 * i + ch] = tree.push(leaf[2 * i + ch], position);
+            if (++position >= width) position = 0;
+        }
+        sharedPosition = position;
+    }
+}
+
 // 8. and 10. The four trees: window peaks (lookAhead) and short maxima (smoothLen).
 void pushTrees(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
-    const int32_t peakStart = st.peakPosition, shapeStart = st.shapePosition;
-    for (int32_t ch = 0; ch < 2; ++ch) {
-        int32_t position = peakStart;
-        SlidingMaxTree& tree = st.peakTree[ch];
-        for (int32_t i = 0; i < n; ++i) {
-            c.peakRoot[2 * i + ch] = tree.push(c.leaf[2 * i + ch], position);
-            if (++position >= b.lookAhead) position = 0;
-        }
-        st.peakPosition = position;
-    }
-    for (int32_t ch = 0; ch < 2; ++ch) {
-        int32_t position = shapeStart;
-        SlidingMaxTree& tree = st.shapeTree[ch];
-        for (int32_t i = 0; i < n; ++i) {
-            c.shapeRoot[2 * i + ch] = tree.push(c.leaf[2 * i + ch], position);
-            if (++position >= b.smoothLen) position = 0;
-        }
-        st.shapePosition = position;
-    }
+    pushTreePair(st.peakTree, st.peakPosition, b.lookAhead, n, c.leaf, c.peakRoot);
+    pushTreePair(st.shapeTree, st.shapePosition, b.smoothLen, n, c.leaf, c.shapeRoot);
 }
 
 // 8.–9. Link (over the peak roots, in place) and the followers.
