@@ -1,5 +1,6 @@
-// Loudness and peak figures from libebur128, computed on a worker thread so
-// that the input's and the output's analyses run beside the rendering.
+// Loudness and peak figures as libebur128 gives them, computed on a worker
+// thread so that the input's and the output's analyses run beside the
+// rendering.
 #pragma once
 
 #include <condition_variable>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include <ebur128.h>
+
+#include "TruePeak.h"
 
 namespace vexal::cli {
 
@@ -43,6 +46,7 @@ private:
 
     ebur128_state* state = nullptr;
     int32_t channels;
+    TruePeakMeter truePeak;
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::vector<double>> queue;
