@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "UsageError.h"
+#include "engine/WideLoops.h"
 
 namespace vexal::cli {
 
@@ -62,6 +63,23 @@ void removeTemporaryAndExit(int signal) {
     if (temporaryActive.load()) unlink(interruptedTemporary);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
+}
+
+// Rounds to the word length here: libsndfile would truncate the lower bits
+// of a 32-bit integer, and scales doubles by 2^(n−1) − 1. Built per
+// instruction set so that the rounding is an instruction, not a libm call.
+VEXAL_WIDE void toPcmCodes(const double* samples, int64_t count, int bits, int32_t* codes, double* stored) {
+    const double scale = std::ldexp(1.0, bits - 1);
+    const double inverse = 1.0 / scale;  // exact: a power of two
+    const int shift = 32 - bits;
+    for (int64_t i = 0; i < count; ++i) {
+        double q = std::nearbyint(samples[i] * scale);
+        if (!(q >= -scale)) q = std::isnan(q) ? 0.0 : -scale;
+        if (q > scale - 1.0) q = scale - 1.0;
+        const auto code = static_cast<int64_t>(q);
+        codes[i] = static_cast<int32_t>(static_cast<uint32_t>(code) << shift);
+        if (stored) stored[i] = q * inverse;
+    }
 }
 
 }  // namespace
@@ -220,19 +238,8 @@ void OutputFile::write(const double* interleaved, int64_t frames, double* stored
     const int64_t samples = frames * channels;
     sf_count_t written = 0;
     if (bits) {
-        // Round to the word length here: libsndfile would truncate the lower
-        // bits of a 32-bit integer, and scales doubles by 2^(n−1) − 1.
-        const double scale = std::ldexp(1.0, bits - 1);
-        const int shift = 32 - bits;
         integers.resize(static_cast<size_t>(samples));
-        for (int64_t i = 0; i < samples; ++i) {
-            double q = std::nearbyint(interleaved[i] * scale);
-            if (!(q >= -scale)) q = std::isnan(q) ? 0.0 : -scale;
-            if (q > scale - 1.0) q = scale - 1.0;
-            const auto code = static_cast<int64_t>(q);
-            integers[i] = static_cast<int32_t>(static_cast<uint32_t>(code) << shift);
-            if (stored) stored[i] = q / scale;
-        }
+        toPcmCodes(interleaved, samples, bits, integers.data(), stored);
         written = sf_writef_int(file, integers.data(), frames);
     } else if (isFloat) {
         floats.resize(static_cast<size_t>(samples));
