@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "Extremum.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #define VEXAL_HAVE_SSE2 1
@@ -34,6 +36,8 @@ struct ScalarPair {
     friend ScalarPair operator*(ScalarPair a, ScalarPair b) { return {a.l * b.l, a.r * b.r}; }
     friend ScalarPair operator/(ScalarPair a, ScalarPair b) { return {a.l / b.l, a.r / b.r}; }
     friend ScalarPair abs(ScalarPair a) { return {std::fabs(a.l), std::fabs(a.r)}; }
+    // Per lane: d > 0 ? d : 0.
+    friend ScalarPair positivePart(ScalarPair d) { return {vexal::positivePart(d.l), vexal::positivePart(d.r)}; }
     // Per lane: a >= b ? x : y, and a > b ? x : y.
     static ScalarPair selectGe(ScalarPair a, ScalarPair b, ScalarPair x, ScalarPair y) {
         return {a.l >= b.l ? x.l : y.l, a.r >= b.r ? x.r : y.r};
@@ -59,6 +63,8 @@ struct SsePair {
     friend SsePair operator*(SsePair a, SsePair b) { return {_mm_mul_pd(a.v, b.v)}; }
     friend SsePair operator/(SsePair a, SsePair b) { return {_mm_div_pd(a.v, b.v)}; }
     friend SsePair abs(SsePair a) { return {_mm_andnot_pd(_mm_set1_pd(-0.0), a.v)}; }
+    // maxpd returns its second operand unless the first is greater.
+    friend SsePair positivePart(SsePair d) { return {_mm_max_pd(d.v, _mm_setzero_pd())}; }
     static SsePair blend(__m128d mask, SsePair x, SsePair y) {
         return {_mm_or_pd(_mm_and_pd(mask, x.v), _mm_andnot_pd(mask, y.v))};
     }
@@ -71,15 +77,15 @@ struct SsePair {
 };
 #endif
 
-// The branch-free extrema on pairs, lane by lane, as DspMath.h has them.
+// The branch-free extrema on pairs, lane by lane, as Extremum.h has them.
 template <class V>
 inline V branchFreeMax(V a, V b) {
-    return b + V::both(0.5) * ((a - b) + abs(a - b));
+    return b + positivePart(a - b);
 }
 
 template <class V>
 inline V branchFreeMin(V a, V b) {
-    return a - V::both(0.5) * ((a - b) + abs(a - b));
+    return a - positivePart(a - b);
 }
 
 }  // namespace vexal

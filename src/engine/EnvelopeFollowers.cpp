@@ -73,7 +73,7 @@ VEXAL_WIDE void foldFollowers(const double* __restrict lastStage, int32_t rowStr
     for (int32_t e = 0; e < lanes; ++e) f[e] = 1.0;
     for (int32_t k = 0; k < kFollowerCount; ++k) {
         const double* s2 = lastStage + k * rowStride;
-        for (int32_t e = 0; e < lanes; ++e) f[e] = branchFreeMax(f[e], s2[e]);
+        for (int32_t e = 0; e < lanes; ++e) f[e] = branchFreeMaxLane(f[e], s2[e]);
     }
 }
 

@@ -114,8 +114,8 @@ VEXAL_WIDE void driveAndPeak(double* __restrict x, const double* __restrict driv
         const double l = x[2 * i] * drive[i], r = x[2 * i + 1] * drive[i];
         x[2 * i] = l;
         x[2 * i + 1] = r;
-        const double larger = branchFreeMax(std::fabs(l), std::fabs(r));
-        peak[i] = kDetectorFloor + branchFreeMax(larger - kDetectorFloor, 0.0);
+        const double larger = branchFreeMaxLane(std::fabs(l), std::fabs(r));
+        peak[i] = kDetectorFloor + branchFreeMaxLane(larger - kDetectorFloor, 0.0);
     }
 }
 
@@ -278,8 +278,8 @@ VEXAL_WIDE void applyGain(const GainInputs& in, int32_t lanes) {
     const double tau = in.transientMix, rest = in.oneMinusTransient;
     const bool showRelease = in.mask & 1, showPeak = in.mask & 2, showLeveller = in.mask & 4;
     for (int32_t e = 0; e < lanes; ++e) {
-        const double gFull = 1.0 / branchFreeMax(f[e], env[e]);
-        const double gBrick = 1.0 / branchFreeMax(1.0, env[e]);
+        const double gFull = 1.0 / branchFreeMaxLane(f[e], env[e]);
+        const double gBrick = 1.0 / branchFreeMaxLane(1.0, env[e]);
         const double g = rest * gFull + tau * gBrick;
         limited[e] = g * aD[e];
         const double release = tau + rest / f[e];

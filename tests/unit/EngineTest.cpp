@@ -3,7 +3,9 @@
 // leaving the gain stage, paired vs portable arithmetic).
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -79,6 +81,50 @@ TEST(HalfSampleInterpolator, PairedRingMatchesTheReference) {
 }
 
 // --- sliding maximum -----------------------------------------------------------
+
+// The extrema are computed in a shorter form than they are written; both must
+// give the same bits, also where the difference rounds (values far apart,
+// neighbours, equal values, zeros, the tree's sentinel), scalar and paired,
+// with and without flush-to-zero.
+TEST(Extremum, ShortFormEqualsTheWrittenFormToTheBit) {
+    auto writtenMax = [](double a, double b) { return b + 0.5 * ((a - b) + std::fabs(a - b)); };
+    auto writtenMin = [](double a, double b) { return a - 0.5 * ((a - b) + std::fabs(a - b)); };
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> exponent(-330.0, 300.0), unit(-1.0, 1.0);
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 1e-5, kTreeSentinel, 1.0 + 0x1p-52, 1.0 - 0x1p-53,
+                                  0x1p-1022, 4.9e-324, 1e100, -1e100};
+    for (int i = 0; i < 4000; ++i) values.push_back(unit(rng) * std::pow(10.0, exponent(rng) / 10.0));
+    for (int i = 0; i < 2000; ++i) values.push_back(std::nextafter(values[i], 2.0));
+    for (bool flush : {false, true}) {
+#if defined(__SSE2__)
+        const unsigned saved = _mm_getcsr();
+        if (flush) _mm_setcsr(saved | 0x8040u);
+#endif
+        for (size_t i = 0; i < values.size(); ++i)
+            for (size_t j : {i, (i * 7919 + 1) % values.size(), (i + 1) % values.size()}) {
+                const double a = values[i], b = values[j];
+                ASSERT_EQ(std::bit_cast<uint64_t>(branchFreeMax(a, b)), std::bit_cast<uint64_t>(writtenMax(a, b)))
+                    << a << " " << b;
+                ASSERT_EQ(std::bit_cast<uint64_t>(branchFreeMaxLane(a, b)),
+                          std::bit_cast<uint64_t>(writtenMax(a, b)));
+                ASSERT_EQ(std::bit_cast<uint64_t>(branchFreeMin(a, b)), std::bit_cast<uint64_t>(writtenMin(a, b)))
+                    << a << " " << b;
+                using V = ScalarPair;
+                const V pairMax = branchFreeMax(V::make(a, b), V::make(b, a));
+                const V pairMin = branchFreeMin(V::make(a, b), V::make(b, a));
+                ASSERT_EQ(std::bit_cast<uint64_t>(pairMax.right()), std::bit_cast<uint64_t>(writtenMax(b, a)));
+                ASSERT_EQ(std::bit_cast<uint64_t>(pairMin.left()), std::bit_cast<uint64_t>(writtenMin(a, b)));
+#if VEXAL_HAVE_SSE2
+                const SsePair sseMax = branchFreeMax(SsePair::make(a, b), SsePair::make(b, a));
+                ASSERT_EQ(std::bit_cast<uint64_t>(sseMax.left()), std::bit_cast<uint64_t>(writtenMax(a, b)));
+                ASSERT_EQ(std::bit_cast<uint64_t>(sseMax.right()), std::bit_cast<uint64_t>(writtenMax(b, a)));
+#endif
+            }
+#if defined(__SSE2__)
+        _mm_setcsr(saved);
+#endif
+    }
+}
 
 TEST(SlidingMaxTree, RootIsTheWindowMaximum) {
     for (int32_t width : {8, 128, 512}) {
