@@ -66,19 +66,24 @@ void removeTemporaryAndExit(int signal) {
 }
 
 // Rounds to the word length here: libsndfile would truncate the lower bits
-// of a 32-bit integer, and scales doubles by 2^(n−1) − 1. Built per
-// instruction set so that the rounding is an instruction, not a libm call.
-VEXAL_WIDE void toPcmCodes(const double* samples, int64_t count, int bits, int32_t* codes, double* stored) {
+// of a 32-bit integer, and scales doubles by 2^(n−1) − 1. NaN is written as
+// 0, values beyond full scale as its ends. Built per instruction set and
+// written without branches, so that the loop is vectorized; `stored` gets
+// the values the codes stand for.
+VEXAL_WIDE void toPcmCodes(const double* __restrict samples, int64_t count, int bits,
+                           int32_t* __restrict codes, double* __restrict stored) {
     const double scale = std::ldexp(1.0, bits - 1);
     const double inverse = 1.0 / scale;  // exact: a power of two
+    const double top = scale - 1.0;
     const int shift = 32 - bits;
     for (int64_t i = 0; i < count; ++i) {
         double q = std::nearbyint(samples[i] * scale);
-        if (!(q >= -scale)) q = std::isnan(q) ? 0.0 : -scale;
-        if (q > scale - 1.0) q = scale - 1.0;
-        const auto code = static_cast<int64_t>(q);
-        codes[i] = static_cast<int32_t>(static_cast<uint32_t>(code) << shift);
-        if (stored) stored[i] = q * inverse;
+        q = q == q ? q : 0.0;
+        q = q >= -scale ? q : -scale;
+        q = q > top ? top : q;
+        // Within ±2^31: the conversion to 32 bits is exact.
+        codes[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<int32_t>(q)) << shift);
+        stored[i] = q * inverse;
     }
 }
 
@@ -239,6 +244,10 @@ void OutputFile::write(const double* interleaved, int64_t frames, double* stored
     sf_count_t written = 0;
     if (bits) {
         integers.resize(static_cast<size_t>(samples));
+        if (!stored) {
+            decoded.resize(static_cast<size_t>(samples));
+            stored = decoded.data();
+        }
         toPcmCodes(interleaved, samples, bits, integers.data(), stored);
         written = sf_writef_int(file, integers.data(), frames);
     } else if (isFloat) {

@@ -78,6 +78,7 @@ private:
     bool committed = false;
     std::vector<int32_t> integers;
     std::vector<float> floats;
+    std::vector<double> decoded;  // what the codes stand for, when the caller does not ask
 };
 
 // True when both paths name the same existing file (device and inode).
