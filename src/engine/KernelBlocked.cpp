@@ -185,8 +185,32 @@ void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chun
 // One pair of trees of width `width` over the chunk's leaves, a loop per
 // channel (separate loops keep each walk's branches predictable). Both
 // channels share the write position.
+template <int32_t Width>
+void pushTreePairAt(SlidingMaxTree (&trees)[2], int32_t& sharedPosition, int32_t n,
+                    const double* leaf, double* roots) {
+    const int32_t start = sharedPosition;
+    for (int32_t ch = 0; ch < 2; ++ch) {
+        int32_t position = start;
+        SlidingMaxTree& tree = trees[ch];
+        for (int32_t i = 0; i < n; ++i) {
+            roots[2 * i + ch] = tree.pushAtWidth<Width>(leaf[2 * i + ch], position);
+            position = (position + 1) & (Width - 1);
+        }
+        sharedPosition = position;
+    }
+}
+
 inline void pushTreePair(SlidingMaxTree (&trees)[2], int32_t& sharedPosition, int32_t width,
                          int32_t n, const double* leaf, double* roots) {
+    switch (width) {
+        case 8: return pushTreePairAt<8>(trees, sharedPosition, n, leaf, roots);
+        case 16: return pushTreePairAt<16>(trees, sharedPosition, n, leaf, roots);
+        case 32: return pushTreePairAt<32>(trees, sharedPosition, n, leaf, roots);
+        case 64: return pushTreePairAt<64>(trees, sharedPosition, n, leaf, roots);
+        case 128: return pushTreePairAt<128>(trees, sharedPosition, n, leaf, roots);
+        case 256: return pushTreePairAt<256>(trees, sharedPosition, n, leaf, roots);
+        case 512: return pushTreePairAt<512>(trees, sharedPosition, n, leaf, roots);
+    }
     const int32_t start = sharedPosition;
     for (int32_t ch = 0; ch < 2; ++ch) {
         int32_t position = start;

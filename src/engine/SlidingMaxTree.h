@@ -51,6 +51,34 @@ public:
         return tree[1];
     }
 
+    // push() for a window width known when building: the walks become one
+    // compare per level, each predicted on its own, and stop at the root
+    // (the sentinel would stop them there too; only a value above it could
+    // walk on into index 0, which is no one's child, so the nodes from the
+    // root down are the same).
+    template <int32_t Width>
+    double pushAtWidth(double h, int32_t position) {
+        int32_t i = Width + position;
+        const double old = tree[i];
+        tree[i] = h;
+        if (h > old) {
+#pragma GCC unroll 16
+            for (int32_t level = Width; level > 1; level >>= 1) {
+                if (!(h > tree[i ^ 1])) break;
+                i >>= 1;
+                tree[i] = h;
+            }
+        } else if (old > tree[i ^ 1]) {
+#pragma GCC unroll 16
+            for (int32_t level = Width; level > 1; level >>= 1) {
+                i >>= 1;
+                tree[i] = branchFreeMax(tree[2 * i], tree[2 * i + 1]);
+                if (!(old > tree[i ^ 1])) break;
+            }
+        }
+        return tree[1];
+    }
+
     double root() const { return tree[1]; }
     const double* nodes() const { return tree; }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -153,6 +154,37 @@ TEST(SlidingMaxTree, RootIsTheWindowMaximum) {
             ASSERT_EQ(nodes[0], kTreeSentinel);
         }
     }
+}
+
+// The walk built for a known width leaves every node from the root down as
+// the general walk does, including values above the sentinel.
+TEST(SlidingMaxTree, FixedWidthWalkEqualsTheGeneralOne) {
+    auto check = [](auto width) {
+        constexpr int32_t W = decltype(width)::value;
+        std::vector<double> general(2 * W), fixed(2 * W);
+        SlidingMaxTree a, b;
+        a.attach(general.data(), W);
+        b.attach(fixed.data(), W);
+        a.clear();
+        b.clear();
+        std::mt19937 rng(W);
+        std::uniform_real_distribution<double> u(1e-5, 3.0);
+        int32_t position = 0;
+        for (int step = 0; step < 20 * W + 3000; ++step) {
+            const double h = step % 500 == 7 ? 1e12 : (step % 300 < 150 ? u(rng) * u(rng) : 1e-5 + (step % 11) * 0.1);
+            const double ra = a.push(h, position), rb = b.pushAtWidth<W>(h, position);
+            ASSERT_EQ(std::bit_cast<uint64_t>(ra), std::bit_cast<uint64_t>(rb)) << W << " " << step;
+            position = (position + 1) % W;
+        }
+        for (int32_t i = 1; i < 2 * W; ++i) ASSERT_EQ(general[i], fixed[i]) << W << " node " << i;
+    };
+    check(std::integral_constant<int32_t, 8>{});
+    check(std::integral_constant<int32_t, 16>{});
+    check(std::integral_constant<int32_t, 32>{});
+    check(std::integral_constant<int32_t, 64>{});
+    check(std::integral_constant<int32_t, 128>{});
+    check(std::integral_constant<int32_t, 256>{});
+    check(std::integral_constant<int32_t, 512>{});
 }
 
 // --- envelope followers ----------------------------------------------------------
