@@ -67,7 +67,7 @@ double rmsCoefAt(double fs) { return 1.0 - std::pow(0.01, 1000.0 / (600.0 * fs))
 
 class Calibration : public ::testing::Test {
 protected:
-    void SetUp() override { useTemporaryConfigDir(); }
+    void SetUp() override { testsupport::TempConfigDir::clear(); }
 
     // An instance right after an engine reset, generating `mode` at `scale`.
     void start(Instance& fx, int mode, int scale) {

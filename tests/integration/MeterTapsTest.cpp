@@ -28,7 +28,7 @@ std::vector<double> sine(size_t n, double amplitude, double cyclesPerSample) {
 
 class EngineMeters : public ::testing::Test {
 protected:
-    void SetUp() override { useTemporaryConfigDir(); }
+    void SetUp() override { testsupport::TempConfigDir::clear(); }
 
     // Processes `in` on both channels (right inverted) and returns the left output.
     std::vector<double> play(Instance& fx, const std::vector<double>& in) {

@@ -31,7 +31,7 @@ bool onGrid(double x, double step) {
 
 class Requantize : public ::testing::Test {
 protected:
-    void SetUp() override { useTemporaryConfigDir(); }
+    void SetUp() override { testsupport::TempConfigDir::clear(); }
 
     // Neutral settings with Quantize on at `bits` (0 = 8, 1 = 16, 2 = 24).
     void quantizing(Instance& fx, int bits, int shape, bool autoBlack, float rate = 44100.0f) {

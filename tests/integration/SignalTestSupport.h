@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/TempConfigDir.h"
 #include "host/TestHost.h"
 
 namespace signaltest {
@@ -23,15 +24,6 @@ enum Param {
 
 inline float step(int i, int n) { return (static_cast<float>(i) + 0.5f) / static_cast<float>(n); }
 
-// Every test process keeps its settings away from the user's real folder.
-inline void useTemporaryConfigDir() {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/vexal-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return std::string(made ? made : "/tmp");
-    }();
-    setenv("VEXAL_CONFIG_DIR", dir.c_str(), 1);
-}
 
 struct Meters {
     float inPeak[2], outPeak[2], inRms[2], outRms[2], gain[2];

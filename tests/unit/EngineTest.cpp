@@ -16,6 +16,7 @@
 #include <xmmintrin.h>
 #endif
 
+#include "../support/TempConfigDir.h"
 #include "core/ParameterTable.h"
 #include "core/Plugin.h"
 #include "engine/BlockConvolver.h"
@@ -30,11 +31,6 @@ using namespace vexal;
 
 namespace {
 
-void useTemporaryConfig() {
-    static char dir[] = "/tmp/vexal-engine-XXXXXX";
-    static const char* made = mkdtemp(dir);
-    setenv("VEXAL_CONFIG_DIR", made ? made : "/tmp", 1);
-}
 
 std::vector<double> noise(size_t n, double amplitude, uint32_t seed) {
     std::mt19937 rng(seed);
@@ -234,7 +230,7 @@ struct ConvolverRig {
 };
 
 std::vector<double> smoothKernelOf(int32_t transShape, float rate) {
-    useTemporaryConfig();
+    testsupport::TempConfigDir::clear();
     Plugin plugin(nullptr);
     plugin.setSampleRate(rate);
     plugin.setParameter(kTransShape, stepValue(transShape, 3));
@@ -340,7 +336,7 @@ std::vector<std::pair<int32_t, float>> randomParameters(std::mt19937& rng) {
 
 TEST(Kernel, PairedAndPortableArithmeticAreBitIdentical) {
     if (!vectorKernelsAvailable()) GTEST_SKIP() << "no paired arithmetic on this processor";
-    useTemporaryConfig();
+    testsupport::TempConfigDir::clear();
     std::mt19937 rng(77);
     const float rates[] = {44100.0f, 96000.0f, 192000.0f};
     for (int trial = 0; trial < 9; ++trial) {
@@ -374,7 +370,7 @@ TEST(Kernel, PairedAndPortableArithmeticAreBitIdentical) {
 // Oversample), before the output gain: b is at least the detector value of the
 // sample being output. 1e-12 covers the rounding of the convolver's sums.
 TEST(Kernel, GainStageNeverExceedsTheThreshold) {
-    useTemporaryConfig();
+    testsupport::TempConfigDir::clear();
     std::mt19937 rng(99);
     const float rates[] = {44100.0f, 48000.0f, 88200.0f, 96000.0f, 176400.0f, 192000.0f};
     for (int trial = 0; trial < 18; ++trial) {
@@ -400,7 +396,7 @@ TEST(Kernel, GainStageNeverExceedsTheThreshold) {
 #if VEXAL_HAVE_SSE2
 // Flush-to-zero and denormals-are-zero hold only while the kernel runs.
 TEST(Kernel, RestoresTheCallersFloatingPointControl) {
-    useTemporaryConfig();
+    testsupport::TempConfigDir::clear();
     const std::vector<double> l = noise(700, 3.0, 9);
     for (bool paired : {true, false}) {
         EngineRig usual(paired), odd(paired);
@@ -421,7 +417,7 @@ TEST(Kernel, RestoresTheCallersFloatingPointControl) {
 #endif
 
 TEST(Kernel, ZeroFramesChangeNothing) {
-    useTemporaryConfig();
+    testsupport::TempConfigDir::clear();
     EngineRig rig(true);
     rig.prepare(44100.0f, {});
     const std::vector<double> l = noise(300, 3.0, 5);

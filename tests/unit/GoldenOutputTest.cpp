@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "../support/TempConfigDir.h"
 #include "core/ParameterTable.h"
 #include "core/Plugin.h"
 #include "engine/EngineState.h"
@@ -25,11 +26,6 @@ using namespace vexal;
 
 namespace {
 
-void useTemporaryConfig() {
-    static char dir[] = "/tmp/vexal-golden-XXXXXX";
-    static const char* made = mkdtemp(dir);
-    setenv("VEXAL_CONFIG_DIR", made ? made : "/tmp", 1);
-}
 
 constexpr size_t kFrames = 3001;
 
@@ -219,7 +215,7 @@ const Expected kExpected[] = {
 }  // namespace
 
 TEST(GoldenOutput, EveryCaseKeepsItsBits) {
-    useTemporaryConfig();
+    testsupport::TempConfigDir::clear();
     const std::vector<Setting> all = settings();
     const int32_t blocks[2] = {512, 333};
     const bool record = std::getenv("VEXAL_GOLDEN_RECORD") != nullptr;
