@@ -13,17 +13,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "LowerCase.h"
 #include "UsageError.h"
 #include "engine/WideLoops.h"
 
 namespace vexal::cli {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string extensionOf(const std::string& path) {
     const auto slash = path.find_last_of('/');

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "LowerCase.h"
 #include "UsageError.h"
 #include "core/ParameterTable.h"
 #include "core/ValueText.h"
@@ -13,11 +14,6 @@
 namespace vexal::cli {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");

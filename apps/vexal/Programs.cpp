@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "LowerCase.h"
 #include "ParameterSetting.h"
 #include "UsageError.h"
 #include "presets/ProgramRecord.h"
@@ -13,11 +14,6 @@
 namespace vexal::cli {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::vector<char> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
