@@ -225,6 +225,20 @@ bool CPresetSystemEditor::loadProgramRecords(const uint8_t* records, size_t size
     return true;
 }
 
+bool CPresetSystemEditor::readLegacyImage(const uint8_t* image, int32_t values, bool reversed,
+                                          int32_t c) {
+    ProgramRecord& program = owner->programStore()[c];
+    owner->resetProgramToTemplate(c);
+    std::memcpy(program.name, image, kProgramNameBytes);
+    for (int32_t j = 0; j < values; ++j) {
+        if (owner->isParameterSkippedOnLoad(j)) continue;
+        const float v = readF32(image + kProgramNameBytes + 4 * j, reversed);
+        if (!isProgramValue(v)) return false;
+        program.values[j] = v;
+    }
+    return true;
+}
+
 bool CPresetSystemEditor::loadLegacyProgram(const uint8_t* body, size_t size, bool reversed,
                                             int32_t valueCount) {
     ProgramRecord* programs = owner ? owner->programStore() : nullptr;
@@ -233,16 +247,9 @@ bool CPresetSystemEditor::loadLegacyProgram(const uint8_t* body, size_t size, bo
     if (size < static_cast<size_t>(kProgramNameBytes + 4 * values)) return false;
     const int32_t c = owner->getCurrentProgram();
     const ProgramRecord before = programs[c];
-    owner->resetProgramToTemplate(c);
-    std::memcpy(programs[c].name, body, kProgramNameBytes);
-    for (int32_t j = 0; j < values; ++j) {
-        if (owner->isParameterSkippedOnLoad(j)) continue;
-        const float v = readF32(body + kProgramNameBytes + 4 * j, reversed);
-        if (!isProgramValue(v)) {
-            programs[c] = before;
-            return false;
-        }
-        programs[c].values[j] = v;
+    if (!readLegacyImage(body, values, reversed, c)) {
+        programs[c] = before;
+        return false;
     }
     finishProgramLoad(c);
     return true;
@@ -261,16 +268,9 @@ bool CPresetSystemEditor::loadLegacyBank(const uint8_t* images, size_t size, boo
     std::copy(programs, programs + kNumPrograms, before.begin());
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t* image = images + static_cast<size_t>(i) * stride;
-        owner->resetProgramToTemplate(i);
-        std::memcpy(programs[i].name, image, kProgramNameBytes);
-        for (int32_t j = 0; j < values; ++j) {
-            if (owner->isParameterSkippedOnLoad(j)) continue;
-            const float v = readF32(image + kProgramNameBytes + 4 * j, reversed);
-            if (!isProgramValue(v)) {
-                std::copy(before.begin(), before.end(), programs);
-                return false;
-            }
-            programs[i].values[j] = v;
+        if (!readLegacyImage(image, values, reversed, i)) {
+            std::copy(before.begin(), before.end(), programs);
+            return false;
         }
     }
     bool named[kNumPrograms] = {};

@@ -106,6 +106,9 @@ private:
     bool applyProgramRecords(const uint8_t* records, size_t size, int32_t count, bool reversed,
                              int32_t c);
     void finishProgramLoad(int32_t c);
+    // Program c from a legacy image (name, then `values` floats); false at the
+    // first value outside 0..1, with program c then partly written.
+    bool readLegacyImage(const uint8_t* image, int32_t values, bool reversed, int32_t c);
 
     // Preset-bar updates; the controls exist only while the window is open.
     void showBankInMenu(const bool* named, int32_t selected);

@@ -172,6 +172,10 @@ TEST_F(PresetFiles, LegacyFiles) {
     EXPECT_EQ(loaded.name, "Legacy preset");
     for (int j = 0; j < 20; ++j) EXPECT_EQ(loaded.values[j], old.values[j]) << j;
     for (int j = 20; j < 26; ++j) EXPECT_EQ(loaded.values[j], p->templateProgram().values[j]) << j;
+    old.values[19] = -0.5f;  // the last value read is out of range: the program stays as it was
+    writeFile("bad.zvk", legacyProgramBlock(old, 20));
+    EXPECT_FALSE(editorOf(*p).loadPresetFileFrom(path("bad.zvk").c_str(), false));
+    EXPECT_EQ(programOf(*p, 8), loaded);
 
     // A legacy bank of 24 images, byte-reversed; then one with a value out of range.
     std::vector<Program> bank = factoryBank();
