@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "../gui/CFrame.h"
 #include "CPresetSystemEffect.h"
 
 namespace vexal {
@@ -76,6 +77,15 @@ CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* owner,
 }
 
 CPresetSystemEditor::~CPresetSystemEditor() { writePathState(); }
+
+bool CPresetSystemEditor::open(void* parentWindow) {
+    AEffGUIEditor::open(parentWindow);
+    auto* f = new CFrame(CRect(0, 0, kWindowWidth, kWindowHeight), this);
+    auto* background = new CBitmap(128);
+    f->setBackground(background);
+    background->forget();
+    return openFrame(f);
+}
 
 void CPresetSystemEditor::showProgramName(const char*) {
     if (!hasWindow()) return;

@@ -68,6 +68,9 @@ public:
     virtual void writePathState();
     virtual void readPathState();
 
+    // Opens the window on the host's parent window; false when it cannot be shown.
+    bool open(void* parentWindow) override;
+
     // The latency the effect reports, shown by the editor window.
     virtual void setLatency(int32_t samples) { latencySamples = samples; }
 

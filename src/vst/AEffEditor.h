@@ -27,6 +27,8 @@ public:
     }
     virtual void close() { systemWindow = nullptr; }
     virtual void idle() {}
+    // What the host's idle request (effEditIdle) reaches.
+    virtual void hostIdle() { idle(); }
     virtual bool onKeyDown(int32_t /*character*/, int32_t /*virtualKey*/, int32_t /*modifiers*/) {
         return false;
     }

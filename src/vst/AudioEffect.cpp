@@ -168,7 +168,7 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
             if (editor) editor->close();
             return 0;
         case effEditIdle:
-            if (editor) editor->idle();
+            if (editor) editor->hostIdle();
             return 0;
         case effIdentify: return fourCharCode('N', 'v', 'E', 'f');
         case effGetChunk: return ptr ? getChunk(static_cast<void**>(ptr), index != 0) : 0;

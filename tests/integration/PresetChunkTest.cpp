@@ -337,7 +337,7 @@ TEST(PresetEditorObject, ExistsWithoutWindow) {
     EXPECT_EQ(rect->top, 0);
     EXPECT_EQ(rect->right, 524);
     EXPECT_EQ(rect->bottom, 462);
-    EXPECT_EQ(fx.dispatch(vst::effEditOpen, 0, 0, nullptr), 0);  // no window yet
+    EXPECT_EQ(fx.dispatch(vst::effEditOpen, 0, 0, nullptr), 0);  // no parent window to open in
     fx.dispatch(vst::effEditIdle);
     fx.dispatch(vst::effEditClose);
     // Chunks work while no window exists.

@@ -1,0 +1,169 @@
+#include "AEffGUIEditor.h"
+
+#include <chrono>
+
+#include "../vst/AudioEffectX.h"
+#include "CFrame.h"
+#include "GuiClock.h"
+
+namespace vexal {
+
+AEffGUIEditor::AEffGUIEditor(vst::AudioEffect* effect) : AEffEditor(effect) {
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = kWindowHeight;
+    rect.right = kWindowWidth;
+}
+
+AEffGUIEditor::~AEffGUIEditor() {
+    stopFallback();
+    closeFrame();
+}
+
+bool AEffGUIEditor::getRect(vst::ERect** r) {
+    *r = &rect;
+    return true;
+}
+
+bool AEffGUIEditor::open(void* parentWindow) {
+    systemWindow = parentWindow;
+    return true;
+}
+
+void AEffGUIEditor::close() {
+    if (pumping) {
+        // Asked from inside our own pump (a host callback): the views on the
+        // stack must outlive it, so the window goes when the pump ends.
+        closePending = true;
+        return;
+    }
+    stopFallback();
+    std::lock_guard<std::recursive_mutex> lock(editorMutex);
+    closeFrame();
+    systemWindow = nullptr;
+}
+
+bool AEffGUIEditor::openFrame(CFrame* newFrame) {
+    std::lock_guard<std::recursive_mutex> lock(editorMutex);
+    if (!newFrame->open(systemWindow)) {
+        newFrame->forget();
+        systemWindow = nullptr;
+        return false;
+    }
+    frame = newFrame;
+    lastHostIdle.store(guiTicks(), std::memory_order_relaxed);
+    startFallback();
+    return true;
+}
+
+void AEffGUIEditor::openOffscreen(CFrame* newFrame) {
+    std::lock_guard<std::recursive_mutex> lock(editorMutex);
+    frame = newFrame;
+}
+
+void AEffGUIEditor::closeFrame() {
+    if (!frame) return;
+    CFrame* f = frame;
+    frame = nullptr;
+    f->forget();
+}
+
+void AEffGUIEditor::idle() {
+    if (frame) frame->idle();
+}
+
+void AEffGUIEditor::pump() {
+    std::lock_guard<std::recursive_mutex> lock(editorMutex);
+    // A host callback made from inside the pump may call back into the editor.
+    if (!frame || pumping) return;
+    pumping = true;
+    frame->pumpNative();
+    if (frame) frame->pollSelectors();
+    if (frame) frame->fireTimers(guiTicks());
+    if (frame) idle();
+    if (frame) frame->drawDirty();
+    pumping = false;
+    if (closePending) {
+        closePending = false;
+        closeFrame();
+        systemWindow = nullptr;
+        std::lock_guard<std::mutex> wake(fallbackWakeMutex);
+        fallbackStop = true;
+    }
+}
+
+void AEffGUIEditor::hostIdle() {
+    lastHostIdle.store(guiTicks(), std::memory_order_relaxed);
+    pump();
+}
+
+bool AEffGUIEditor::onKeyDown(int32_t character, int32_t virtualKey, int32_t modifiers) {
+    std::lock_guard<std::recursive_mutex> lock(editorMutex);
+    if (!frame) return false;
+    VstKeyCode key;
+    key.character = static_cast<uint32_t>(character) & 0xFF;
+    key.virtualKey = virtualKey;
+    // The interface's modifier bits: 1 Shift, 2 Alt, 8 Control.
+    key.modifiers = ((modifiers & 1) ? kShift : 0) | ((modifiers & 2) ? kAlt : 0) |
+                    ((modifiers & 8) ? kControl : 0);
+    if (key.virtualKey != 0 && key.character < 0x20) key.character = 0;
+    return frame->onKeyDown(key, CFrame::KeySource::host) > 0;
+}
+
+bool AEffGUIEditor::onKeyUp(int32_t, int32_t, int32_t) {
+    std::lock_guard<std::recursive_mutex> lock(editorMutex);
+    return frame && frame->hasTextFocus();
+}
+
+void AEffGUIEditor::controlBeginEdit(CControl* control) {
+    const int32_t index = parameterOfControl(control);
+    if (index >= 0 && effect) static_cast<vst::AudioEffectX*>(effect)->beginEdit(index);
+}
+
+void AEffGUIEditor::controlEndEdit(CControl* control) {
+    const int32_t index = parameterOfControl(control);
+    if (index >= 0 && effect) static_cast<vst::AudioEffectX*>(effect)->endEdit(index);
+}
+
+// --- the idle fallback -------------------------------------------------------------------
+
+void AEffGUIEditor::startFallback() {
+    stopFallback();
+    {
+        std::lock_guard<std::mutex> lock(fallbackWakeMutex);
+        fallbackStop = false;
+    }
+    fallbackThread = std::thread([this] { fallbackLoop(); });
+}
+
+void AEffGUIEditor::stopFallback() {
+    if (!fallbackThread.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(fallbackWakeMutex);
+        fallbackStop = true;
+    }
+    fallbackWake.notify_all();
+    fallbackThread.join();
+}
+
+void AEffGUIEditor::fallbackLoop() {
+    std::unique_lock<std::mutex> lock(fallbackWakeMutex);
+    while (!fallbackStop) {
+        fallbackWake.wait_for(lock, std::chrono::milliseconds(kFallbackPeriodMs));
+        if (fallbackStop) break;
+        const uint32_t silent = guiTicks() - lastHostIdle.load(std::memory_order_relaxed);
+        if (silent < kFallbackAfterMs) continue;
+        lock.unlock();
+        {
+            // try_lock: a host call in progress holds the editor; skip this round.
+            std::unique_lock<std::recursive_mutex> editor(editorMutex, std::try_to_lock);
+            if (editor.owns_lock() && frame) {
+                pump();
+                fallbackPumpCount.fetch_add(1, std::memory_order_relaxed);
+            }
+        }
+        lock.lock();
+    }
+}
+
+}  // namespace vexal

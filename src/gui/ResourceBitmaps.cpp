@@ -1,0 +1,40 @@
+// Decodes the artwork embedded in the plug-in: PNG bytes in the library,
+// read through cairo from memory. Nothing is read from disk.
+#include <cairo.h>
+
+#include <cstring>
+
+#include "CBitmap.h"
+#include "resources/Resources.h"
+
+namespace vexal {
+
+namespace {
+struct PngReader {
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+};
+
+cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length) {
+    auto* r = static_cast<PngReader*>(closure);
+    if (length > r->size - r->pos) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(out, r->data + r->pos, length);
+    r->pos += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+}  // namespace
+
+cairo_surface_t* loadResourceSurface(int32_t resourceId) {
+    const resources::Resource* resource = resources::find(resourceId);
+    if (!resource) return nullptr;
+    PngReader reader{resource->png, resource->size, 0};
+    cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readPng, &reader);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    return s;
+}
+
+}  // namespace vexal

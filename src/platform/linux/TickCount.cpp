@@ -1,0 +1,13 @@
+#include <chrono>
+
+#include "../NativeWindow.h"
+
+namespace vexal::platform {
+
+uint32_t tickCount() {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<uint32_t>(ms.count());
+}
+
+}  // namespace vexal::platform
