@@ -359,14 +359,17 @@ int32_t CFrame::onKeyDown(const VstKeyCode& key, KeySource source) {
 
 void CFrame::setOverlayView(CView* view) {
     if (overlayView == view) return;
+    // A view of the frame's own (the info panel) stays attached when it
+    // leaves the overlay; a view made for the overlay (an open menu) does not.
+    auto isOwnView = [this](CView* v) { return std::find(views.begin(), views.end(), v) != views.end(); };
     if (overlayView) {
-        overlayView->removed();
+        if (!isOwnView(overlayView)) overlayView->removed();
         overlayView->forget();
     }
     overlayView = view;
     if (view) {
         view->remember();
-        view->attached(this);
+        if (!isOwnView(view)) view->attached(this);
         invalidRect(view->getViewSize());
         view->setDirty();
     } else {
