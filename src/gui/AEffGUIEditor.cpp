@@ -63,6 +63,7 @@ void AEffGUIEditor::openOffscreen(CFrame* newFrame) {
 
 void AEffGUIEditor::closeFrame() {
     if (!frame) return;
+    frameClosing();
     CFrame* f = frame;
     frame = nullptr;
     f->forget();
@@ -81,6 +82,7 @@ void AEffGUIEditor::pump() {
     if (frame) frame->pollSelectors();
     if (frame) frame->fireTimers(guiTicks());
     if (frame) idle();
+    if (frame) pumped();
     if (frame) frame->drawDirty();
     pumping = false;
     if (closePending) {
@@ -94,7 +96,11 @@ void AEffGUIEditor::pump() {
 
 void AEffGUIEditor::hostIdle() {
     lastHostIdle.store(guiTicks(), std::memory_order_relaxed);
-    pump();
+    std::lock_guard<std::recursive_mutex> lock(editorMutex);
+    if (frame)
+        pump();
+    else
+        idle();  // the editor's service runs without a window too
 }
 
 bool AEffGUIEditor::onKeyDown(int32_t character, int32_t virtualKey, int32_t modifiers) {

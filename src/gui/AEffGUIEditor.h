@@ -68,6 +68,11 @@ protected:
     void openOffscreen(CFrame* newFrame);
     // Destroys the frame and every view in it.
     void closeFrame();
+    // The frame is about to go (whenever and however it closes): pointers to
+    // its views must be dropped here.
+    virtual void frameClosing() {}
+    // Runs in every pump after the idle service, before drawing.
+    virtual void pumped() {}
     // The parameter a control edits; −1 for none (begin/end edit are not sent).
     virtual int32_t parameterOfControl(CControl* control) { return control->getTag(); }
 

@@ -98,6 +98,9 @@ public:
     // The user manual's location, written by the installation; empty when none.
     std::string manualPath();
 
+protected:
+    platform::SettingsStore& settingsStore() { return *settings; }
+
 private:
     // Decides the byte order from the owner id; false when it matches neither.
     bool isOwnBlock(const uint8_t* data, size_t size, bool& reversed);
