@@ -1,0 +1,291 @@
+// The embedded artwork: every bitmap decodes with its size and frame layout,
+// the fonts hold their glyphs where the printers look for them, and the
+// meters' colour zones and scale marks sit on the rows the meters draw.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "resources/MeterScale.h"
+#include "resources/Resources.h"
+
+namespace vexal {
+namespace {
+
+using namespace artwork;
+
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+// A decoded bitmap.
+class Decoded {
+public:
+    explicit Decoded(const resources::Resource& r) {
+        Reader reader{r.png, r.size};
+        surface_.reset(cairo_image_surface_create_from_png_stream(&Reader::read, &reader));
+    }
+    bool ok() const { return cairo_surface_status(surface_.get()) == CAIRO_STATUS_SUCCESS; }
+    int width() const { return cairo_image_surface_get_width(surface_.get()); }
+    int height() const { return cairo_image_surface_get_height(surface_.get()); }
+    cairo_format_t format() const { return cairo_image_surface_get_format(surface_.get()); }
+    uint32_t raw(int x, int y) const {
+        const unsigned char* row =
+            cairo_image_surface_get_data(surface_.get()) + y * cairo_image_surface_get_stride(surface_.get());
+        return reinterpret_cast<const uint32_t*>(row)[x];
+    }
+    Rgb at(int x, int y) const {
+        const uint32_t p = raw(x, y);
+        return {int(p >> 16 & 0xff), int(p >> 8 & 0xff), int(p & 0xff)};
+    }
+    bool sameRows(int a, int b, int count) const {
+        for (int y = 0; y < count; ++y)
+            for (int x = 0; x < width(); ++x)
+                if (raw(x, a + y) != raw(x, b + y)) return false;
+        return true;
+    }
+
+private:
+    struct Reader {
+        const uint8_t* data;
+        size_t left;
+        static cairo_status_t read(void* closure, unsigned char* out, unsigned int length) {
+            auto* r = static_cast<Reader*>(closure);
+            if (length > r->left) return CAIRO_STATUS_READ_ERROR;
+            std::memcpy(out, r->data, length);
+            r->data += length;
+            r->left -= length;
+            return CAIRO_STATUS_SUCCESS;
+        }
+    };
+    struct Destroy {
+        void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+    };
+    std::unique_ptr<cairo_surface_t, Destroy> surface_;
+};
+
+Decoded decode(int id) {
+    const resources::Resource* r = resources::find(id);
+    EXPECT_NE(r, nullptr) << id;
+    return Decoded(*r);
+}
+
+struct Bitmap {
+    int id, width, height, frames;
+    bool framesDistinct;  // every frame differs from every other one
+};
+
+// Knob strips: 101 frames, consecutive ones differ. Fonts: 192 glyphs of 8 rows.
+constexpr Bitmap kBitmaps[] = {
+    {128, 524, 462, 1, true},  {129, 15, 432, 1, true},   {130, 15, 432, 1, true},   {131, 27, 367, 1, true},
+    {132, 27, 367, 1, true},   {133, 27, 367, 1, true},   {134, 27, 367, 1, true},   {135, 27, 367, 1, true},
+    {136, 27, 367, 1, true},   {137, 5, 1536, 192, false}, {138, 5, 1536, 192, false}, {139, 33, 38, 2, true},
+    {140, 33, 38, 2, true},    {141, 35, 392, 7, true},   {142, 33, 114, 6, true},   {143, 33, 133, 7, true},
+    {144, 33, 57, 3, true},    {145, 33, 133, 7, true},   {146, 90, 75, 3, true},    {147, 48, 4747, 101, false},
+    {148, 48, 4747, 101, false}, {149, 35, 70, 2, true},  {150, 56, 5555, 101, false}, {151, 58, 5656, 101, false},
+    {152, 50, 4848, 101, false}, {153, 49, 4747, 101, false}, {154, 15, 432, 1, true}, {155, 15, 432, 1, true},
+    {156, 15, 203, 1, true},   {158, 5, 1536, 192, false}, {159, 5, 1536, 192, false}, {160, 33, 57, 3, true},
+    {161, 18, 72, 3, true},    {162, 33, 38, 2, true},    {163, 33, 57, 3, true},    {164, 33, 57, 3, true},
+    {165, 33, 57, 3, true},    {166, 33, 57, 3, true},    {167, 58, 306, 2, true},   {989, 11, 27, 3, true},
+    {990, 17, 45, 3, true},    {991, 17, 45, 3, true},    {992, 32, 39, 3, true},    {993, 44, 39, 3, true},
+    {994, 7, 7, 1, true},      {995, 30, 65, 5, true},
+};
+
+TEST(Artwork, EveryBitmapDecodesWithItsSizeAndFrames) {
+    size_t count = 0;
+    const resources::Resource* all = resources::all(count);
+    ASSERT_EQ(count, std::size(kBitmaps));
+    for (size_t i = 0; i < count; ++i) {
+        const Bitmap& b = kBitmaps[i];
+        SCOPED_TRACE(b.id);
+        ASSERT_EQ(all[i].id, b.id);  // increasing id order
+        EXPECT_EQ(resources::find(b.id), &all[i]);
+        EXPECT_EQ(all[i].width, b.width);
+        EXPECT_EQ(all[i].height, b.height);
+        const Decoded image(all[i]);
+        ASSERT_TRUE(image.ok());
+        ASSERT_EQ(image.width(), b.width);
+        ASSERT_EQ(image.height(), b.height);
+        EXPECT_EQ(image.format(), CAIRO_FORMAT_RGB24);  // opaque
+        ASSERT_EQ(b.height % b.frames, 0);
+        const int h = b.height / b.frames;
+        if (b.framesDistinct) {
+            for (int f = 0; f < b.frames; ++f)
+                for (int g = f + 1; g < b.frames; ++g) EXPECT_FALSE(image.sameRows(f * h, g * h, h)) << f << " " << g;
+        } else if (b.frames == 101) {
+            for (int f = 1; f < b.frames; ++f) EXPECT_FALSE(image.sameRows((f - 1) * h, f * h, h)) << f;
+        }
+    }
+}
+
+TEST(Artwork, OnlyTheListedNumbersExist) {
+    for (int id : {0, 127, 157, 168, 988, 996}) EXPECT_EQ(resources::find(id), nullptr) << id;
+}
+
+// Font glyphs: character c of the light set at rows 8 (c - 32), of the LCD
+// set at rows 8 (c + 64); two colours each, the LCD set the light set inverted.
+constexpr Rgb kLightCell{213, 236, 246};
+
+struct Font {
+    int id;
+    Rgb ink;  // the light set's ink, the LCD set's cell
+};
+constexpr Font kFonts[] = {{137, {79, 79, 79}}, {138, {229, 53, 5}}};
+
+// Rows (bit y set) that carry ink, for characters whose shape fixes them.
+struct InkRows {
+    char c;
+    unsigned rows;
+};
+constexpr InkRows kInkRows[] = {
+    {' ', 0},          {'-', 1u << 3}, {'_', 1u << 6}, {'.', 3u << 5}, {'=', 1u << 2 | 1u << 4},
+    {'A', 0x7f},       {'0', 0x7f},    {'|', 0x7f},    {'g', 0xfc},    {'o', 0x7c},
+};
+
+unsigned inkRows(const Decoded& font, int glyph, Rgb ink) {
+    unsigned rows = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 5; ++x)
+            if (font.at(x, glyph * 8 + y) == ink) rows |= 1u << y;
+    return rows;
+}
+
+TEST(Artwork, FontGlyphsSitOnTheirRowsInTwoColours) {
+    for (const Font& f : kFonts) {
+        SCOPED_TRACE(f.id);
+        const Decoded font = decode(f.id);
+        for (int g = 0; g < 96; ++g)
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 5; ++x) {
+                    const Rgb light = font.at(x, g * 8 + y);
+                    const Rgb lcd = font.at(x, (96 + g) * 8 + y);
+                    ASSERT_TRUE(light == kLightCell || light == f.ink) << g << " " << x << " " << y;
+                    // The LCD set is the light set with ink and cell swapped.
+                    ASSERT_EQ(lcd, light == kLightCell ? f.ink : kLightCell) << g << " " << x << " " << y;
+                }
+        for (const InkRows& c : kInkRows) {
+            EXPECT_EQ(inkRows(font, c.c - 32, f.ink), c.rows) << c.c;
+            EXPECT_EQ(inkRows(font, c.c + 64, kLightCell), c.rows) << c.c;
+        }
+        // The space is all cell colour in both sets.
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 5; ++x) {
+                EXPECT_EQ(font.at(x, y), kLightCell);
+                EXPECT_EQ(font.at(x, 96 * 8 + y), f.ink);
+            }
+    }
+}
+
+// Every character has a shape of its own.
+TEST(Artwork, FontGlyphsAreDistinct) {
+    const Decoded font = decode(137);
+    for (int a = 0; a < 96; ++a)
+        for (int b = a + 1; b < 96; ++b) EXPECT_FALSE(font.sameRows(a * 8, b * 8, 8)) << a + 32 << " " << b + 32;
+}
+
+enum class Zone { green, amber, red, dark };
+
+Zone zoneOf(Rgb c) {
+    if (std::max({c.r, c.g, c.b}) < 90) return Zone::dark;
+    if (c.g > c.r) return Zone::green;
+    return c.r > 2 * c.g ? Zone::red : Zone::amber;
+}
+
+struct ZoneRow {
+    int id, row;
+    Zone zone;
+};
+// The K-system zero on row 144 of the lit K-mode bar (+4 dB from row 120),
+// 0 dBFS on row 120 of the lit peak-mode bar (-6 dBFS from row 156); the
+// gain-reduction bar green at the top and red at 24 dB.
+constexpr ZoneRow kZoneRows[] = {
+    {154, 0, Zone::red},    {154, 120, Zone::red},    {154, 121, Zone::amber}, {154, 144, Zone::amber},
+    {154, 145, Zone::green}, {154, 430, Zone::green}, {130, 120, Zone::red},   {130, 121, Zone::amber},
+    {130, 156, Zone::amber}, {130, 157, Zone::green}, {130, 430, Zone::green}, {129, 120, Zone::dark},
+    {129, 144, Zone::dark},  {155, 120, Zone::dark},   {155, 300, Zone::dark},  {156, 0, Zone::green},
+    {156, 72, Zone::amber},  {156, 144, Zone::red},
+};
+
+TEST(Artwork, MeterBarZonesSitOnTheirRows) {
+    for (const ZoneRow& z : kZoneRows) {
+        const Decoded bar = decode(z.id);
+        EXPECT_EQ(zoneOf(bar.at(7, z.row)), z.zone) << z.id << " row " << z.row;
+    }
+}
+
+// Where the level meter puts the top of a bar showing a level (mode offset
+// O, base row B): the mark of that level and the image row shown there.
+struct LevelMark {
+    LevelScale scale;
+    int level;       // as written on the scale
+    int dbfs;        // the signal level it stands for
+    int offset;      // O
+    int baseRow;     // B
+    int windowRow;   // where the mark is
+    int barRow;      // image row of the lit bar at that window row
+};
+constexpr LevelMark kLevelMarks[] = {
+    {LevelScale::peakK12, 12, 12, 48, kPeakBaseRow, 42, 48},
+    {LevelScale::peakK12, 0, 0, 48, kPeakBaseRow, 114, kFullScaleRow},
+    {LevelScale::peakK12, -48, -48, 48, kPeakBaseRow, 402, 408},
+    {LevelScale::peakK12, 0, -12, 60, kK12BaseRow, 114, kKZeroRow},
+    {LevelScale::k14, 14, 0, 60, kK14BaseRow, 42, 60},
+    {LevelScale::k14, 0, -14, 60, kK14BaseRow, 126, kKZeroRow},
+    {LevelScale::k14, -46, -60, 60, kK14BaseRow, 402, 420},
+    {LevelScale::k20, 20, 0, 60, kK20BaseRow, 42, 24},
+    {LevelScale::k20, 0, -20, 60, kK20BaseRow, 162, kKZeroRow},
+    {LevelScale::k20, -40, -60, 60, kK20BaseRow, 402, 384},
+};
+
+TEST(Artwork, LevelMarksFallWhereTheMeterDrawsTheLevel) {
+    for (const LevelMark& m : kLevelMarks) {
+        SCOPED_TRACE(m.level);
+        const int a = int(std::trunc((m.dbfs + m.offset) * 6 + 0.5));
+        EXPECT_EQ(kBarBottom - a, m.windowRow);
+        EXPECT_EQ(levelWindowRow(m.scale, m.level), m.windowRow);
+        EXPECT_EQ(barImageRow(m.windowRow, m.baseRow), m.barRow);
+        EXPECT_EQ(m.baseRow - a, m.barRow);  // the row the meter takes from its image
+    }
+}
+
+bool isMark(const Decoded& image, int x, int row) {
+    const Rgb ground = image.at(x, row - 2);
+    return image.at(x, row) != ground && image.at(x, row - 1) == ground && image.at(x, row + 1) == ground;
+}
+
+TEST(Artwork, ScaleImagesCarryTheirMarks) {
+    const struct {
+        int id;
+        LevelScale scale;
+    } scales[] = {{131, LevelScale::k20}, {132, LevelScale::k14}, {133, LevelScale::peakK12},
+                  {134, LevelScale::k20}, {135, LevelScale::k14}, {136, LevelScale::peakK12}};
+    for (const auto& s : scales) {
+        const Decoded image = decode(s.id);
+        for (int level : labelledLevels(s.scale)) {
+            const int row = levelImageRow(s.scale, level);
+            EXPECT_TRUE(isMark(image, 2, row) && isMark(image, 24, row)) << s.id << " level " << level;
+        }
+    }
+    // Gain reduction: the deepest lit row of a whole-dB reduction.
+    const Decoded gain = decode(167);
+    for (bool zoom : {false, true}) {
+        const int k = zoom ? 12 : 6;
+        for (int depth : zoom ? std::vector<int>(std::begin(kGainZoomLabels), std::end(kGainZoomLabels))
+                              : std::vector<int>(std::begin(kGainLabels), std::end(kGainLabels))) {
+            const int d = 1 - int(std::trunc(-depth * k - 0.5));
+            EXPECT_EQ(gainWindowRow(depth, zoom), kBarTop + d - 1);
+            EXPECT_TRUE(isMark(gain, 18, gainImageRow(depth, zoom))) << zoom << " depth " << depth;
+        }
+    }
+    EXPECT_EQ(gainImageRow(24, false), 147);
+    EXPECT_EQ(gainImageRow(12, true), 153 + 147);
+}
+
+}  // namespace
+}  // namespace vexal
