@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   libsndfile1-dev libebur128-dev
   clang libclang-rt-14-dev
+  libx11-dev libxext-dev libxtst-dev libxres-dev xvfb xdotool x11-utils
 )
 if [ "${VEXAL_DEPS_EXTRA:-}" != "" ]; then
   # shellcheck disable=SC2206
