@@ -76,7 +76,7 @@ bool X11Window::create(const X11Options& options) {
     if (!presenter.create(display, parentAttributes.visual, parentAttributes.depth, width, height,
                           options.sharedMemory))
         return false;
-    openInputContext();
+    openInputContext(options.inputMethod);
     XMapWindow(display, window);
     if (trap.sync()) {
         gone = true;
@@ -85,7 +85,8 @@ bool X11Window::create(const X11Options& options) {
     return true;
 }
 
-void X11Window::openInputContext() {
+void X11Window::openInputContext(bool wanted) {
+    if (!wanted) return;
     inputMethod = XOpenIM(display, nullptr, nullptr, nullptr);
     if (!inputMethod) return;
     inputContext = XCreateIC(inputMethod, XNInputStyle, XIMPreeditNothing | XIMStatusNothing,

@@ -16,6 +16,8 @@ namespace vexal::platform {
 struct X11Options {
     // Off: always the plain XPutImage path (tests and measurements).
     bool sharedMemory = true;
+    // Off: keys through XLookupString, as when no input method can be opened.
+    bool inputMethod = true;
 };
 
 class X11Window final : public NativeWindow {
@@ -36,7 +38,7 @@ public:
 private:
     X11Window(Display* display, Window parent, int32_t width, int32_t height);
     bool create(const X11Options& options);
-    void openInputContext();
+    void openInputContext(bool wanted);
     void dispatch(XEvent& event, WindowEvents& events);
     void buttonPressed(const XButtonEvent& event, WindowEvents& events);
     void keyPressed(XKeyEvent& event, WindowEvents& events);
