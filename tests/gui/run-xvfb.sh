@@ -3,7 +3,8 @@
 #   run-xvfb.sh [--no-shm] COMMAND [ARGS...]
 # The server takes the first free display number from 90 upward, listens on
 # no TCP port and is ended when the command has finished. --no-shm starts it
-# without the MIT-SHM extension.
+# without the MIT-SHM extension. -noreset: a server that resets when its last
+# client leaves refuses connections meanwhile, and tests connect one by one.
 set -u
 
 extra=()
@@ -29,7 +30,7 @@ trap 'exit 130' INT TERM
 display=""
 for n in $(seq 90 190); do
   [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp "${extra[@]}" >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset "${extra[@]}" >/dev/null 2>&1 &
   server=$!
   # Up to 5 s for it to answer; another run may have taken the number first,
   # so the server answering must be ours (the lock file holds its pid).

@@ -51,7 +51,8 @@ X11Presenter::~X11Presenter() {
     }
 }
 
-bool X11Presenter::create(Display* d, Visual* visual, int depth, int w, int h, bool allowSharedMemory) {
+bool X11Presenter::create(Display* d, Window root, Visual* visual, int depth, int w, int h,
+                          bool allowSharedMemory) {
     display = d;
     width = w;
     height = h;
@@ -59,12 +60,12 @@ bool X11Presenter::create(Display* d, Visual* visual, int depth, int w, int h, b
     const unsigned long colour = visual->red_mask | visual->green_mask | visual->blue_mask;
     alphaBits = depth == 32 ? static_cast<uint32_t>(~colour) : 0u;
     if (allowSharedMemory && XShmQueryExtension(display) && isLocalConnection(display) &&
-        createSharedImage(visual, depth))
+        createSharedImage(root, visual, depth))
         return true;
     return createPlainImage(visual, depth);
 }
 
-bool X11Presenter::createSharedImage(Visual* visual, int depth) {
+bool X11Presenter::createSharedImage(Window root, Visual* visual, int depth) {
     shmImage = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &segment,
                                static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (!shmImage) return false;
@@ -81,7 +82,8 @@ bool X11Presenter::createSharedImage(Visual* visual, int depth) {
         segment.readOnly = False;
         X11ErrorTrap trap(display);
         XShmAttach(display, &segment);
-        attached = !trap.sync();
+        attached = !trap.sync() && serverSeesSegment(root, depth);
+        if (!attached) XShmDetach(display, &segment);
     }
     // Removed now, the segment lives exactly as long as the two attachments.
     shmctl(segment.shmid, IPC_RMID, nullptr);
@@ -89,6 +91,27 @@ bool X11Presenter::createSharedImage(Visual* visual, int depth) {
     if (segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment.shmaddr);
     destroyImage(shmImage);
     return false;
+}
+
+// A server in another IPC namespace (a sandbox that shares only the X
+// socket) may attach a different segment under the same id: a pixel sent
+// through the segment must come back as it was written.
+bool X11Presenter::serverSeesSegment(Window root, int depth) {
+    const uint32_t probe = 0x00a5c3e1u;
+    PixelRect one{0, 0, 1, 1};
+    copyArea(*shmImage, reinterpret_cast<const uint8_t*>(&probe), 4, one);
+    const Pixmap pixmap = XCreatePixmap(display, root, 1, 1, static_cast<unsigned>(depth));
+    const GC gc = XCreateGC(display, pixmap, 0, nullptr);
+    XShmPutImage(display, pixmap, gc, shmImage, 0, 0, 0, 0, 1, 1, False);
+    bool same = false;
+    if (XImage* back = XGetImage(display, pixmap, 0, 0, 1, 1, AllPlanes, ZPixmap)) {
+        const unsigned long colour = shmImage->red_mask | shmImage->green_mask | shmImage->blue_mask;
+        same = (XGetPixel(back, 0, 0) & colour) == (XGetPixel(shmImage, 0, 0) & colour);
+        XDestroyImage(back);
+    }
+    XFreeGC(display, gc);
+    XFreePixmap(display, pixmap);
+    return same;
 }
 
 bool X11Presenter::createPlainImage(Visual* visual, int depth) {

@@ -22,7 +22,8 @@ public:
     ~X11Presenter();
 
     // False when the visual cannot show our pixels (not TrueColor).
-    bool create(Display* display, Visual* visual, int depth, int width, int height,
+    // `root` is the root window of the screen the window is on.
+    bool create(Display* display, Window root, Visual* visual, int depth, int width, int height,
                 bool allowSharedMemory);
     // Sends `area` (already inside the window); the caller's error trap syncs,
     // which also keeps us from writing the segment while the server reads it.
@@ -33,7 +34,8 @@ public:
     bool sharedMemory() const { return shmImage != nullptr; }
 
 private:
-    bool createSharedImage(Visual* visual, int depth);
+    bool createSharedImage(Window root, Visual* visual, int depth);
+    bool serverSeesSegment(Window root, int depth);
     bool createPlainImage(Visual* visual, int depth);
     void copyArea(XImage& image, const uint8_t* pixels, int32_t stride, const PixelRect& area) const;
     bool isDirect(const XImage& image) const;

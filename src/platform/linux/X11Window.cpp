@@ -73,8 +73,8 @@ bool X11Window::create(const X11Options& options) {
         gone = trap.windowFailed(parent) || trap.windowFailed(window);
         return false;
     }
-    if (!presenter.create(display, parentAttributes.visual, parentAttributes.depth, width, height,
-                          options.sharedMemory))
+    if (!presenter.create(display, parentAttributes.root, parentAttributes.visual, parentAttributes.depth,
+                          width, height, options.sharedMemory))
         return false;
     openInputContext(options.inputMethod);
     XMapWindow(display, window);
