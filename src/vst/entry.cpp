@@ -1,5 +1,6 @@
 // The plug-in's only exported symbols: VSTPluginMain and its legacy alias main.
 #include "../core/Plugin.h"
+#include "../platform/linux/X11WindowSystem.h"
 
 #define VEXAL_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -1,0 +1,60 @@
+// The editor's child window on an X server, on a Display connection of its
+// own: opened with the window, closed when it is destroyed, so that nothing
+// of ours is left in the host's connection or in the server afterwards.
+#pragma once
+
+#include "X11Headers.h"
+
+#include <memory>
+
+#include "../NativeWindow.h"
+#include "X11Input.h"
+#include "X11Presenter.h"
+
+namespace vexal::platform {
+
+struct X11Options {
+    // Off: always the plain XPutImage path (tests and measurements).
+    bool sharedMemory = true;
+    // Off: keys through XLookupString, as when no input method can be opened.
+    bool inputMethod = true;
+};
+
+class X11Window final : public NativeWindow {
+public:
+    // Null when the display cannot be opened or `parent` is not a usable window.
+    static std::unique_ptr<X11Window> open(const X11Options& options, Window parent, int32_t width,
+                                           int32_t height);
+    ~X11Window() override;
+
+    bool pumpEvents(WindowEvents& events) override;
+    void present(const uint8_t* pixels, int32_t stride, const PixelRect& area) override;
+    void takeKeyboardFocus() override;
+    void returnKeyboardFocus() override;
+
+    Window xWindow() const { return window; }
+    bool usesSharedMemory() const { return presenter.sharedMemory(); }
+
+private:
+    X11Window(Display* display, Window parent, int32_t width, int32_t height);
+    bool create(const X11Options& options);
+    void openInputContext(bool wanted);
+    void dispatch(XEvent& event, WindowEvents& events);
+    void buttonPressed(const XButtonEvent& event, WindowEvents& events);
+    void keyPressed(XKeyEvent& event, WindowEvents& events);
+    void setFocus(Window target);
+
+    Display* display;
+    Window parent;
+    Window window = 0;
+    GC gc = nullptr;
+    XIM inputMethod = nullptr;
+    XIC inputContext = nullptr;
+    int32_t width;
+    int32_t height;
+    bool gone = false;  // destroyed by the host: never touched again
+    DoubleClickDetector clicks;
+    X11Presenter presenter;
+};
+
+}  // namespace vexal::platform
