@@ -11,6 +11,7 @@ const char* const kUsage =
     "       vexal programs\n"
     "       vexal params [settings] [--save-preset FILE.zvk] [--save-bank FILE.zvb] [--save-chunk FILE]\n"
     "       vexal demo [DIR]\n"
+    "       vexal snapshot OUT.png [settings] [--signal demo|FILE] [--at SECONDS]\n"
     "settings (process and params), applied in this order:\n"
     "  --chunk FILE         a bank chunk as a host saves it\n"
     "  --bank FILE.zvb      a bank file\n"
@@ -24,7 +25,10 @@ const char* const kUsage =
     "  --keep-latency       write the raw output, delayed by the latency\n"
     "  --format F           pcm16, pcm24 or float32 (default: as the input)\n"
     "  --json               the report as JSON\n"
-    "  --quiet              no progress bar\n";
+    "  --quiet              no progress bar\n"
+    "options of snapshot (the editor window as a PNG, its meters fed by the signal):\n"
+    "  --signal S           demo (the demo programme, default) or an audio file\n"
+    "  --at SECONDS         how much of the signal runs before the picture (default: all)\n";
 
 namespace {
 
@@ -66,6 +70,7 @@ Command parseCommand(const std::string& word) {
     if (word == "programs") return Command::programs;
     if (word == "params") return Command::params;
     if (word == "demo") return Command::demo;
+    if (word == "snapshot") return Command::snapshot;
     if (word == "help" || word == "--help" || word == "-h") return Command::help;
     throw UsageError("unknown command \"" + word + "\"");
 }
@@ -78,7 +83,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
     if (!args.more()) throw UsageError("no command given");
     line.command = parseCommand(args.take());
     const bool process = line.command == Command::process;
-    const bool settings = process || line.command == Command::params;
+    const bool snapshot = line.command == Command::snapshot;
+    const bool settings = process || snapshot || line.command == Command::params;
     bool optionsEnded = false;
 
     while (args.more()) {
@@ -88,6 +94,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
                 line.inputs.push_back(arg);
             else if (line.command == Command::demo && line.outDir.empty())
                 line.outDir = arg;
+            else if (snapshot && line.output.empty())
+                line.output = arg;
             else
                 throw UsageError("unexpected argument \"" + arg + "\"");
             continue;
@@ -130,6 +138,14 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.outDir = need();
         } else if (process && option == "--block") {
             line.render.blockSize = parseBlockSize(need());
+        } else if (snapshot && option == "--signal") {
+            line.signal = need();
+        } else if (snapshot && option == "--at") {
+            const std::string text = need();
+            char* end = nullptr;
+            line.snapshotSeconds = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != 0 || !(line.snapshotSeconds > 0) || line.snapshotSeconds > 3600)
+                throw UsageError("--at: \"" + text + "\" is not a time in seconds from 0 to 3600");
         } else if (process && option == "--keep-latency") {
             line.render.keepLatency = true;
         } else if (process && option == "--format") {
@@ -145,6 +161,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
             throw UsageError(option + " takes no value");
     }
 
+    if (snapshot && line.output.empty()) throw UsageError("snapshot: no output file (OUT.png)");
     if (process) {
         if (line.inputs.empty()) throw UsageError("process: no input file");
         if (line.output.empty() == line.outDir.empty())

@@ -8,7 +8,7 @@
 
 namespace vexal::cli {
 
-enum class Command { help, process, programs, params, demo };
+enum class Command { help, process, programs, params, demo, snapshot };
 
 struct CommandLine {
     Command command = Command::help;
@@ -17,6 +17,8 @@ struct CommandLine {
     std::string outDir;               // process --out-dir, demo [DIR]
     RenderOptions render;
     std::string savePreset, saveBank, saveChunk;  // params
+    std::string signal;                           // snapshot --signal
+    double snapshotSeconds = 0;                   // snapshot --at (0: the whole signal)
     bool quiet = false;
     bool json = false;
 };

@@ -9,6 +9,7 @@ int runProcess(const CommandLine& line);
 int runPrograms();
 int runParams(const CommandLine& line);
 int runDemo(const CommandLine& line);
+int runSnapshot(const CommandLine& line);
 
 // Prints a render's warnings on stderr and its report on stdout (or keeps
 // its JSON entry).

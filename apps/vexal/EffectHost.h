@@ -69,6 +69,9 @@ public:
     // One block; right channel pointers are ignored in mono.
     void process(double* inL, double* inR, double* outL, double* outR, int32_t frames);
     MeterReadout readMeters();
+    // The effect object behind the record, for what no host request reaches
+    // (the editor's offscreen window).
+    vexal::Plugin* pluginObject() const { return plugin; }
 
 private:
     vexal::Plugin* plugin = nullptr;

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
             case Command::programs: return runPrograms();
             case Command::params: return runParams(line);
             case Command::demo: return runDemo(line);
+            case Command::snapshot: return runSnapshot(line);
             case Command::help: std::fputs(kUsage, stdout); return 0;
         }
     } catch (const UsageError& e) {

@@ -9,7 +9,7 @@
 
 #include "../engine/Kernel.h"
 #include "FloatingPointScope.h"
-#include "../presets/CPresetSystemEditor.h"
+#include "../editor/Editor.h"
 #include "MeteringPrefs.h"
 
 namespace vexal {
@@ -83,7 +83,7 @@ Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallbac
     loadFactoryPrograms();
     // The stored metering preferences go into the current program like any change.
     if (auto store = platform::makeSettingsStore()) applyStoredMeteringPrefs(*this, *store);
-    attachPresetEditor(new CPresetSystemEditor(this));
+    attachPresetEditor(new Editor(this));
     presetEditor()->setLatency(settings.lookAhead + kAlignDelay);
     finishPresetSetup();
     selectProgram(0);

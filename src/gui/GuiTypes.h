@@ -26,8 +26,8 @@ struct CRect {
     CCoord right = 0;
     CCoord bottom = 0;
 
-    CRect() = default;
-    CRect(CCoord l, CCoord t, CCoord r, CCoord b) : left(l), top(t), right(r), bottom(b) {}
+    constexpr CRect() = default;
+    constexpr CRect(CCoord l, CCoord t, CCoord r, CCoord b) : left(l), top(t), right(r), bottom(b) {}
 
     CCoord getWidth() const { return right - left; }
     CCoord getHeight() const { return bottom - top; }
