@@ -438,6 +438,7 @@ void Editor::clearHighlights() {
 void Editor::idle() {
     const uint32_t now = guiTicks();
     if (now - lastIdleTick < kIdlePeriodMs) return;
+    ++serviced;
     float m[kNumMeterValues];
     plugin()->readMeters(m);
     if (hasWindow() && meterIn) {

@@ -64,6 +64,8 @@ public:
 
     void resetMeters();
     int32_t meterDisplayMode() const { return displayMode; }
+    // How many idle calls did the service's work (not throttled away).
+    uint32_t servicedIdles() const { return serviced; }
 
     // For tests: the controls in creation order while the window is open.
     CControl* control(int32_t creationIndex) const;
@@ -99,6 +101,7 @@ private:
     uint32_t lastIdleTick;
     uint32_t highlightStart;
     int32_t displayMode = 0;
+    uint32_t serviced = 0;
 
     CControl* controls[kNumControls] = {};
     CVexalButton* detectorOrder = nullptr;

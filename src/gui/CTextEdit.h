@@ -42,6 +42,8 @@ public:
     const CColor& getBackColor() const { return backColor; }
 
     void draw(CDrawContext* context) override;
+    // The text the field shows (kTextBytes bytes).
+    void getDisplayText(char* text) { currentText(text); }
 
 protected:
     // The text shown for the current value.
