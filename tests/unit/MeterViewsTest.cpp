@@ -418,7 +418,9 @@ TEST_F(GainReductionMeter, ZoomResetAndBadInput) {
 const CRect kLcdRect(131, 415, 224, 426);  // l 131, b 426: baselines at 424
 const CRect kLcdGrRect(217, 199, 310, 210);
 
-TEST_F(Views, PeakReadOutTextsCellsAndLabels) {
+class MeterReadOuts : public Views {};
+
+TEST_F(MeterReadOuts, PeakReadOutTextsCellsAndLabels) {
     struct Case {
         int32_t mode;
         float peakL, peakR;  // dBFS
@@ -466,14 +468,14 @@ TEST_F(Views, PeakReadOutTextsCellsAndLabels) {
     EXPECT_EQ(px(l - 1, y - 7) >> 16, kBg) << "nothing left of the view once it is gone";
 }
 
-TEST_F(Views, PeakReadOutSixGlyphTextStartsLeftOfTheView) {
+TEST_F(MeterReadOuts, PeakReadOutSixGlyphTextStartsLeftOfTheView) {
     auto* lcd = add(new CMeterLCD(kLcdRect, image(kBg), image(kFont), image(kRedFont), &listener));
     lcd->setLevels(linear(100.0f), 0.0f);
     redraw();
     EXPECT_EQ(text(130, 424, 6, true, kRedFont), "+100.0");  // l − 1
 }
 
-TEST_F(Views, PeakReadOutKeepsItsMaximumUntilReset) {
+TEST_F(MeterReadOuts, PeakReadOutKeepsItsMaximumUntilReset) {
     auto* lcd = add(new CMeterLCD(kLcdRect, image(kBg), image(kFont), image(kRedFont), &listener));
     lcd->setLevels(0.5f, 0.0f);
     lcd->setLevels(0.25f, kNaN);
@@ -493,7 +495,7 @@ TEST_F(Views, PeakReadOutKeepsItsMaximumUntilReset) {
     }
 }
 
-TEST_F(Views, GainReductionReadOut) {
+TEST_F(MeterReadOuts, GainReductionReadOut) {
     auto* lcd = add(new CMeterLCDGR(kLcdGrRect, image(kBg), image(kFont), &listener));
     const int l = 217, b = 210, y = 208;
     struct Step {
@@ -522,7 +524,7 @@ TEST_F(Views, GainReductionReadOut) {
     EXPECT_EQ(lcd->maxReductionDb(1), 0.0f);
 }
 
-TEST_F(Views, ReadOutsWithBadInputStayInsideTheViewAndItsImages) {
+TEST_F(MeterReadOuts, ReadOutsWithBadInputStayInsideTheViewAndItsImages) {
     for (const float v : {kNaN, kInf, -kInf, -1.0f, 0.0f})
         for (int32_t mode : {0, 3, -1, 4, INT32_MIN, INT32_MAX}) {
             auto* lcd = add(new CMeterLCD(kLcdRect, image(kBg), image(kFont), image(kRedFont), &listener));
@@ -541,7 +543,9 @@ TEST_F(Views, ReadOutsWithBadInputStayInsideTheViewAndItsImages) {
 
 // A left click asks the listener to reset every meter (the read-outs reset
 // themselves too); any other button does nothing.
-TEST_F(Views, ClicksOnMeters) {
+class MeterClicks : public Views {};
+
+TEST_F(MeterClicks, LeftAsksForAResetOtherButtonsDoNothing) {
     auto* in = add(new CMeterIn(kInRect, &listener, levelBitmaps()));
     auto* out = add(new CMeterOut(kOutRect, &listener, levelBitmaps()));
     auto* gr = add(new CMeterGR(kGrRect, image(kGrBar), image(kGrScale), &listener));
