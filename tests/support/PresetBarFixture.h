@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -64,10 +65,16 @@ inline std::string storedName(const Plugin& p, int index) {
     return std::string(p.program(index).name, strnlen(p.program(index).name, 24));
 }
 
+// PATH names only an empty folder of the settings folder, `bin`: no desktop
+// dialog or document program runs unless a test puts a stand-in there.
 class PresetBar : public ::testing::Test {
 protected:
     void SetUp() override {
         TempConfigDir::clear();
+        oldPath = getenv("PATH") ? getenv("PATH") : "";
+        bin = std::filesystem::path(TempConfigDir::path()) / "bin";
+        std::filesystem::create_directories(bin);
+        setenv("PATH", bin.c_str(), 1);
         setGuiTickSource(barTicks);
         plugin = std::make_unique<BarPlugin>();
         editor = plugin->bar;
@@ -78,6 +85,7 @@ protected:
         editor->closeBar();
         plugin.reset();
         setGuiTickSource(nullptr);
+        setenv("PATH", oldPath.c_str(), 1);
     }
     CControl* control(int32_t tag) const {
         for (int32_t i = 0; i < frame->getNbViews(); ++i)
@@ -105,6 +113,8 @@ protected:
         return std::filesystem::exists(std::filesystem::path(TempConfigDir::path()) / value);
     }
 
+    std::string oldPath;
+    std::filesystem::path bin;
     std::unique_ptr<BarPlugin> plugin;
     BarEditor* editor = nullptr;
     CFrame* frame = nullptr;
