@@ -6,7 +6,6 @@
 #include <cstring>
 #include <new>
 
-#include "../gui/CFrame.h"
 #include "CPresetSystemEffect.h"
 
 namespace vexal {
@@ -77,25 +76,6 @@ CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* owner,
 }
 
 CPresetSystemEditor::~CPresetSystemEditor() { writePathState(); }
-
-bool CPresetSystemEditor::open(void* parentWindow) {
-    AEffGUIEditor::open(parentWindow);
-    auto* f = new CFrame(CRect(0, 0, kWindowWidth, kWindowHeight), this);
-    auto* background = new CBitmap(128);
-    f->setBackground(background);
-    background->forget();
-    return openFrame(f);
-}
-
-void CPresetSystemEditor::showProgramName(const char*) {
-    if (!hasWindow()) return;
-    // The name field and the program menu's current entry come with the preset bar.
-}
-
-void CPresetSystemEditor::showBankInMenu(const bool*, int32_t) {
-    if (!hasWindow()) return;
-    // The menu's entries, its current entry and the name field come with the preset bar.
-}
 
 // --- builders --------------------------------------------------------------------
 

@@ -14,12 +14,19 @@
 #include <string>
 
 #include "../gui/AEffGUIEditor.h"
+#include "../gui/CTimer.h"
+#include "../platform/ChildProcess.h"
 #include "../platform/SettingsStore.h"
 #include "StateBlock.h"
 
 namespace vexal {
 
+class COptionMenu;
 class CPresetSystemEffect;
+class CPSKickButton;
+class CPSRockerSwitch;
+class CSaveLoadButton;
+class CTextEdit;
 
 class CPresetSystemEditor : public AEffGUIEditor {
 public:
@@ -68,8 +75,27 @@ public:
     virtual void writePathState();
     virtual void readPathState();
 
-    // Opens the window on the host's parent window; false when it cannot be shown.
+    // --- the preset bar ---------------------------------------------------------
+    // Builds the bar's controls onto the frame the editor has made (after the
+    // editor's own controls) and starts the 30 ms idle timer; false, and
+    // nothing done, without a frame.
     bool open(void* parentWindow) override;
+    // Stops the timer and forgets the controls (the frame owns them and goes
+    // with it: the editor closes the frame after this).
+    void close() override;
+    // The toolkit's idle, and the answer of a manual being opened.
+    void idle() override;
+    // The bar's controls, tags 1000 to 1019; other tags are left alone.
+    void valueChanged(CControl* control) override;
+
+    static constexpr uint32_t kIdleIntervalMs = 30;
+    CTextEdit* getNameField() const { return nameField; }
+    COptionMenu* getProgramMenu() const { return programMenu; }
+    // The request of the last file dialog started (what the user was asked).
+    const platform::FileDialogRequest& lastFileDialog() const { return lastDialog; }
+    // A file dialog's answer, run at idle: the load or save through the path
+    // functions below; a failure says why in the window and changes nothing.
+    void fileDialogAnswered(bool bank, bool save, bool reversed, const char* path);
 
     // The latency the effect reports, shown by the editor window.
     virtual void setLatency(int32_t samples) { latencySamples = samples; }
@@ -97,11 +123,40 @@ public:
     int32_t latency() const { return latencySamples; }
     // The user manual's location, written by the installation; empty when none.
     std::string manualPath();
+    // Opens the user manual (the bar's manual button).
+    void openUserManual();
+
+protected:
+    // The bar's controls never stand for a parameter: no automation gestures.
+    int32_t parameterOfControl(CControl* control) override;
+    void frameClosing() override;
+    // The manual installed beside the plug-in's file; empty when there is none.
+    virtual std::string installedManualPath();
 
 protected:
     platform::SettingsStore& settingsStore() { return *settings; }
 
 private:
+    class IdleTimer : public CTimer {
+    public:
+        explicit IdleTimer(CPresetSystemEditor& e) : CTimer(kIdleIntervalMs), editor(e) {}
+        void fire() override { editor.idle(); }
+
+    private:
+        CPresetSystemEditor& editor;
+    };
+
+    void buildBar();
+    void forgetBar();
+    void nameTyped();
+    void stepProgram(float direction);
+    void programChosen();
+    // Shows program p in the bar, selects it and re-applies its name.
+    void switchToProgram(int32_t p, const char* name);
+    // Starts a file dialog; the file operation runs when it answers.
+    void runFileDialog(bool bank, bool save, bool reversed);
+    void pollManualOpener();
+
     // Decides the byte order from the owner id; false when it matches neither.
     bool isOwnBlock(const uint8_t* data, size_t size, bool& reversed);
     bool storeBlock(const char* valueName, bool bank);
@@ -126,6 +181,25 @@ private:
     char presetFile[kPathBytes] = {};
     bool pathsChanged = false;
     int32_t latencySamples = 0;
+
+    // The bar's controls while the window is open, none otherwise.
+    CTextEdit* nameField = nullptr;
+    COptionMenu* programMenu = nullptr;
+    CPSRockerSwitch* rocker = nullptr;
+    CSaveLoadButton* loadBankButton = nullptr;
+    CSaveLoadButton* saveBankButton = nullptr;
+    CSaveLoadButton* loadPresetButton = nullptr;
+    CSaveLoadButton* savePresetButton = nullptr;
+    CPSKickButton* defaultBankButton = nullptr;
+    CPSKickButton* defaultProgramButton = nullptr;
+    CPSKickButton* storeAButton = nullptr;
+    CPSKickButton* storeBButton = nullptr;
+    CPSKickButton* recallAButton = nullptr;
+    CPSKickButton* recallBButton = nullptr;
+    CPSKickButton* manualButton = nullptr;
+    IdleTimer idleTimer{*this};
+    platform::FileDialogRequest lastDialog;
+    std::unique_ptr<platform::DocumentOpener> manualOpener;
 };
 
 }  // namespace vexal

@@ -9,15 +9,16 @@
 
 #include "CPresetSystemEditor.h"
 #include "FactoryPrograms.h"
+#include "ProgramNameText.h"
 #include "StateBlock.h"
 
 namespace vexal {
 
 void storeProgramName(ProgramRecord& record, const char* name) {
-    const size_t length = strnlen(name, kProgramNameBytes);
+    // The cut to 23 bytes keeps whole characters of a UTF-8 name.
+    const size_t length = textPrefixBytes(name, kProgramNameBytes - 1);
     std::memset(record.name, 0, kProgramNameBytes);
     std::memcpy(record.name, name, length);
-    record.name[kProgramNameBytes - 1] = 0;
 }
 
 void copyProgramName(const ProgramRecord& record, char* text) {

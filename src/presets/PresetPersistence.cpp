@@ -106,12 +106,6 @@ bool CPresetSystemEditor::loadBankFileFrom(const char* path, bool reversed) {
     return loaded;
 }
 
-// The dialogs that supply a path come with the editor window.
-void CPresetSystemEditor::loadBankFile(bool) {}
-void CPresetSystemEditor::saveBankFile() {}
-void CPresetSystemEditor::loadPresetFile(bool) {}
-void CPresetSystemEditor::savePresetFile() {}
-
 // --- stored defaults and memories ------------------------------------------------------
 
 bool CPresetSystemEditor::storeBlock(const char* valueName, bool bank) {
@@ -180,12 +174,6 @@ void CPresetSystemEditor::writePathState() {
     settings->writeString(SettingsKey::main, "CurrBank", bankFile);
     settings->writeString(SettingsKey::main, "CurrPreset", presetFile);
     pathsChanged = false;
-}
-
-std::string CPresetSystemEditor::manualPath() {
-    std::string path;
-    if (settings && !settings->readString(SettingsKey::main, "ManualPath", path, 4096)) path.clear();
-    return path;
 }
 
 }  // namespace vexal

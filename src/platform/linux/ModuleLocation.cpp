@@ -1,0 +1,20 @@
+#include "../ModuleLocation.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+namespace vexal::platform {
+
+std::string ownModuleFile() {
+    Dl_info info{};
+    // Any function of ours will do: it lies in the file that holds this code.
+    if (dladdr(reinterpret_cast<void*>(&ownModuleFile), &info) == 0 || !info.dli_fname ||
+        !info.dli_fname[0])
+        return {};
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::absolute(info.dli_fname, error);
+    return error ? std::string() : file.lexically_normal().string();
+}
+
+}  // namespace vexal::platform

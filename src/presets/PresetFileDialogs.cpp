@@ -1,0 +1,110 @@
+// The file dialogs of the preset bar: each starts the toolkit's asynchronous
+// file selector and returns at once; the file is read or written when the
+// answer arrives at idle. A load or save that fails says why in the window.
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "../gui/CFrame.h"
+#include "../gui/CNewFileSelector.h"
+#include "CPresetSystemEditor.h"
+#include "ProgramNameText.h"
+
+namespace vexal {
+
+namespace {
+
+struct FileKind {
+    const char* filter;
+    const char* extension;
+    const char* saveTitle;
+    const char* loadTitle;
+    const char* reversedLoadTitle;
+    const char* noun;
+};
+constexpr FileKind kPresetFiles{"ZVK Preset", "zvk", "Save preset", "Load preset",
+                                "Load preset (endian-reversed)", "preset"};
+constexpr FileKind kBankFiles{"ZVK Bank", "zvb", "Save bank", "Load bank",
+                              "Load bank (endian-reversed)", "bank"};
+
+// The file's name as the message shows it: the part after the last '/',
+// kept short on a whole character.
+std::string shownName(const char* path) {
+    std::string name(path);
+    const size_t slash = name.rfind('/');
+    if (slash != std::string::npos && slash + 1 < name.size()) name.erase(0, slash + 1);
+    name.resize(textPrefixBytes(name.c_str(), 96));
+    return name;
+}
+
+bool opensForReading(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return static_cast<bool>(in);
+}
+
+// Why a file could not be loaded, looked at after the loader refused it.
+std::string loadProblem(const char* path, const FileKind& kind) {
+    std::error_code error;
+    const std::filesystem::path file(path);
+    const auto status = std::filesystem::status(file, error);
+    if (status.type() == std::filesystem::file_type::not_found) return "The file does not exist.";
+    if (std::filesystem::is_directory(status)) return "This is a folder, not a file.";
+    if (!std::filesystem::is_regular_file(status)) return "This is not a regular file.";
+    if (!opensForReading(file)) return "The file could not be read (no permission).";
+    return std::string("This is not a ZVK ") + kind.noun +
+           " file, or it is damaged; no program was changed.";
+}
+
+std::string saveProblem(const char* path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(std::filesystem::path(path), error))
+        return "This is a folder, not a file.";
+    return "The file could not be written (check the folder's permissions and free space).";
+}
+
+}  // namespace
+
+void CPresetSystemEditor::loadBankFile(bool reversed) { runFileDialog(true, false, reversed); }
+void CPresetSystemEditor::saveBankFile() { runFileDialog(true, true, false); }
+void CPresetSystemEditor::loadPresetFile(bool reversed) { runFileDialog(false, false, reversed); }
+void CPresetSystemEditor::savePresetFile() { runFileDialog(false, true, false); }
+
+void CPresetSystemEditor::runFileDialog(bool bank, bool save, bool reversed) {
+    if (!frame) return;
+    const FileKind& kind = bank ? kBankFiles : kPresetFiles;
+    CNewFileSelector* selector =
+        CNewFileSelector::create(frame, save ? CNewFileSelector::kSelectSaveFile : CNewFileSelector::kSelectFile);
+    if (!selector) return;
+    selector->setTitle(save ? kind.saveTitle : reversed ? kind.reversedLoadTitle : kind.loadTitle);
+    selector->addFileExtension(kind.filter, kind.extension);
+    selector->setInitialDirectory(directory);
+    if (save) selector->setDefaultSaveName(bank ? bankFile : presetFile);
+    lastDialog = selector->getRequest();
+    // The frame ends a dialog still open when the window closes, without
+    // calling back, so the callback never outlives the window.
+    selector->run([this, bank, save, reversed](CNewFileSelector*, const char* path) {
+        if (path) fileDialogAnswered(bank, save, reversed, path);
+    });
+    selector->forget();
+}
+
+void CPresetSystemEditor::fileDialogAnswered(bool bank, bool save, bool reversed, const char* path) {
+    const FileKind& kind = bank ? kBankFiles : kPresetFiles;
+    bool done;
+    if (save)
+        done = bank ? saveBankFileTo(path) : savePresetFileTo(path);
+    else
+        done = bank ? loadBankFileFrom(path, reversed) : loadPresetFileFrom(path, reversed);
+    if (!frame) return;
+    frame->redrawAll();
+    if (done) return;
+    std::string text = "\"";
+    text += shownName(path);
+    text += "\": ";
+    text += save ? saveProblem(path) : loadProblem(path, kind);
+    std::string caption = save ? "Could not save " : "Could not load ";
+    caption += kind.noun;
+    frame->showMessage(text.c_str(), caption.c_str());
+}
+
+}  // namespace vexal
