@@ -1,0 +1,77 @@
+// vexal snapshot: the editor drawn offscreen, compared with the picture the
+// README shows (docs/editor.png), so that an unintended visual change fails.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "CliHarness.h"
+
+namespace clitest {
+namespace {
+
+struct Image {
+    cairo_surface_t* surface;
+    explicit Image(const std::string& path) : surface(cairo_image_surface_create_from_png(path.c_str())) {}
+    ~Image() { cairo_surface_destroy(surface); }
+    bool ok() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
+    int width() const { return cairo_image_surface_get_width(surface); }
+    int height() const { return cairo_image_surface_get_height(surface); }
+    uint32_t pixel(int x, int y) const {
+        uint32_t v;
+        std::memcpy(&v, cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + 4 * x, 4);
+        return v & 0xFFFFFF;
+    }
+};
+
+int largestChannelDifference(uint32_t a, uint32_t b) {
+    int worst = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+    return worst;
+}
+
+TEST(Snapshot, TheEditorLooksAsTheReadmeShowsIt) {
+    TempDir dir;
+    const RunResult run = runVexal({"snapshot", dir / "editor.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("524 x 462"), std::string::npos) << run.out;
+    const Image rendered(dir / "editor.png");
+    const Image committed(std::string(VEXAL_SOURCE_DIR) + "/docs/editor.png");
+    ASSERT_TRUE(rendered.ok());
+    ASSERT_TRUE(committed.ok());
+    ASSERT_EQ(rendered.width(), 524);
+    ASSERT_EQ(rendered.height(), 462);
+    ASSERT_EQ(committed.width(), 524);
+    ASSERT_EQ(committed.height(), 462);
+    // Text antialiasing may differ by a few levels between font builds; a
+    // changed control, meter or colour changes far more than that.
+    int differing = 0;
+    for (int y = 0; y < 462; ++y)
+        for (int x = 0; x < 524; ++x)
+            if (largestChannelDifference(rendered.pixel(x, y), committed.pixel(x, y)) > 48) ++differing;
+    EXPECT_LE(differing, 524 * 462 / 500) << "regenerate with: build/vexal snapshot docs/editor.png";
+}
+
+TEST(Snapshot, RefusesWhatItCannotDo) {
+    TempDir dir;
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    } const cases[] = {
+        {{"snapshot"}, "no output file"},
+        {{"snapshot", dir / "a.png", "--at", "-1"}, "--at"},
+        {{"snapshot", dir / "a.png", "--signal", dir / "missing.wav"}, "missing.wav"},
+        {{"snapshot", dir / "no-such-folder/a.png"}, "cannot write"},
+    };
+    for (const Case& c : cases) {
+        const RunResult run = runVexal(c.args);
+        EXPECT_NE(run.status, 0);
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace clitest
