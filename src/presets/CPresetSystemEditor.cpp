@@ -79,6 +79,10 @@ CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* owner,
 CPresetSystemEditor::~CPresetSystemEditor() { writePathState(); }
 
 bool CPresetSystemEditor::open(void* parentWindow) {
+    // A subclass that has built its own window calls this for the preset bar:
+    // a second frame would replace the first and leave its window and display
+    // connection behind.
+    if (hasWindow()) return true;
     AEffGUIEditor::open(parentWindow);
     auto* f = new CFrame(CRect(0, 0, kWindowWidth, kWindowHeight), this);
     auto* background = new CBitmap(128);
