@@ -80,6 +80,9 @@ lane_tsan() {
         -DVEXAL_BUILD_APP=OFF || return 1
     # ThreadSanitizer needs the classic address-space layout; setarch -R turns
     # off randomisation for the run where the kernel's is too wide for it.
+    # Threading.EditorOpenWhileParametersChange opens the editor: ctest runs it
+    # through tests/gui/run-xvfb.sh on a private Xvfb (the personality set by
+    # setarch is inherited by the test it starts).
     local status
     ctest_runner=(setarch "$(uname -m)" -R)
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:report_signal_unsafe=0 \

@@ -10,7 +10,8 @@ vst::AEffect* entry(vst::HostCallback hostCallback) {
     // A host that answers 0 to the version inquiry is too old for us.
     if (hostCallback && hostCallback(nullptr, vst::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
         return nullptr;
-    // Editor windows on this platform are X11 windows.
+    // Editors open their windows through the X11 window system; without it
+    // every effEditOpen would answer 0.
     vexal::platform::setWindowSystem(&vexal::platform::linuxWindowSystem());
     vst::AudioEffect* effect = vexal::createEffectInstance(hostCallback);
     return effect ? effect->getAeffect() : nullptr;

@@ -26,8 +26,17 @@ inline void* poisoned(void* p, size_t size) {
     return p;
 }
 
+thread_local AllocationObserver observer = nullptr;
+
 inline void noteAllocation() {
-    if (scopeDepth > 0) ++counts.allocations;
+    if (scopeDepth <= 0) return;
+    ++counts.allocations;
+    if (observer) {
+        const int depth = scopeDepth;
+        scopeDepth = 0;
+        observer();
+        scopeDepth = depth;
+    }
 }
 inline void noteFree(void* ptr) {
     if (ptr && scopeDepth > 0) ++counts.frees;
@@ -50,6 +59,7 @@ bool realtimeGuardActive() {
 }
 
 void setAllocationPoison(int byte) { poison = byte; }
+void setAllocationObserver(AllocationObserver o) { observer = o; }
 
 uint64_t fileWriteOpens() { return writeOpens.load(); }
 uint64_t socketConnects() { return connects.load(); }

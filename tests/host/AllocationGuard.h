@@ -56,6 +56,12 @@ private:
 RealtimeCounts realtimeCounts();
 void resetRealtimeCounts();
 
+// Called on this thread for every allocation counted in a RealtimeScope, with
+// counting paused: a test that must tell whose allocation it was (ours or a
+// system library's) reads the call stack there. Null: none.
+using AllocationObserver = void (*)();
+void setAllocationObserver(AllocationObserver observer);
+
 // False in sanitizer builds, where nothing is counted.
 bool realtimeGuardActive();
 

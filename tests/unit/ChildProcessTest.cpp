@@ -253,6 +253,10 @@ TEST_F(ChildProcessTest, PollingARunningDialogNeverWaitsAndClosingItEndsAndReaps
         // Reaped (no zombie of ours), and the whole group gone (the script's sleep too).
         EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);
         EXPECT_EQ(errno, ECHILD);
+        // SIGKILL is delivered asynchronously: allow the group a moment to die.
+        const auto deadline = Clock::now() + std::chrono::seconds(2);
+        while (liveMembersOf(pid) != 0 && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         EXPECT_EQ(liveMembersOf(pid), 0);
     }
 }
