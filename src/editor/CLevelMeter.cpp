@@ -55,7 +55,10 @@ void CLevelMeter::setLevels(uint32_t now, float peakL, float peakR, float rmsL, 
         channels[ch].peakDb = p < kPeakCeilingDb ? p : kPeakCeilingDb;
         channels[ch].rmsDb = levelDb(rms[ch]);
     }
-    setDirty();
+    // The hold and fall-back advance with every poll; a poll that changes
+    // nothing on screen (silence, a steady level) draws nothing.
+    advanceBallistics();
+    if (!(picture() == drawn)) setDirty();
 }
 
 void CLevelMeter::setMode(int32_t m) {
@@ -94,16 +97,36 @@ CLevelMeter::ModeLook CLevelMeter::look() const {
     }
 }
 
-void CLevelMeter::drawChannel(CDrawContext* context, const ModeLook& m, const Channel& c, CCoord x) const {
+int32_t CLevelMeter::barHeight(const ModeLook& m, const Channel& c) const {
     const float shown = m.marker ? c.rmsDb : c.shownPeakDb;
-    const int32_t a = meter::pixels((shown + m.offsetDb) * kPixelsPerDb + 0.5f, kBarHeight);
+    return meter::pixels((shown + m.offsetDb) * kPixelsPerDb + 0.5f, kBarHeight);
+}
+
+int32_t CLevelMeter::markerPosition(const Channel& c) const {
+    return meter::pixels((c.shownPeakDb + 60.0f) * kPixelsPerDb + 0.5f, kBarHeight);
+}
+
+CLevelMeter::Picture CLevelMeter::picture() const {
+    Picture p;
+    p.mode = mode;
+    if (mode < kPeak || mode > kK20) return p;
+    const ModeLook m = look();
+    for (int ch = 0; ch < 2; ++ch) {
+        p.bar[ch] = barHeight(m, channels[ch]);
+        p.marker[ch] = m.marker ? markerPosition(channels[ch]) : 0;
+    }
+    return p;
+}
+
+void CLevelMeter::drawChannel(CDrawContext* context, const ModeLook& m, const Channel& c, CCoord x) const {
+    const int32_t a = barHeight(m, c);
     const CCoord top = barBottom - kBarHeight;
     if (m.lit) m.lit->draw(context, CRect(x, barBottom - a, x + kBarWidth, barBottom), CPoint{0, CCoord(m.baseRow - a)});
     if (m.unlit)
         m.unlit->draw(context, CRect(x, top, x + kBarWidth, barBottom - a), CPoint{0, CCoord(m.baseRow - kBarHeight)});
     if (!m.marker) return;
     // The held peak as a line in the colour of its level; none at the very bottom.
-    const int32_t e = meter::pixels((c.shownPeakDb + 60.0f) * kPixelsPerDb + 0.5f, kBarHeight);
+    const int32_t e = markerPosition(c);
     if (e > 2 && m.lit)
         m.lit->draw(context, CRect(x, barBottom - e, x + kBarWidth, barBottom - e + kMarkerHeight),
                     CPoint{0, CCoord(m.baseRow - e)});
@@ -117,6 +140,7 @@ void CLevelMeter::draw(CDrawContext* context) {
         drawChannel(context, m, channels[0], barX[0]);
         drawChannel(context, m, channels[1], barX[1]);
     }
+    drawn = picture();
     setDirty(false);
 }
 

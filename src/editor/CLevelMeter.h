@@ -58,8 +58,19 @@ private:
         bool marker;
     };
 
+    // What the view shows: the mode, bar heights and marker positions.
+    struct Picture {
+        int32_t mode = -1;
+        int32_t bar[2] = {-1, -1};
+        int32_t marker[2] = {-1, -1};
+        bool operator==(const Picture&) const = default;
+    };
+
     void advanceBallistics();
     ModeLook look() const;
+    int32_t barHeight(const ModeLook& m, const Channel& c) const;
+    int32_t markerPosition(const Channel& c) const;
+    Picture picture() const;
     void drawChannel(CDrawContext* context, const ModeLook& m, const Channel& c, CCoord x) const;
 
     CBitmap* litPeak;
@@ -76,6 +87,7 @@ private:
     uint32_t tick = 0;
     uint32_t lastTick = 0;
     int32_t mode = kPeak;
+    Picture drawn;
 };
 
 class CMeterIn : public CLevelMeter { public: CMeterIn(const CRect& size, IControlListener* listener, const LevelMeterBitmaps& bitmaps); };   // geometry of the input meter

@@ -36,7 +36,17 @@ void CMeterGR::setLevels(uint32_t now, float gainL, float gainR) {
         // A gain of 0 (−∞ dB) shows the floor; NaN is no measurement at all.
         channels[ch].gainDb = g != g ? 0.0f : g < kFloorDb ? kFloorDb : g;
     }
-    setDirty();
+    // The hold and return advance with every poll; a poll that changes
+    // nothing on screen draws nothing.
+    advanceBallistics();
+    if (!(picture() == drawn)) setDirty();
+}
+
+CMeterGR::Picture CMeterGR::picture() const {
+    Picture p;
+    p.zoom = zoom;
+    for (int ch = 0; ch < 2; ++ch) p.depth[ch] = depth(channels[ch]);
+    return p;
 }
 
 void CMeterGR::setZoom(float hostValue) {
@@ -83,6 +93,7 @@ void CMeterGR::draw(CDrawContext* context) {
         const int32_t d = depth(channels[ch]);
         if (bar && d > 0) bar->draw(context, CRect(xs[ch], top, xs[ch] + kBarWidth, top + d));
     }
+    drawn = picture();
     setDirty(false);
 }
 

@@ -38,6 +38,13 @@ private:
 
     void advanceBallistics();
     int32_t depth(const Channel& c) const;
+    // What the view shows: the scale and the two bar depths.
+    struct Picture {
+        bool zoom = false;
+        int32_t depth[2] = {-1, -1};
+        bool operator==(const Picture&) const = default;
+    };
+    Picture picture() const;
 
     CBitmap* bar;
     CBitmap* scale;
@@ -45,6 +52,7 @@ private:
     uint32_t tick = 0;
     uint32_t lastTick = 0;
     bool zoom = false;
+    Picture drawn;
 };
 
 }  // namespace vexal

@@ -52,9 +52,11 @@ void CMeterLCD::setLevels(float peakL, float peakR) {
     for (int ch = 0; ch < 2; ++ch) {
         // No floor: silence is −∞ and NaN compares false, neither raises the maximum.
         const float v = meter::decibels(peaks[ch]);
-        if (v > maxDb[ch]) maxDb[ch] = v;
+        if (v > maxDb[ch]) {
+            maxDb[ch] = v;
+            setDirty();  // the text shows only the maximum: nothing else changes it
+        }
     }
-    setDirty();
 }
 
 void CMeterLCD::setMode(int32_t m) {
@@ -112,9 +114,11 @@ void CMeterLCDGR::setLevels(float gainL, float gainR) {
     const float gains[2] = {gainL, gainR};
     for (int ch = 0; ch < 2; ++ch) {
         const float v = meter::decibels(gains[ch]);
-        if (v < maxDb[ch]) maxDb[ch] = v;
+        if (v < maxDb[ch]) {
+            maxDb[ch] = v;
+            setDirty();
+        }
     }
-    setDirty();
 }
 
 void CMeterLCDGR::reset() {

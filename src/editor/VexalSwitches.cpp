@@ -28,6 +28,7 @@ CVexalButton::CVexalButton(const CRect& size, IControlListener* l, int32_t t, CB
     : COnOffButton(size, l, t, bitmap, 0), meteringSwitch(metering) {}
 
 void CVexalButton::setHighlighted(bool on) {
+    if (highlighted == on) return;
     highlighted = on;
     setDirty();
 }
@@ -94,6 +95,7 @@ void CModeButton::setScale(float v) {
 }
 
 void CModeButton::setHighlighted(bool on) {
+    if (highlighted == on) return;
     highlighted = on;
     setDirty();
 }

@@ -474,3 +474,23 @@ TEST_F(EditorWindow, HostValuesOutsideTheRangeNeverLeaveTheArtwork) {
 
 }  // namespace
 }  // namespace vexal
+
+namespace vexal {
+namespace {
+
+TEST_F(EditorWindow, AtRestThePollsRedrawNothing) {
+    for (int i = 0; i < 10; ++i) {  // silence: the meters settle
+        clockNow += 50;
+        editor->hostIdle();
+    }
+    for (int i = 0; i < 5; ++i) {
+        clockNow += 50;
+        editor->idle();  // the service alone: what it marks is what the next draw redraws
+        for (int32_t c = 0; c < Editor::kNumControls; ++c)
+            EXPECT_FALSE(control(static_cast<Control>(c))->isDirty()) << c;
+        EXPECT_EQ(frame->drawDirty(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace vexal

@@ -258,9 +258,18 @@ TEST_F(LevelMeters, PeakHoldsFiftyMillisecondsThenFalls866DbPerSecond) {
         expectBar(320, 0, s.a, -1);
         expectBar(363, 0, 0, -1);
     }
-    // Levels only move when the meter is drawn.
+    // The ballistics move with every poll, drawn or not ...
     m->setLevels(3100, 0, 0, 0, 0);
-    EXPECT_NEAR(m->shownPeakDb(0), -3.0f, 1e-5);
+    EXPECT_NEAR(m->shownPeakDb(0), -3.0f - 0.95f * 8.66f, 1e-4);
+    // ... and a poll that changes nothing on screen draws nothing.
+    for (uint32_t t = 3140; t < 30000; t += 40) m->setLevels(t, 0, 0, 0, 0);
+    redraw();
+    for (uint32_t t = 30000; t < 30400; t += 40) {
+        m->setLevels(t, 0, 0, 0, 0);
+        EXPECT_FALSE(m->isDirty()) << t;
+    }
+    m->setLevels(30400, 0.5f, 0, 0, 0);
+    EXPECT_TRUE(m->isDirty());
 }
 
 TEST_F(LevelMeters, LevelsResetAndModes) {
