@@ -65,6 +65,7 @@ lane_asan() {
     log "AddressSanitizer + UndefinedBehaviorSanitizer: whole suite (build-asan)"
     configure build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo '-DVEXAL_SANITIZE=address;undefined' || return 1
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+    LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         run_ctest build-asan
 }
