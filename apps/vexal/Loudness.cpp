@@ -14,9 +14,9 @@ constexpr size_t kMaxQueued = 4;
 }
 
 LoudnessAnalyser::LoudnessAnalyser(int32_t channels, int32_t sampleRate)
-    : channels(channels), truePeak(channels, sampleRate) {
-    // libebur128's own true-peak scan would cost more than the rendering;
-    // TruePeakMeter gives the same figure.
+    : channels(channels), truePeak(channels) {
+    // libebur128's own true peak reads low on bright material (a short 4×
+    // interpolator); TruePeakMeter measures it.
     state = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
                          EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);
     if (!state) throw ProcessingError("libebur128 cannot analyse " + std::to_string(sampleRate) + " Hz");
@@ -81,12 +81,12 @@ LoudnessFigures LoudnessAnalyser::finish() {
     }
     changed.notify_all();
     worker.join();
+    truePeak.finish();
     LoudnessFigures f;
     for (int32_t c = 0; c < channels; ++c) {
         double peak = 0.0;
         if (ebur128_sample_peak(state, static_cast<unsigned>(c), &peak) != EBUR128_SUCCESS) continue;
         f.samplePeak = std::max(f.samplePeak, peak);
-        // As libebur128 reports it: the interpolated peak or the sample peak.
         f.truePeak = std::max(f.truePeak, std::max(truePeak.peak(c), peak));
     }
     ebur128_loudness_global(state, &f.integrated);

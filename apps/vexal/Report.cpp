@@ -127,6 +127,7 @@ std::string jsonReport(const RenderResult& r) {
     s += ", \"outputFormat\": " + jsonString(r.outputFormat);
     s += ", \"in\": " + jsonFigures(r.in);
     s += ", \"out\": " + jsonFigures(r.out);
+    s += ", \"truePeakMethod\": " + jsonString(TruePeakMeter::kMethod);
     s += ", \"deepestGainReductionDb\": " + jsonNumber(decibels(deepest));
     s += ", \"deepestGainReductionDbLR\": " + jsonPair(r.deepestGain);
     s += ", \"finalMeters\": {\"inputPeakDbfs\": " + jsonPair(m.inputPeak);
