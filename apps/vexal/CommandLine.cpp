@@ -24,7 +24,11 @@ const char* const kUsage =
     "  --keep-latency       write the raw output, delayed by the latency\n"
     "  --format F           pcm16, pcm24 or float32 (default: as the input)\n"
     "  --json               the report as JSON\n"
-    "  --quiet              no progress bar\n";
+    "  --quiet              no progress bar\n"
+    "  --strict             a truncated input is an error\n"
+    "  --no-clobber         never replace an existing output file\n"
+    "every command:\n"
+    "  --no-user-state      ignore the plug-in's per-user settings (stored default bank and program)\n";
 
 namespace {
 
@@ -134,6 +138,12 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.render.keepLatency = true;
         } else if (process && option == "--format") {
             line.render.format = parseFormat(need());
+        } else if (option == "--no-user-state") {
+            line.noUserState = true;
+        } else if (process && option == "--strict") {
+            line.render.strict = true;
+        } else if (process && option == "--no-clobber") {
+            line.render.existing = Existing::keep;
         } else if ((process || line.command == Command::demo) && option == "--json") {
             line.json = true;
         } else if ((process || line.command == Command::demo) && option == "--quiet") {
@@ -141,7 +151,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else {
             throw UsageError("unknown option \"" + option + "\"");
         }
-        if (attached && (option == "--keep-latency" || option == "--json" || option == "--quiet"))
+        if (attached && (option == "--keep-latency" || option == "--json" || option == "--quiet" ||
+                         option == "--no-user-state" || option == "--strict" || option == "--no-clobber"))
             throw UsageError(option + " takes no value");
     }
 

@@ -19,6 +19,7 @@ struct CommandLine {
     std::string savePreset, saveBank, saveChunk;  // params
     bool quiet = false;
     bool json = false;
+    bool noUserState = false;
 };
 
 // Throws UsageError with the line to print.

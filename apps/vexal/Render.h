@@ -20,6 +20,9 @@ struct RenderOptions {
     int32_t blockSize = 512;
     bool keepLatency = false;
     SampleFormat format = SampleFormat::asInput;
+    Existing existing = Existing::replace;  // --no-clobber keeps an existing output
+    bool strict = false;                    // a truncated input is an error, not a warning
+    double ceilingDbtp = 0.0;               // lossy outputs decoding above it get a warning
 };
 
 struct RenderResult {
@@ -36,6 +39,7 @@ struct RenderResult {
     std::string outputFormat;
     LoudnessFigures in;
     LoudnessFigures out;
+    int64_t nonFiniteSamples = 0;  // NaN and infinity in the input, counted as 0 by its analysis
     float deepestGain[2] = {1.0f, 1.0f};  // smallest gain the meters reported, L and R
     MeterReadout finalMeters{};
     double seconds = 0.0;  // reading, processing, writing and analysis

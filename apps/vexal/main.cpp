@@ -5,12 +5,14 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "UsageError.h"
+#include "UserState.h"
 
 using namespace vexal::cli;
 
 int main(int argc, char** argv) {
     try {
         const CommandLine line = parseCommandLine(argc, argv);
+        if (line.noUserState) ignoreUserState();
         switch (line.command) {
             case Command::process: return runProcess(line);
             case Command::programs: return runPrograms();
