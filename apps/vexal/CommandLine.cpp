@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "UsageError.h"
@@ -25,7 +26,12 @@ const char* const kUsage =
     "  --format F           pcm16, pcm24 or float32 (default: as the input)\n"
     "  --json               the report as JSON\n"
     "  --quiet              no progress bar\n"
-    "  --strict             a truncated input is an error\n"
+    "  --ceiling-dbtp X     the written file's true peak at most X dBTP (e.g. -1), reached with\n"
+    "                       Output and Oversample by measuring and rendering again (at most 3 passes)\n"
+    "  --target-lufs L      integrated loudness L LUFS (+-0.2 LU), reached with Drive, under the\n"
+    "                       ceiling (-1 dBTP unless --ceiling-dbtp)\n"
+    "  --strict             a truncated input, or a target or ceiling not reached, is an error\n"
+    "                       and nothing is written\n"
     "  --no-clobber         never replace an existing output file\n"
     "every command:\n"
     "  --no-user-state      ignore the plug-in's per-user settings (stored default bank and program)\n";
@@ -56,6 +62,17 @@ int32_t parseBlockSize(const std::string& text) {
     if (text.empty() || *end != 0 || n < 1 || n > 65536)
         throw UsageError("--block: \"" + text + "\" is not a block size from 1 to 65536");
     return static_cast<int32_t>(n);
+}
+
+double parseDecibels(const std::string& option, const std::string& text, double lowest, double highest) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != 0 || !(v >= lowest && v <= highest)) {
+        char range[64];
+        std::snprintf(range, sizeof range, " is not a number from %g to %g", lowest, highest);
+        throw UsageError(option + ": \"" + text + "\"" + range);
+    }
+    return v;
 }
 
 SampleFormat parseFormat(const std::string& text) {
@@ -140,6 +157,12 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.render.format = parseFormat(need());
         } else if (option == "--no-user-state") {
             line.noUserState = true;
+        } else if (process && option == "--ceiling-dbtp") {
+            line.render.ceilingDbtp = parseDecibels(option, need(), -20.0, 0.0);
+            line.render.hasCeiling = true;
+        } else if (process && option == "--target-lufs") {
+            line.render.targetLufs = parseDecibels(option, need(), -60.0, 0.0);
+            line.render.hasTarget = true;
         } else if (process && option == "--strict") {
             line.render.strict = true;
         } else if (process && option == "--no-clobber") {
@@ -162,6 +185,11 @@ CommandLine parseCommandLine(int argc, char** argv) {
             throw UsageError("process: give either -o OUT or --out-dir DIR");
         if (!line.output.empty() && line.inputs.size() > 1)
             throw UsageError("process: -o takes one input; use --out-dir for several");
+        // A loudness target is delivered under a ceiling: −1 dBTP unless given.
+        if (line.render.hasTarget && !line.render.hasCeiling) {
+            line.render.ceilingDbtp = -1.0;
+            line.render.hasCeiling = true;
+        }
     }
     return line;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "Delivery.h"
 #include "ParameterSetting.h"
 #include "Report.h"
 #include "UsageError.h"
@@ -86,7 +87,8 @@ int runProcess(const CommandLine& line) {
         try {
             const std::string target = outputPathFor(line, input);
             checkTarget(target, line.inputs, written);
-            const RenderResult result = renderFile(input, target, line.render, progress);
+            const RenderResult result = line.render.hasCeiling ? deliverFile(input, target, line.render, progress)
+                                                               : renderFile(input, target, line.render, progress);
             written.push_back(target);
             if (!line.json && i > 0) std::printf("\n");
             reportResult(result, line.json, jsonEntries);

@@ -164,7 +164,8 @@ void checkDecodedPeak(const OutputFile& output, const RenderOptions& options, Re
 }  // namespace
 
 RenderResult renderFile(const std::string& inputPath, const std::string& outputPath,
-                        const RenderOptions& options, Progress& progress) {
+                        const RenderOptions& options, Progress& progress,
+                        std::unique_ptr<OutputFile>* uncommitted) {
     const auto started = std::chrono::steady_clock::now();
     RenderResult result;
     result.input = inputPath;
@@ -185,7 +186,8 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     prepareHost(host, info, options, result);
     warnAboutWordLength(host, result, format);
 
-    OutputFile output(outputPath, format, info.sampleRate, info.channels, options.existing);
+    auto file = std::make_unique<OutputFile>(outputPath, format, info.sampleRate, info.channels, options.existing);
+    OutputFile& output = *file;
     LoudnessAnalyser inputAnalysis(info.channels, info.sampleRate);
     LoudnessAnalyser outputAnalysis(info.channels, info.sampleRate);
 
@@ -220,7 +222,10 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     result.out = output.storesExactly() ? outputAnalysis.finish()
                                         : analyseFile(output.temporaryPath());
     checkDecodedPeak(output, options, result);
-    output.commit();
+    if (uncommitted)
+        *uncommitted = std::move(file);
+    else
+        output.commit();
     progress.end();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,19 @@ struct RenderOptions {
     Existing existing = Existing::replace;  // --no-clobber keeps an existing output
     bool strict = false;                    // a truncated input is an error, not a warning
     double ceilingDbtp = 0.0;               // lossy outputs decoding above it get a warning
+    bool hasCeiling = false;                // --ceiling-dbtp: the written file's true peak at most ceilingDbtp
+    bool hasTarget = false;                 // --target-lufs
+    double targetLufs = 0.0;
+};
+
+// One render of a delivery run (--ceiling-dbtp, --target-lufs): the
+// settings it used and what the written file measured.
+struct DeliveryPass {
+    double outputDb = 0.0;
+    double driveDb = 0.0;
+    bool oversample = false;
+    double truePeakDbtp = 0.0;
+    double integratedLufs = 0.0;
 };
 
 struct RenderResult {
@@ -44,10 +58,21 @@ struct RenderResult {
     MeterReadout finalMeters{};
     double seconds = 0.0;  // reading, processing, writing and analysis
     std::vector<std::string> warnings;
+    // A delivery run: every pass, the one written, and what was changed.
+    std::vector<DeliveryPass> passes;
+    double ceilingDbtp = 0.0;
+    bool hasTarget = false;
+    double targetLufs = 0.0;
+    int32_t passWritten = -1;
+    std::string changed;
+    bool reached = true;
 };
 
-// Throws ProcessingError (file problems) or UsageError (settings).
+// Throws ProcessingError (file problems) or UsageError (settings). With
+// `uncommitted`, the written output is handed over complete but not yet
+// renamed over the target (commit() does that; dropping it removes it).
 RenderResult renderFile(const std::string& input, const std::string& output,
-                        const RenderOptions& options, Progress& progress);
+                        const RenderOptions& options, Progress& progress,
+                        std::unique_ptr<OutputFile>* uncommitted = nullptr);
 
 }  // namespace vexal::cli

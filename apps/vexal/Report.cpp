@@ -73,6 +73,40 @@ std::string jsonFigures(const LoudnessFigures& f) {
     return s + "}";
 }
 
+void printDelivery(std::FILE* out, const RenderResult& r) {
+    if (r.passes.empty()) return;
+    std::fprintf(out, "  delivery        ceiling %+.2f dBTP", r.ceilingDbtp);
+    if (r.hasTarget) std::fprintf(out, ", target %.1f LUFS", r.targetLufs);
+    std::fprintf(out, ": %s in %zu pass%s; changed %s\n", r.reached ? "reached" : "NOT reached", r.passes.size(),
+                 r.passes.size() == 1 ? "" : "es", r.changed.c_str());
+    for (size_t i = 0; i < r.passes.size(); ++i) {
+        const DeliveryPass& p = r.passes[i];
+        std::fprintf(out, "    pass %zu%s  Output %+.2f dB, Drive %+.2f dB, Oversample %s: %+.2f dBTP, %.2f LUFS\n", i + 1,
+                     static_cast<int32_t>(i) == r.passWritten ? " (written)" : "          ", p.outputDb, p.driveDb,
+                     p.oversample ? "on" : "off", p.truePeakDbtp, p.integratedLufs);
+    }
+}
+
+std::string jsonDelivery(const RenderResult& r) {
+    std::string s = "{\"ceilingDbtp\": ";
+    s += jsonNumber(r.ceilingDbtp);
+    s += ", \"targetLufs\": " + (r.hasTarget ? jsonNumber(r.targetLufs) : std::string("null"));
+    s += std::string(", \"reached\": ") + (r.reached ? "true" : "false");
+    s += ", \"passWritten\": " + std::to_string(r.passWritten + 1);
+    s += ", \"changed\": " + jsonString(r.changed);
+    s += ", \"passes\": [";
+    for (size_t i = 0; i < r.passes.size(); ++i) {
+        const DeliveryPass& p = r.passes[i];
+        s += i ? ", " : "";
+        s += "{\"outputDb\": " + jsonNumber(p.outputDb);
+        s += ", \"driveDb\": " + jsonNumber(p.driveDb);
+        s += std::string(", \"oversample\": ") + (p.oversample ? "true" : "false");
+        s += ", \"truePeakDbtp\": " + jsonNumber(p.truePeakDbtp);
+        s += ", \"integratedLufs\": " + jsonNumber(p.integratedLufs) + "}";
+    }
+    return s + "]}";
+}
+
 }  // namespace
 
 double decibels(double linear) {
@@ -107,6 +141,7 @@ void printReport(std::FILE* out, const RenderResult& r) {
                  pair(m.inputPeak, r.channels, 1).c_str(), pair(m.outputPeak, r.channels, 1).c_str(),
                  pair(m.inputRms, r.channels, 1).c_str(), pair(m.outputRms, r.channels, 1).c_str(),
                  pair(m.gain, r.channels, 2).c_str());
+    printDelivery(out, r);
     std::fprintf(out, "  time            %.3f s, %.1fx real time\n", r.seconds, realTimeFactor(r));
 }
 
@@ -135,6 +170,7 @@ std::string jsonReport(const RenderResult& r) {
     s += ", \"inputRmsDb\": " + jsonPair(m.inputRms);
     s += ", \"outputRmsDb\": " + jsonPair(m.outputRms);
     s += ", \"gainDb\": " + jsonPair(m.gain) + "}";
+    if (!r.passes.empty()) s += ", \"delivery\": " + jsonDelivery(r);
     s += ", \"seconds\": " + jsonNumber(r.seconds);
     s += ", \"realTimeFactor\": " + jsonNumber(realTimeFactor(r));
     s += ", \"warnings\": [";

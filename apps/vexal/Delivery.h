@@ -1,0 +1,24 @@
+// Delivery runs: a true-peak ceiling (--ceiling-dbtp) and a loudness target
+// (--target-lufs) reached with the plug-in's own Output, Drive and
+// Oversample, by rendering, measuring the written file and rendering again,
+// in at most three passes.
+#pragma once
+
+#include <string>
+
+#include "Render.h"
+
+namespace vexal::cli {
+
+constexpr int kMaxDeliveryPasses = 3;
+// What the loudness may miss the target by.
+constexpr double kLoudnessTolerance = 0.2;
+
+// Renders `input` to `output` under options.ceilingDbtp (and
+// options.targetLufs when set). The pass that meets both is written; when
+// none does, the closest is written with a warning, or with options.strict
+// nothing is written and ProcessingError names what was reached.
+RenderResult deliverFile(const std::string& input, const std::string& output, const RenderOptions& options,
+                         Progress& progress);
+
+}  // namespace vexal::cli
