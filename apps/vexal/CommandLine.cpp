@@ -30,6 +30,8 @@ const char* const kUsage =
     "                       Output and Oversample by measuring and rendering again (at most 3 passes)\n"
     "  --target-lufs L      integrated loudness L LUFS (+-0.2 LU), reached with Drive, under the\n"
     "                       ceiling (-1 dBTP unless --ceiling-dbtp)\n"
+    "  --album              one Drive and Output for all inputs: the album's loudness (all\n"
+    "                       inputs as one programme) meets the target, every track the ceiling\n"
     "  --strict             a truncated input, or a target or ceiling not reached, is an error\n"
     "                       and nothing is written\n"
     "  --no-clobber         never replace an existing output file\n"
@@ -163,6 +165,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else if (process && option == "--target-lufs") {
             line.render.targetLufs = parseDecibels(option, need(), -60.0, 0.0);
             line.render.hasTarget = true;
+        } else if (process && option == "--album") {
+            line.album = true;
         } else if (process && option == "--strict") {
             line.render.strict = true;
         } else if (process && option == "--no-clobber") {
@@ -175,7 +179,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
             throw UsageError("unknown option \"" + option + "\"");
         }
         if (attached && (option == "--keep-latency" || option == "--json" || option == "--quiet" ||
-                         option == "--no-user-state" || option == "--strict" || option == "--no-clobber"))
+                         option == "--no-user-state" || option == "--strict" || option == "--no-clobber" ||
+                         option == "--album"))
             throw UsageError(option + " takes no value");
     }
 
@@ -185,6 +190,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
             throw UsageError("process: give either -o OUT or --out-dir DIR");
         if (!line.output.empty() && line.inputs.size() > 1)
             throw UsageError("process: -o takes one input; use --out-dir for several");
+        if (line.album && !line.render.hasTarget && !line.render.hasCeiling)
+            throw UsageError("process: --album needs --target-lufs or --ceiling-dbtp");
         // A loudness target is delivered under a ceiling: −1 dBTP unless given.
         if (line.render.hasTarget && !line.render.hasCeiling) {
             line.render.ceilingDbtp = -1.0;

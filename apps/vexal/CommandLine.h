@@ -20,6 +20,7 @@ struct CommandLine {
     bool quiet = false;
     bool json = false;
     bool noUserState = false;
+    bool album = false;  // process --album
 };
 
 // Throws UsageError with the line to print.

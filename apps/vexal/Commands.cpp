@@ -55,6 +55,37 @@ void saveState(EffectHost& host, const CommandLine& line) {
     }
 }
 
+// --album: the tracks are delivered together; one that cannot be read
+// stops the album, since its loudness is part of the album's.
+int runAlbum(const CommandLine& line, Progress& progress) {
+    std::vector<Track> tracks;
+    std::vector<std::string> jsonEntries;
+    try {
+        std::vector<std::string> written;
+        for (const std::string& input : line.inputs) {
+            const std::string target = outputPathFor(line, input);
+            checkTarget(target, line.inputs, written);
+            written.push_back(target);
+            tracks.push_back({input, target});
+        }
+        const std::vector<RenderResult> results = deliver(tracks, line.render, progress);
+        for (size_t i = 0; i < results.size(); ++i) {
+            if (!line.json && i > 0) std::printf("\n");
+            reportResult(results[i], line.json, jsonEntries);
+        }
+    } catch (const std::exception& e) {
+        progress.end();
+        std::fprintf(stderr, "vexal: album not written: %s\n", e.what());
+        if (line.json) {
+            for (const std::string& input : line.inputs) jsonEntries.push_back(jsonFailure(input, e.what()));
+            printJsonArray(stdout, jsonEntries);
+        }
+        return kExitProcessing;
+    }
+    if (line.json) printJsonArray(stdout, jsonEntries);
+    return 0;
+}
+
 }  // namespace
 
 void reportResult(const RenderResult& result, bool json, std::vector<std::string>& jsonEntries) {
@@ -79,6 +110,7 @@ int runProcess(const CommandLine& line) {
     if (!line.outDir.empty()) makeFolder(line.outDir);
 
     Progress progress(!line.quiet);
+    if (line.album) return runAlbum(line, progress);
     std::vector<std::string> jsonEntries;
     std::vector<std::string> written;
     bool failed = false;

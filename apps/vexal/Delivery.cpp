@@ -149,8 +149,8 @@ size_t closest(const RenderOptions& o, const std::vector<DeliveryPass>& passes) 
 
 }  // namespace
 
-RenderResult deliverFile(const std::string& input, const std::string& output, const RenderOptions& options,
-                         Progress& progress) {
+std::vector<RenderResult> deliver(const std::vector<Track>& tracks, const RenderOptions& options,
+                                  Progress& progress) {
     const Starting start = startingPoint(options.settings);
     // The first pass: Oversample on, the plug-in's own inter-sample
     // safeguard; Output at the ceiling when above it; the settings' Drive.
@@ -158,16 +158,25 @@ RenderResult deliverFile(const std::string& input, const std::string& output, co
     pass.outputDb = std::clamp(pass.outputDb, kOutputLowestDb, 0.0);
 
     std::vector<DeliveryPass> passes;
-    std::vector<RenderResult> results;
-    std::vector<std::unique_ptr<OutputFile>> files;
+    // Per pass, per track.
+    std::vector<std::vector<RenderResult>> results;
+    std::vector<std::vector<std::unique_ptr<OutputFile>>> files;
     for (int n = 0; n < kMaxDeliveryPasses; ++n) {
-        std::unique_ptr<OutputFile> file;
-        RenderResult r = renderFile(input, output, withPass(options, pass), progress, &file);
-        pass.truePeakDbtp = decibelsOf(r.out.truePeak);
-        pass.integratedLufs = r.out.integrated;
+        results.emplace_back();
+        files.emplace_back();
+        std::vector<const LoudnessFigures*> outputs;
+        double peak = 0.0;
+        for (const Track& t : tracks) {
+            std::unique_ptr<OutputFile> file;
+            results.back().push_back(renderFile(t.input, t.output, withPass(options, pass), progress, &file));
+            files.back().push_back(std::move(file));
+            peak = std::max(peak, results.back().back().out.truePeak);
+        }
+        for (const RenderResult& r : results.back()) outputs.push_back(&r.out);
+        // Every track under the ceiling; the loudness of all as one programme.
+        pass.truePeakDbtp = decibelsOf(peak);
+        pass.integratedLufs = loudnessTogether(outputs);
         passes.push_back(pass);
-        results.push_back(std::move(r));
-        files.push_back(std::move(file));
         if (meetsCeiling(options, pass) && meetsTarget(options, pass)) break;
         const DeliveryPass next = nextPass(options, start, passes);
         // Nothing left to move: another pass would give the same figures.
@@ -178,17 +187,7 @@ RenderResult deliverFile(const std::string& input, const std::string& output, co
     const DeliveryPass& last = passes.back();
     const bool reached = meetsCeiling(options, last) && meetsTarget(options, last);
     const size_t chosen = reached ? passes.size() - 1 : closest(options, passes);
-    double seconds = 0.0;
-    for (const RenderResult& r : results) seconds += r.seconds;
-    RenderResult result = std::move(results[chosen]);
-    result.seconds = seconds;  // every pass
-    result.passes = passes;
-    result.ceilingDbtp = options.ceilingDbtp;
-    result.hasTarget = options.hasTarget;
-    result.targetLufs = options.targetLufs;
-    result.passWritten = static_cast<int32_t>(chosen);
-    result.reached = reached;
-    result.changed = describeChanges(start, passes[chosen]);
+    std::string missed;
     if (!reached) {
         char goal[64] = "the ceiling", text[300];
         if (options.hasTarget) std::snprintf(goal, sizeof goal, "%.1f LUFS", options.targetLufs);
@@ -196,11 +195,35 @@ RenderResult deliverFile(const std::string& input, const std::string& output, co
                       "cannot reach %s under %+.2f dBTP with these settings in %zu passes; %s: %+.2f dBTP, %.2f LUFS",
                       goal, options.ceilingDbtp, passes.size(), options.strict ? "the closest was" : "wrote the closest",
                       passes[chosen].truePeakDbtp, passes[chosen].integratedLufs);
-        if (options.strict) throw ProcessingError(input + ": " + text + " (--strict: nothing written)");
-        result.warnings.push_back(input + ": " + text);
+        missed = text;
+        const std::string what = tracks.size() == 1 ? tracks[0].input : "album";
+        if (options.strict) throw ProcessingError(what + ": " + missed + " (--strict: nothing written)");
     }
-    files[chosen]->commit();
-    return result;
+
+    std::vector<RenderResult> delivered;
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        double seconds = 0.0;
+        for (const auto& p : results) seconds += p[t].seconds;
+        RenderResult result = std::move(results[chosen][t]);
+        result.seconds = seconds;  // every pass
+        result.passes = passes;
+        result.album = tracks.size() > 1;
+        result.ceilingDbtp = options.ceilingDbtp;
+        result.hasTarget = options.hasTarget;
+        result.targetLufs = options.targetLufs;
+        result.passWritten = static_cast<int32_t>(chosen);
+        result.reached = reached;
+        result.changed = describeChanges(start, passes[chosen]);
+        if (!reached) result.warnings.push_back((result.album ? "album" : tracks[t].input) + ": " + missed);
+        files[chosen][t]->commit();
+        delivered.push_back(std::move(result));
+    }
+    return delivered;
+}
+
+RenderResult deliverFile(const std::string& input, const std::string& output, const RenderOptions& options,
+                         Progress& progress) {
+    return std::move(deliver({{input, output}}, options, progress).front());
 }
 
 }  // namespace vexal::cli

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Render.h"
 
@@ -20,5 +21,14 @@ constexpr double kLoudnessTolerance = 0.2;
 // nothing is written and ProcessingError names what was reached.
 RenderResult deliverFile(const std::string& input, const std::string& output, const RenderOptions& options,
                          Progress& progress);
+
+// An album (--album): one Drive, Output and Oversample for every track, so
+// that the tracks keep their relative levels; every track stays under the
+// ceiling and the loudness of all tracks as one programme meets the target.
+struct Track {
+    std::string input, output;
+};
+std::vector<RenderResult> deliver(const std::vector<Track>& tracks, const RenderOptions& options,
+                                  Progress& progress);
 
 }  // namespace vexal::cli

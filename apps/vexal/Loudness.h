@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,7 +23,13 @@ struct LoudnessFigures {
     double truePeak = 0.0;    // linear, largest of the channels
     double integrated = 0.0;  // LUFS (−inf for silence)
     double range = 0.0;       // LU
+    // libebur128's state at the end, for the loudness of several files
+    // measured as one programme (an album).
+    std::shared_ptr<ebur128_state> gating;
 };
+
+// The integrated loudness of several files as one programme; LUFS.
+double loudnessTogether(const std::vector<const LoudnessFigures*>& files);
 
 class LoudnessAnalyser {
 public:
@@ -44,7 +51,7 @@ public:
 private:
     void run();
 
-    ebur128_state* state = nullptr;
+    std::shared_ptr<ebur128_state> state;
     int32_t channels;
     TruePeakMeter truePeak;
     std::mutex mutex;

@@ -59,7 +59,8 @@ struct RenderResult {
     double seconds = 0.0;  // reading, processing, writing and analysis
     std::vector<std::string> warnings;
     // A delivery run: every pass, the one written, and what was changed.
-    std::vector<DeliveryPass> passes;
+    std::vector<DeliveryPass> passes;  // with --album, the album's figures
+    bool album = false;
     double ceilingDbtp = 0.0;
     bool hasTarget = false;
     double targetLufs = 0.0;

@@ -75,7 +75,7 @@ std::string jsonFigures(const LoudnessFigures& f) {
 
 void printDelivery(std::FILE* out, const RenderResult& r) {
     if (r.passes.empty()) return;
-    std::fprintf(out, "  delivery        ceiling %+.2f dBTP", r.ceilingDbtp);
+    std::fprintf(out, "  delivery        %sceiling %+.2f dBTP", r.album ? "album, " : "", r.ceilingDbtp);
     if (r.hasTarget) std::fprintf(out, ", target %.1f LUFS", r.targetLufs);
     std::fprintf(out, ": %s in %zu pass%s; changed %s\n", r.reached ? "reached" : "NOT reached", r.passes.size(),
                  r.passes.size() == 1 ? "" : "es", r.changed.c_str());
@@ -88,8 +88,9 @@ void printDelivery(std::FILE* out, const RenderResult& r) {
 }
 
 std::string jsonDelivery(const RenderResult& r) {
-    std::string s = "{\"ceilingDbtp\": ";
-    s += jsonNumber(r.ceilingDbtp);
+    std::string s = "{\"album\": ";
+    s += r.album ? "true" : "false";
+    s += ", \"ceilingDbtp\": " + jsonNumber(r.ceilingDbtp);
     s += ", \"targetLufs\": " + (r.hasTarget ? jsonNumber(r.targetLufs) : std::string("null"));
     s += std::string(", \"reached\": ") + (r.reached ? "true" : "false");
     s += ", \"passWritten\": " + std::to_string(r.passWritten + 1);

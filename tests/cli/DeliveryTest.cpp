@@ -4,6 +4,7 @@
 // programme, drums, speech-like bursts and bright cymbal-like noise; at
 // most three passes each. Every programme runs at every rate; the word
 // lengths alternate, so that each programme and each rate meet both.
+#include <ebur128.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -168,6 +169,55 @@ TEST_F(Delivery, AnUnreachableTargetWritesTheClosestOrWithStrictNothing) {
     EXPECT_EQ(strict.status, 1);
     EXPECT_NE(strict.err.find("--strict: nothing written"), std::string::npos) << strict.err;
     EXPECT_FALSE(fileExists(dir / "out.wav"));
+}
+
+double albumLoudness(const std::vector<std::string>& paths) {
+    std::vector<ebur128_state*> states;
+    for (const std::string& path : paths) {
+        const Audio a = readAudio(path);
+        states.push_back(ebur128_init(2, static_cast<unsigned long>(a.sampleRate), EBUR128_MODE_I));
+        ebur128_add_frames_double(states.back(), a.samples.data(), static_cast<size_t>(a.frames()));
+    }
+    double loudness = 0.0;
+    ebur128_loudness_global_multiple(states.data(), states.size(), &loudness);
+    for (ebur128_state*& s : states) ebur128_destroy(&s);
+    return loudness;
+}
+
+TEST_F(Delivery, AnAlbumMeetsTheTargetTogetherAndKeepsItsRelativeLevels) {
+    std::vector<std::string> args = {"process"};
+    const char* names[] = {"demo", "drums", "speech"};
+    for (const char* name : names) {
+        Audio a = input({name, 44100, "pcm24"});
+        if (std::string(name) == "drums")
+            for (double& v : a.samples) v *= 0.5;  // a quieter track
+        writeAudio(dir / (std::string(name) + ".wav"), a);
+        args.push_back(dir / (std::string(name) + ".wav"));
+    }
+    const std::vector<std::string> tail = {"--out-dir", dir / "album", "--album", "--target-lufs", "-14",
+                                           "--program", "CD Master 2", "--format", "pcm24", "--set", "Bits=24",
+                                           "--json", "--quiet"};
+    args.insert(args.end(), tail.begin(), tail.end());
+    const RunResult r = runVexal(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> outputs;
+    for (const char* name : names) outputs.push_back(dir / ("album/" + std::string(name) + ".wav"));
+    EXPECT_NEAR(albumLoudness(outputs), -14.0, 0.2);
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        EXPECT_LE(20.0 * std::log10(referenceTruePeak(readAudio(outputs[i]).samples, 2)), -1.0) << outputs[i];
+        // One Drive and Output for all: the tracks keep their order and
+        // roughly their distances in loudness.
+        const double in = loudnessOfFile(args[1 + i]).integrated, out = loudnessOfFile(outputs[i]).integrated;
+        const double firstIn = loudnessOfFile(args[1]).integrated, firstOut = loudnessOfFile(outputs[0]).integrated;
+        EXPECT_NEAR(out - firstOut, in - firstIn, 1.5) << outputs[i];
+    }
+    // Every track's report shows the same passes.
+    const size_t first = r.out.find("\"delivery\"");
+    const std::string passes = r.out.substr(first, r.out.find("]}", first) - first);
+    for (size_t at = r.out.find("\"delivery\"", first + 1); at != std::string::npos;
+         at = r.out.find("\"delivery\"", at + 1))
+        EXPECT_EQ(r.out.substr(at, passes.size()), passes);
+    EXPECT_NE(passes.find("\"album\": true"), std::string::npos);
 }
 
 }  // namespace

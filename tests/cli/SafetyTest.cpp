@@ -50,6 +50,7 @@ TEST_F(Safety, UsageErrorsExitWithTwoAndOneLine) {
         {{"process", in, "-o", out, "--block", "0"}, "--block"},
         {{"process", in, "-o", out, "--ceiling-dbtp", "0.5"}, "--ceiling-dbtp: \"0.5\" is not a number from -20 to 0"},
         {{"process", in, "-o", out, "--target-lufs", "loud"}, "--target-lufs"},
+        {{"process", in, "-o", out, "--album"}, "--album needs --target-lufs or --ceiling-dbtp"},
         {{"process", in, "-o", out, "--block"}, "needs a value"},
         {{"process", in, "-o", out, "--format", "pcm8"}, "pcm8"},
         {{"process", in, "-o", out, "--program", "99"}, "99"},
