@@ -3,40 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "Help.h"
 #include "UsageError.h"
 
 namespace vexal::cli {
-
-const char* const kUsage =
-    "usage: vexal process IN... (-o OUT | --out-dir DIR) [options]\n"
-    "       vexal programs\n"
-    "       vexal params [settings] [--save-preset FILE.zvk] [--save-bank FILE.zvb] [--save-chunk FILE]\n"
-    "       vexal demo [DIR]\n"
-    "settings (process and params), applied in this order:\n"
-    "  --chunk FILE         a bank chunk as a host saves it\n"
-    "  --bank FILE.zvb      a bank file\n"
-    "  --program P          a program by number or name (\"CD Master 1\")\n"
-    "  --preset FILE.zvk    a preset file, loaded into the current program\n"
-    "  --set NAME=VALUE     a parameter in the units of its value text (Drive=6, Release=120,\n"
-    "                       NoiseShape=\"type B\", Leveller=off); applied after the program, in order\n"
-    "  --raw INDEX=V        a parameter's host value, 0 to 1\n"
-    "options of process:\n"
-    "  --block N            frames per process call (default 512)\n"
-    "  --keep-latency       write the raw output, delayed by the latency\n"
-    "  --format F           pcm16, pcm24 or float32 (default: as the input)\n"
-    "  --json               the report as JSON\n"
-    "  --quiet              no progress bar\n"
-    "  --ceiling-dbtp X     the written file's true peak at most X dBTP (e.g. -1), reached with\n"
-    "                       Output and Oversample by measuring and rendering again (at most 3 passes)\n"
-    "  --target-lufs L      integrated loudness L LUFS (+-0.2 LU), reached with Drive, under the\n"
-    "                       ceiling (-1 dBTP unless --ceiling-dbtp)\n"
-    "  --album              one Drive and Output for all inputs: the album's loudness (all\n"
-    "                       inputs as one programme) meets the target, every track the ceiling\n"
-    "  --strict             a truncated input, or a target or ceiling not reached, is an error\n"
-    "                       and nothing is written\n"
-    "  --no-clobber         never replace an existing output file\n"
-    "every command:\n"
-    "  --no-user-state      ignore the plug-in's per-user settings (stored default bank and program)\n";
 
 namespace {
 
@@ -86,10 +56,12 @@ SampleFormat parseFormat(const std::string& text) {
 
 Command parseCommand(const std::string& word) {
     if (word == "process") return Command::process;
+    if (word == "analyze") return Command::analyze;
     if (word == "programs") return Command::programs;
     if (word == "params") return Command::params;
     if (word == "demo") return Command::demo;
     if (word == "help" || word == "--help" || word == "-h") return Command::help;
+    if (word == "--version") return Command::version;
     throw UsageError("unknown command \"" + word + "\"");
 }
 
@@ -99,18 +71,23 @@ CommandLine parseCommandLine(int argc, char** argv) {
     CommandLine line;
     Arguments args(argc, argv);
     if (!args.more()) throw UsageError("no command given");
-    line.command = parseCommand(args.take());
+    const std::string commandWord = args.take();
+    line.command = parseCommand(commandWord);
     const bool process = line.command == Command::process;
-    const bool settings = process || line.command == Command::params;
+    const bool analyze = line.command == Command::analyze;
+    const bool settings = process || analyze || line.command == Command::params;
+    const bool reports = process || analyze || line.command == Command::demo;
     bool optionsEnded = false;
 
     while (args.more()) {
         const std::string arg = args.take();
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (process)
+            if (process || analyze)
                 line.inputs.push_back(arg);
             else if (line.command == Command::demo && line.outDir.empty())
                 line.outDir = arg;
+            else if (line.command == Command::help && line.helpTopic.empty())
+                line.helpTopic = arg;
             else
                 throw UsageError("unexpected argument \"" + arg + "\"");
             continue;
@@ -126,8 +103,13 @@ CommandLine parseCommandLine(int argc, char** argv) {
         auto need = [&]() { return args.valueOf(option, value, attached); };
 
         if (option == "--help" || option == "-h") {
+            if (line.command != Command::help) line.helpTopic = commandWord;
             line.command = Command::help;
             return line;
+        } else if (analyze && option == "--through") {
+            line.through = true;
+        } else if (line.command == Command::params && option == "--explain") {
+            line.explain = true;
         } else if (settings && option == "--program") {
             line.render.settings.program = need();
         } else if (settings && option == "--set") {
@@ -151,7 +133,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.output = need();
         } else if (process && option == "--out-dir") {
             line.outDir = need();
-        } else if (process && option == "--block") {
+        } else if ((process || analyze) && option == "--block") {
             line.render.blockSize = parseBlockSize(need());
         } else if (process && option == "--keep-latency") {
             line.render.keepLatency = true;
@@ -171,19 +153,28 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.render.strict = true;
         } else if (process && option == "--no-clobber") {
             line.render.existing = Existing::keep;
-        } else if ((process || line.command == Command::demo) && option == "--json") {
+        } else if (reports && option == "--json") {
             line.json = true;
-        } else if ((process || line.command == Command::demo) && option == "--quiet") {
+        } else if (reports && option == "--quiet") {
             line.quiet = true;
         } else {
             throw UsageError("unknown option \"" + option + "\"");
         }
         if (attached && (option == "--keep-latency" || option == "--json" || option == "--quiet" ||
                          option == "--no-user-state" || option == "--strict" || option == "--no-clobber" ||
-                         option == "--album"))
+                         option == "--album" || option == "--through" || option == "--explain"))
             throw UsageError(option + " takes no value");
     }
 
+    if (line.command == Command::help && !line.helpTopic.empty() && !commandHelp(line.helpTopic))
+        throw UsageError("help: no command \"" + line.helpTopic + "\" (process, analyze, programs, params, demo)");
+    if (analyze) {
+        if (line.inputs.empty()) throw UsageError("analyze: no input file");
+        const Settings& s = line.render.settings;
+        if (!line.through && (!s.chunkFile.empty() || !s.bankFile.empty() || !s.program.empty() ||
+                              !s.presetFile.empty() || !s.adjustments.empty()))
+            throw UsageError("analyze: settings apply only with --through");
+    }
     if (process) {
         if (line.inputs.empty()) throw UsageError("process: no input file");
         if (line.output.empty() == line.outDir.empty())

@@ -8,7 +8,7 @@
 
 namespace vexal::cli {
 
-enum class Command { help, process, programs, params, demo };
+enum class Command { help, version, process, analyze, programs, params, demo };
 
 struct CommandLine {
     Command command = Command::help;
@@ -20,12 +20,13 @@ struct CommandLine {
     bool quiet = false;
     bool json = false;
     bool noUserState = false;
-    bool album = false;  // process --album
+    bool album = false;    // process --album
+    bool through = false;  // analyze --through
+    bool explain = false;  // params --explain
+    std::string helpTopic; // help COMMAND, COMMAND --help
 };
 
 // Throws UsageError with the line to print.
 CommandLine parseCommandLine(int argc, char** argv);
-
-extern const char* const kUsage;
 
 }  // namespace vexal::cli

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "Delivery.h"
+#include "ParameterHelp.h"
 #include "ParameterSetting.h"
 #include "Report.h"
 #include "UsageError.h"
@@ -168,10 +169,13 @@ int runParams(const CommandLine& line) {
     saveState(host, line);
     std::printf("program %d \"%s\"\n", program, name.c_str());
     std::printf("  #  %-14s %-10s %-5s %s\n", "name", "value", "label", "host value");
-    for (int32_t i = 0; i < host.numParameters(); ++i)
+    for (int32_t i = 0; i < host.numParameters(); ++i) {
         std::printf(" %2d  %-14s %-10s %-5s %.9g\n", i, host.parameterName(i).c_str(),
                     host.parameterDisplay(i).c_str(), host.parameterLabel(i).c_str(),
                     static_cast<double>(host.getParameter(i)));
+        if (line.explain && i < 26)
+            std::printf("     %s: %s\n", explanationOf(i).range, explanationOf(i).text);
+    }
     return 0;
 }
 

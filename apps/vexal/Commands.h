@@ -1,4 +1,4 @@
-// The four commands. Each returns the exit status; usage errors are thrown.
+// The commands. Each returns the exit status; usage errors are thrown.
 #pragma once
 
 #include "CommandLine.h"
@@ -9,6 +9,7 @@ int runProcess(const CommandLine& line);
 int runPrograms();
 int runParams(const CommandLine& line);
 int runDemo(const CommandLine& line);
+int runAnalyze(const CommandLine& line);
 
 // Prints a render's warnings on stderr and its report on stdout (or keeps
 // its JSON entry).

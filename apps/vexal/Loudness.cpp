@@ -105,18 +105,30 @@ double loudnessTogether(const std::vector<const LoudnessFigures*>& files) {
     return loudness;
 }
 
-LoudnessFigures analyseFile(const std::string& path) {
+FileAnalysis analyseInput(const std::string& path) {
     InputFile file(path);
-    LoudnessAnalyser analyser(file.info().channels, file.info().sampleRate);
+    FileAnalysis a;
+    a.info = file.info();
+    a.missingFrames = file.missingFrames();
+    LoudnessAnalyser analyser(a.info.channels, a.info.sampleRate);
     constexpr int64_t kChunk = 65536;
     for (;;) {
-        std::vector<double> frames(static_cast<size_t>(kChunk * file.info().channels));
+        std::vector<double> frames = analyser.buffer(static_cast<size_t>(kChunk * a.info.channels));
         const int64_t n = file.read(frames.data(), kChunk);
         if (n == 0) break;
-        frames.resize(static_cast<size_t>(n * file.info().channels));
+        frames.resize(static_cast<size_t>(n * a.info.channels));
+        for (double& v : frames)
+            if (!std::isfinite(v)) {
+                v = 0.0;
+                ++a.nonFiniteSamples;
+            }
+        a.frames += n;
         analyser.add(std::move(frames));
     }
-    return analyser.finish();
+    a.figures = analyser.finish();
+    return a;
 }
+
+LoudnessFigures analyseFile(const std::string& path) { return analyseInput(path).figures; }
 
 }  // namespace vexal::cli

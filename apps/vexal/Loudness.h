@@ -14,6 +14,7 @@
 
 #include <ebur128.h>
 
+#include "AudioFile.h"
 #include "TruePeak.h"
 
 namespace vexal::cli {
@@ -65,5 +66,15 @@ private:
 // Analyses a whole file (used for encoded outputs, whose samples are only
 // known after decoding). Throws ProcessingError.
 LoudnessFigures analyseFile(const std::string& path);
+
+// The same with what `vexal analyze` reports beside the figures.
+struct FileAnalysis {
+    AudioInfo info;
+    int64_t frames = 0;            // read
+    int64_t missingFrames = 0;     // announced by the header beyond the data
+    int64_t nonFiniteSamples = 0;  // NaN and infinity, counted as 0
+    LoudnessFigures figures;
+};
+FileAnalysis analyseInput(const std::string& path);
 
 }  // namespace vexal::cli

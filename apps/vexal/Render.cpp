@@ -123,8 +123,9 @@ void processChunk(EffectHost& host, std::vector<double> (&in)[2], std::vector<do
 }
 
 // Writes frames [from, to) of the channel buffers through `interleaved`; what
-// the file holds goes to the output's analysis.
-void writeChunk(OutputFile& output, std::vector<double> (&out)[2], int32_t channels, int64_t from,
+// the file holds goes to the output's analysis. Without a file (analyze
+// --through) the plug-in's output itself is analysed.
+void writeChunk(OutputFile* output, std::vector<double> (&out)[2], int32_t channels, int64_t from,
                 int64_t to, std::vector<double>& interleaved, LoudnessAnalyser& analysis) {
     const int64_t frames = to - from;
     if (frames <= 0) return;
@@ -132,8 +133,13 @@ void writeChunk(OutputFile& output, std::vector<double> (&out)[2], int32_t chann
     for (int64_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = out[c][from + i];
     std::vector<double> stored = analysis.buffer(interleaved.size());
-    output.write(interleaved.data(), frames, stored.data());
-    if (output.storesExactly()) analysis.add(std::move(stored));
+    if (!output) {
+        std::copy(interleaved.begin(), interleaved.end(), stored.begin());
+        analysis.add(std::move(stored));
+        return;
+    }
+    output->write(interleaved.data(), frames, stored.data());
+    if (output->storesExactly()) analysis.add(std::move(stored));
 }
 
 // A file whose data ends before its header says: a warning, or with
@@ -177,17 +183,20 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     result.channels = info.channels;
     result.inputFormat = describeFormat(info.format);
     checkWhole(input, options, result);
+    const bool writing = !outputPath.empty();
     std::string formatNote;
-    const int32_t format = outputFormatFor(outputPath, info.format, options.format, &formatNote);
+    const int32_t format = writing ? outputFormatFor(outputPath, info.format, options.format, &formatNote)
+                                   : (SF_FORMAT_RAW | SF_FORMAT_DOUBLE);
     result.outputFormat = describeFormat(format);
     if (!formatNote.empty()) result.warnings.push_back(formatNote);
 
     EffectHost host(info.channels == 1);
     prepareHost(host, info, options, result);
-    warnAboutWordLength(host, result, format);
+    if (writing) warnAboutWordLength(host, result, format);
 
-    auto file = std::make_unique<OutputFile>(outputPath, format, info.sampleRate, info.channels, options.existing);
-    OutputFile& output = *file;
+    std::unique_ptr<OutputFile> file;
+    if (writing)
+        file = std::make_unique<OutputFile>(outputPath, format, info.sampleRate, info.channels, options.existing);
     LoudnessAnalyser inputAnalysis(info.channels, info.sampleRate);
     LoudnessAnalyser outputAnalysis(info.channels, info.sampleRate);
 
@@ -207,7 +216,7 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
         processChunk(host, in, out, frames, options.blockSize, result);
         const int64_t skip = std::min(dropLeft, frames);
         dropLeft -= skip;
-        writeChunk(output, out, info.channels, skip, frames, interleavedOut, outputAnalysis);
+        writeChunk(file.get(), out, info.channels, skip, frames, interleavedOut, outputAnalysis);
         result.frames += frames - skip;
         progress.update(stream.read());
     }
@@ -217,15 +226,18 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     if (result.nonFiniteSamples > 0)
         result.warnings.push_back(inputPath + ": " + std::to_string(result.nonFiniteSamples) +
                                   " samples are NaN or infinite; the input's figures count them as 0");
-    output.close();
-    // Encoded outputs are analysed as a decoder reads them back.
-    result.out = output.storesExactly() ? outputAnalysis.finish()
-                                        : analyseFile(output.temporaryPath());
-    checkDecodedPeak(output, options, result);
-    if (uncommitted)
-        *uncommitted = std::move(file);
-    else
-        output.commit();
+    if (!file) {
+        result.out = outputAnalysis.finish();
+    } else {
+        file->close();
+        // Encoded outputs are analysed as a decoder reads them back.
+        result.out = file->storesExactly() ? outputAnalysis.finish() : analyseFile(file->temporaryPath());
+        checkDecodedPeak(*file, options, result);
+        if (uncommitted)
+            *uncommitted = std::move(file);
+        else
+            file->commit();
+    }
     progress.end();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;

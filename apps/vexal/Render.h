@@ -69,7 +69,8 @@ struct RenderResult {
     bool reached = true;
 };
 
-// Throws ProcessingError (file problems) or UsageError (settings). With
+// Throws ProcessingError (file problems) or UsageError (settings). An empty
+// `output` renders without writing: the plug-in's output is analysed. With
 // `uncommitted`, the written output is handed over complete but not yet
 // renamed over the target (commit() does that; dropping it removes it).
 RenderResult renderFile(const std::string& input, const std::string& output,

@@ -116,7 +116,10 @@ double decibels(double linear) {
 
 void printReport(std::FILE* out, const RenderResult& r) {
     const double duration = static_cast<double>(r.frames) / r.sampleRate;
-    std::fprintf(out, "%s -> %s\n", r.input.c_str(), r.output.c_str());
+    if (r.output.empty())
+        std::fprintf(out, "%s (through the settings; nothing written)\n", r.input.c_str());
+    else
+        std::fprintf(out, "%s -> %s\n", r.input.c_str(), r.output.c_str());
     std::fprintf(out, "  %d Hz, %s, %.3f s, %s -> %s; program %d \"%s\"; latency %d samples%s\n",
                  r.sampleRate, r.channels == 1 ? "mono" : "stereo", duration, r.inputFormat.c_str(),
                  r.outputFormat.c_str(), r.program, r.programName.c_str(), r.latency,
@@ -151,7 +154,7 @@ std::string jsonReport(const RenderResult& r) {
     const float deepest = std::min(r.deepestGain[0], r.deepestGain[1]);
     std::string s = "{\"input\": ";
     s += jsonString(r.input);
-    s += ", \"output\": " + jsonString(r.output);
+    s += ", \"output\": " + (r.output.empty() ? std::string("null") : jsonString(r.output));
     s += ", \"sampleRate\": " + std::to_string(r.sampleRate);
     s += ", \"channels\": " + std::to_string(r.channels);
     s += ", \"frames\": " + std::to_string(r.frames);
@@ -176,6 +179,31 @@ std::string jsonReport(const RenderResult& r) {
     s += ", \"realTimeFactor\": " + jsonNumber(realTimeFactor(r));
     s += ", \"warnings\": [";
     for (size_t i = 0; i < r.warnings.size(); ++i) s += (i ? ", " : "") + jsonString(r.warnings[i]);
+    return s + "]}";
+}
+
+void printAnalysis(std::FILE* out, const std::string& input, const FileAnalysis& a) {
+    const LoudnessFigures& f = a.figures;
+    std::fprintf(out, "%s\n", input.c_str());
+    std::fprintf(out, "  %d Hz, %s, %.3f s, %s\n", a.info.sampleRate, a.info.channels == 1 ? "mono" : "stereo",
+                 static_cast<double>(a.frames) / a.info.sampleRate, describeFormat(a.info.format).c_str());
+    std::fprintf(out, "  sample peak     %8s dBFS\n", fixed(decibels(f.samplePeak), 2, true).c_str());
+    std::fprintf(out, "  true peak       %8s dBTP\n", fixed(decibels(f.truePeak), 2, true).c_str());
+    std::fprintf(out, "  loudness        %8s LUFS\n", fixed(f.integrated, 1).c_str());
+    std::fprintf(out, "  loudness range  %8s LU\n", fixed(f.range, 1).c_str());
+}
+
+std::string jsonAnalysis(const std::string& input, const FileAnalysis& a, const std::vector<std::string>& warnings) {
+    std::string s = "{\"input\": ";
+    s += jsonString(input);
+    s += ", \"sampleRate\": " + std::to_string(a.info.sampleRate);
+    s += ", \"channels\": " + std::to_string(a.info.channels);
+    s += ", \"frames\": " + std::to_string(a.frames);
+    s += ", \"inputFormat\": " + jsonString(describeFormat(a.info.format));
+    s += ", \"in\": " + jsonFigures(a.figures);
+    s += ", \"truePeakMethod\": " + jsonString(TruePeakMeter::kMethod);
+    s += ", \"warnings\": [";
+    for (size_t i = 0; i < warnings.size(); ++i) s += (i ? ", " : "") + jsonString(warnings[i]);
     return s + "]}";
 }
 

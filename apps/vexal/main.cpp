@@ -4,6 +4,7 @@
 
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Help.h"
 #include "UsageError.h"
 #include "UserState.h"
 
@@ -15,10 +16,14 @@ int main(int argc, char** argv) {
         if (line.noUserState) ignoreUserState();
         switch (line.command) {
             case Command::process: return runProcess(line);
+            case Command::analyze: return runAnalyze(line);
             case Command::programs: return runPrograms();
             case Command::params: return runParams(line);
             case Command::demo: return runDemo(line);
-            case Command::help: std::fputs(kUsage, stdout); return 0;
+            case Command::help:
+                std::fputs(line.helpTopic.empty() ? kUsage : commandHelp(line.helpTopic), stdout);
+                return 0;
+            case Command::version: std::printf("%s\n", versionText().c_str()); return 0;
         }
     } catch (const UsageError& e) {
         std::fprintf(stderr, "vexal: %s (vexal --help shows the usage)\n", e.what());

@@ -151,6 +151,10 @@ TEST_F(Settings, ProgramsAreThePluginsFactoryPrograms) {
     // By number and by name alike.
     EXPECT_EQ(paramLine(runVexal({"params", "--program", "23"}), 1).text, "12.04119");
     EXPECT_EQ(paramLine(runVexal({"params", "--program", "total disorder"}), 1).text, "12.04119");
+    // The start of one name only.
+    EXPECT_NE(runVexal({"params", "--program", "cd master 3"}).out.find("program 10 \"CD Master 3 [recon]\""),
+              std::string::npos);
+    EXPECT_NE(runVexal({"params", "--program", "TOTAL"}).out.find("program 23 "), std::string::npos);
 }
 
 TEST_F(Settings, PresetBankAndChunkFilesCarryTheSettings) {
