@@ -103,6 +103,21 @@ VEXAL_WIDE void interpolate(const float* x, size_t count, const float* coeff, fl
     }
 }
 
+// The largest magnitude of the coarse points of each run of kRun frames.
+constexpr size_t kRun = 16;
+VEXAL_WIDE void runMaxima(const float* x, const float* a, const float* b, const float* d, size_t count,
+                          float* maxima) {
+    for (size_t from = 0; from < count; from += kRun) {
+        const size_t to = std::min(count, from + kRun);
+        float m = 0.0f;
+        for (size_t i = from; i < to; ++i) {
+            const float v = std::max(std::max(std::fabs(x[i]), std::fabs(a[i])), std::max(std::fabs(b[i]), std::fabs(d[i])));
+            m = std::max(m, v);
+        }
+        maxima[from / kRun] = m;
+    }
+}
+
 // One value of the long filter: partial sums in lanes, then added up.
 double dot(const double* x, const double* coeff) {
     Doubles acc[2] = {};
@@ -165,17 +180,36 @@ void TruePeakMeter::scan(Channel& c, bool final) {
             c.coarse[p - 1].resize(count);
             interpolate(x, count, filters().coarse[static_cast<size_t>(p - 1)].data(), c.coarse[p - 1].data());
         }
-        // The coarse stream in time order: the sample, then the three points after it.
+        // The coarse stream in time order: the sample, then the three points
+        // after it. Runs of frames whose points all stay below the candidate
+        // level are passed over, keeping only their last two points.
         const double* samples = c.line.data() + (c.next - c.origin);
-        for (size_t i = 0; i < count; ++i) {
-            const double values[kCoarse] = {samples[i], c.coarse[0][i], c.coarse[1][i], c.coarse[2][i]};
-            for (int p = 0; p < kCoarse; ++p) {
-                const double v = std::fabs(values[p]);
+        const float* sampleFloats = x + (kCoarseTaps / 2 - 1);
+        c.runMaxima.resize((count + kRun - 1) / kRun);
+        runMaxima(sampleFloats, c.coarse[0].data(), c.coarse[1].data(), c.coarse[2].data(), count,
+                  c.runMaxima.data());
+        for (size_t run = 0; run * kRun < count; ++run) {
+            const size_t from = run * kRun, to = std::min(count, from + kRun);
+            // Single-precision maxima: passed over only when clearly below.
+            if (c.runMaxima[run] < kCandidateRatio * c.peak * (1.0 - 1e-5)) {
+                const double first = std::fabs(samples[from]);
                 if (c.before1 > 0.0 && c.before1 >= kCandidateRatio * c.peak && c.before1 >= c.before2 &&
-                    c.before1 >= v)
-                    refine(c, (c.next + static_cast<int64_t>(i)) * kCoarse + p - 1);
-                c.before2 = c.before1;
-                c.before1 = v;
+                    c.before1 >= first)
+                    refine(c, (c.next + static_cast<int64_t>(from)) * kCoarse - 1);
+                c.before2 = std::fabs(static_cast<double>(c.coarse[1][to - 1]));
+                c.before1 = std::fabs(static_cast<double>(c.coarse[2][to - 1]));
+                continue;
+            }
+            for (size_t i = from; i < to; ++i) {
+                const double values[kCoarse] = {samples[i], c.coarse[0][i], c.coarse[1][i], c.coarse[2][i]};
+                for (int p = 0; p < kCoarse; ++p) {
+                    const double v = std::fabs(values[p]);
+                    if (c.before1 > 0.0 && c.before1 >= kCandidateRatio * c.peak && c.before1 >= c.before2 &&
+                        c.before1 >= v)
+                        refine(c, (c.next + static_cast<int64_t>(i)) * kCoarse + p - 1);
+                    c.before2 = c.before1;
+                    c.before1 = v;
+                }
             }
         }
         c.next = end;

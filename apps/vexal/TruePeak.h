@@ -2,7 +2,7 @@
 // band-limited reconstruction, within a few hundredths of a dB for content
 // up to 20 kHz at 44.1 kHz and above (see docs/vexal.md for the figures).
 //
-// Two stages. A 4× polyphase interpolator with a short (64-tap) Kaiser-
+// Two stages. A 4× polyphase interpolator with a short (48-tap) Kaiser-
 // windowed sinc, in single precision, gives the waveform at four points per
 // sample. Every local maximum of that stream within 20 % of the largest
 // peak found so far is a candidate: near any peak of a signal below the
@@ -27,10 +27,10 @@ class TruePeakMeter {
 public:
     // The method, as the JSON report names it.
     static constexpr const char* kMethod =
-        "4x polyphase windowed sinc (64 taps) to find the peaks, each measured at 32x with a "
+        "4x polyphase windowed sinc (48 taps) to find the peaks, each measured at 32x with a "
         "256-tap Kaiser-windowed sinc and a parabola";
     static constexpr int kCoarseFactor = 4;
-    static constexpr int kCoarseTaps = 64;  // per phase
+    static constexpr int kCoarseTaps = 48;  // per phase
     static constexpr int kFinePhases = 32;
     static constexpr int kFineTaps = 256;   // per phase
 
@@ -52,6 +52,7 @@ private:
         int64_t origin = 0;
         int64_t next = 0;  // first input index whose coarse points are not yet scanned
         std::vector<float> coarse[kCoarseFactor - 1];
+        std::vector<float> runMaxima;  // of the coarse points, per run of frames
         double before2 = 0.0, before1 = 0.0;  // the last two magnitudes of the coarse stream
         double peak = 0.0;
     };
