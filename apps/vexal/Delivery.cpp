@@ -23,7 +23,7 @@ constexpr double kCeilingMargin = 0.02;
 
 struct Starting {
     double outputDb, driveDb;
-    bool oversample;
+    bool oversample, autoOut;
 };
 
 Starting startingPoint(const Settings& settings) {
@@ -31,7 +31,7 @@ Starting startingPoint(const Settings& settings) {
     applySettings(probe, settings);
     return {kOutputDbPerUnit * (probe.getParameter(kOutput) - 1.0),
             kDriveDbPerUnit * (probe.getParameter(kDrive) - 0.5),
-            stepIndex(probe.getParameter(kOversample), 2) == 1};
+            stepIndex(probe.getParameter(kOversample), 2) == 1, stepIndex(probe.getParameter(kAutoOut), 2) == 1};
 }
 
 RenderOptions withPass(const RenderOptions& options, const DeliveryPass& pass) {
@@ -42,6 +42,8 @@ RenderOptions withPass(const RenderOptions& options, const DeliveryPass& pass) {
     std::snprintf(text, sizeof text, "%d=%.9g", kDrive, 0.5 + pass.driveDb / kDriveDbPerUnit);
     o.settings.adjustments.push_back({Adjustment::Kind::raw, text});
     o.settings.adjustments.push_back({Adjustment::Kind::set, pass.oversample ? "Oversample=on" : "Oversample=off"});
+    // AutoOut would put the inverse of Drive in Output's place.
+    o.settings.adjustments.push_back({Adjustment::Kind::set, "AutoOut=off"});
     return o;
 }
 
@@ -128,6 +130,7 @@ std::string describeChanges(const Starting& start, const DeliveryPass& p) {
         s += text;
     }
     if (p.oversample != start.oversample) s += std::string(s.empty() ? "" : ", ") + "Oversample off -> on";
+    if (start.autoOut) s += std::string(s.empty() ? "" : ", ") + "AutoOut on -> off";
     return s.empty() ? "nothing" : s;
 }
 

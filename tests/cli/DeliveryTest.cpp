@@ -155,6 +155,15 @@ TEST_F(Delivery, TheLoudnessTargetIsMetUnderTheCeiling) {
     }
 }
 
+TEST_F(Delivery, SaysWhatItChangedAndSetsAutoOutOff) {
+    // AutoOut would replace Output by the inverse of Drive: delivery needs Output.
+    const RunResult r = deliver(dir, {"drums", 44100, "pcm24"}, {"--ceiling-dbtp", "-1.5", "--set", "AutoOut=on"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"changed\": \"Output -0.01 -> -"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Oversample off -> on, AutoOut on -> off\""), std::string::npos) << r.out;
+    EXPECT_LE(jsonNumber(r.out, "out", "truePeakDbtp"), -1.5);
+}
+
 TEST_F(Delivery, AnUnreachableTargetWritesTheClosestOrWithStrictNothing) {
     // −3 LUFS under −1 dBTP: a 2 dB peak-to-loudness ratio, beyond any Drive.
     const Case c{"speech", 44100, "pcm16"};
