@@ -87,21 +87,62 @@ template <typename V, typename T>
     return v;
 }
 
-// out[i] = Σ coeff[t] · x[i + t], t ascending.
-VEXAL_WIDE void interpolate(const float* x, size_t count, const float* coeff, float* out) {
-    size_t i = 0;
-    for (; i + kChains * kFloatLanes <= count; i += kChains * kFloatLanes) {
-        Floats acc[kChains] = {};
-        for (int t = 0; t < kCoarseTaps; ++t)
-            for (size_t k = 0; k < kChains; ++k) acc[k] += load<Floats>(x + i + k * kFloatLanes + t) * coeff[t];
-        std::memcpy(out + i, acc, sizeof acc);
-    }
-    for (; i < count; ++i) {
+// out[i] = Σ coeff[t] · x[i + t], t ascending, in every variant: the lanes
+// of the vector ones sum exactly as the portable loop does.
+[[gnu::always_inline]] inline void interpolateScalar(const float* x, size_t from, size_t count, const float* coeff,
+                                                     float* out) {
+    for (size_t i = from; i < count; ++i) {
         float acc = 0.0f;
         for (int t = 0; t < kCoarseTaps; ++t) acc += x[i + t] * coeff[t];
         out[i] = acc;
     }
 }
+
+using Interpolate = void (*)(const float*, size_t, const float*, float*);
+
+// The vector variants: one body (CoarseInterpolator.inc), compiled for each
+// instruction set with the widest register V it has, so that the chains'
+// accumulators stay in registers.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+namespace avx512 {
+using V = float __attribute__((vector_size(64)));
+#include "CoarseInterpolator.inc"
+}  // namespace avx512
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+using V = float __attribute__((vector_size(32)));
+#include "CoarseInterpolator.inc"
+}  // namespace avx2
+#pragma GCC pop_options
+#endif
+namespace sse2 {
+using V = float __attribute__((vector_size(16)));
+#include "CoarseInterpolator.inc"
+}  // namespace sse2
+
+void interpolatePortable(const float* x, size_t n, const float* c, float* out) {
+    interpolateScalar(x, 0, n, c, out);
+}
+
+Interpolate variantFor(TruePeakMeter::Variant v) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+    if (v == TruePeakMeter::Variant::widest) {
+        __builtin_cpu_init();
+        v = __builtin_cpu_supports("avx512f") ? TruePeakMeter::Variant::avx512
+            : __builtin_cpu_supports("avx2")  ? TruePeakMeter::Variant::avx2
+                                              : TruePeakMeter::Variant::sse2;
+    }
+    if (v == TruePeakMeter::Variant::avx512) return avx512::interpolate;
+    if (v == TruePeakMeter::Variant::avx2) return avx2::interpolate;
+#endif
+    return v == TruePeakMeter::Variant::portable ? interpolatePortable : sse2::interpolate;
+}
+
+Interpolate interpolate = variantFor(TruePeakMeter::Variant::widest);
 
 // The largest magnitude of the coarse points of each run of kRun frames.
 constexpr size_t kRun = 16;
@@ -133,6 +174,8 @@ double dot(const double* x, const double* coeff) {
 int64_t floorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 }  // namespace
+
+void TruePeakMeter::useVariant(Variant variant) { interpolate = variantFor(variant); }
 
 TruePeakMeter::TruePeakMeter(int32_t channels) : channelState(static_cast<size_t>(channels)), channels(channels) {
     filters();

@@ -36,6 +36,12 @@ public:
 
     explicit TruePeakMeter(int32_t channels);
 
+    // The coarse interpolator is built per instruction set; the widest the
+    // processor has is used unless a benchmark or test picks another. All
+    // give the same bits.
+    enum class Variant { widest, avx512, avx2, sse2, portable };
+    static void useVariant(Variant variant);
+
     // Interleaved frames, continuing the previous ones. Non-finite samples
     // count as 0.
     void add(const double* interleaved, size_t frames);

@@ -105,9 +105,20 @@ void BM_LoudnessAnalysisOneMinute(benchmark::State& state) {
     setRealTime(state, kShortSeconds);
 }
 
-// The true-peak meter alone, one minute of stereo.
+// The true-peak meter alone, one minute of stereo, with each variant of
+// its coarse interpolator.
 void BM_TruePeakOneMinute(benchmark::State& state) {
     Fixture& f = fixture();
+    const auto variant = static_cast<TruePeakMeter::Variant>(state.range(0));
+    if (variant == TruePeakMeter::Variant::avx512 && !__builtin_cpu_supports("avx512f")) {
+        state.SkipWithError("no AVX-512 on this processor");
+        return;
+    }
+    TruePeakMeter::useVariant(variant);
+    state.SetLabel(variant == TruePeakMeter::Variant::avx512 ? "avx512"
+                   : variant == TruePeakMeter::Variant::avx2 ? "avx2"
+                   : variant == TruePeakMeter::Variant::sse2 ? "sse2"
+                                                             : "portable");
     for (auto _ : state) {
         TruePeakMeter meter(2);
         for (size_t pos = 0; pos < f.minute.size(); pos += 65536)
@@ -115,6 +126,7 @@ void BM_TruePeakOneMinute(benchmark::State& state) {
         meter.finish();
         benchmark::DoNotOptimize(meter.peak(0));
     }
+    TruePeakMeter::useVariant(TruePeakMeter::Variant::widest);
     setRealTime(state, kShortSeconds);
 }
 
@@ -123,4 +135,11 @@ void BM_TruePeakOneMinute(benchmark::State& state) {
 BENCHMARK(BM_ProcessTenMinutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_PluginOnlyOneMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_LoudnessAnalysisOneMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(BM_TruePeakOneMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_TruePeakOneMinute)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3)
+    ->Arg(static_cast<int>(TruePeakMeter::Variant::avx512))
+    ->Arg(static_cast<int>(TruePeakMeter::Variant::avx2))
+    ->Arg(static_cast<int>(TruePeakMeter::Variant::sse2))
+    ->Arg(static_cast<int>(TruePeakMeter::Variant::portable));

@@ -201,3 +201,18 @@ TEST(TruePeak, RunsSilenceAndNonFiniteSamples) {
     EXPECT_NEAR(stereo.peak(0), 0.25, 0.01);
     EXPECT_NEAR(stereo.peak(1), 0.5, 0.01);
 }
+
+TEST(TruePeak, EveryInstructionSetGivesTheSameFigure) {
+    const std::vector<double> x = noise(30011);
+    std::vector<double> figures;
+    for (auto v : {TruePeakMeter::Variant::avx512, TruePeakMeter::Variant::avx2, TruePeakMeter::Variant::sse2,
+                   TruePeakMeter::Variant::portable}) {
+        if (v == TruePeakMeter::Variant::avx512 && !__builtin_cpu_supports("avx512f")) continue;
+        if (v == TruePeakMeter::Variant::avx2 && !__builtin_cpu_supports("avx2")) continue;
+        TruePeakMeter::useVariant(v);
+        figures.push_back(meterPeak(x, 1));
+    }
+    TruePeakMeter::useVariant(TruePeakMeter::Variant::widest);
+    for (double f : figures) EXPECT_EQ(f, figures.front());
+    EXPECT_GE(figures.size(), 2u);
+}
