@@ -83,6 +83,30 @@ VEXAL_WIDE void toPcmCodes(const double* __restrict samples, int64_t count, int 
     }
 }
 
+// libsndfile reads a truncated file to the end of its data and notes in
+// its log the data chunk's announced size against what is there: "data :
+// 176400 (should be 88200)" (WAV, W64, RF64), "SSND : ..." (AIFF). The
+// difference in whole frames.
+int64_t announcedBeyondData(SNDFILE* file, int64_t frames) {
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log - 1);
+    for (const char* line = log; *line; line = std::strchr(line, '\n') ? std::strchr(line, '\n') + 1 : "") {
+        long long announced = 0, present = 0;
+        char chunk[8] = {};
+        if (std::sscanf(line, "%7s : %lld (should be %lld)", chunk, &announced, &present) != 3) continue;
+        if (std::strcmp(chunk, "data") != 0 && std::strcmp(chunk, "SSND") != 0) continue;
+        if (announced <= present || present <= 0 || frames <= 0) return 0;
+        const long long bytesPerFrame = present / frames;
+        return bytesPerFrame > 0 ? (announced - present) / bytesPerFrame : 0;
+    }
+    return 0;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
 // --- input ------------------------------------------------------------------------
@@ -109,6 +133,7 @@ InputFile::InputFile(const std::string& path) : path(path) {
         file = nullptr;
         throw ProcessingError(path + ": no valid sample rate");
     }
+    missing = announcedBeyondData(file, info.frames);
 }
 
 InputFile::~InputFile() {
@@ -148,8 +173,15 @@ std::string describeFormat(int32_t format) {
     }
 }
 
-int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFormat wanted) {
+int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFormat wanted,
+                        std::string* note) {
+    if ((!target.empty() && target.back() == '/') || isFolder(target))
+        throw UsageError(target + ": is a folder; name the output file (-o " + target +
+                         (target.back() == '/' ? "" : "/") + "NAME.wav) or use --out-dir " + target);
     const std::string extension = extensionOf(target);
+    if (extension.empty())
+        throw UsageError(target + ": has no extension to choose the output format by; add one of .wav, "
+                                  ".aiff, .flac, .caf, .au, .w64, .rf64, .ogg, .opus, .mp3");
     const Container* container = nullptr;
     for (const Container& c : kContainers)
         if (extension == c.extension) container = &c;
@@ -172,29 +204,43 @@ int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFo
     if (container->codec) return container->major | container->codec;
 
     // The input's sample format where the container takes it, else the
-    // nearest that it does.
+    // nearest that it does. An encoded input (MP3, Vorbis, ADPCM, ...) is
+    // decoded to samples of no particular word length: 24-bit PCM holds
+    // them, and a container may accept the codec but not write it.
     const int32_t inputSub = inputFormat & SF_FORMAT_SUBMASK;
+    const bool isFloat = inputSub == SF_FORMAT_FLOAT || inputSub == SF_FORMAT_DOUBLE;
+    const bool isSamples = pcmBits(inputSub) != 0 || isFloat;
     const int32_t siblingOf8 = inputSub == SF_FORMAT_PCM_U8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_U8;
-    const int32_t candidates[] = {inputSub,
-                                  pcmBits(inputSub) == 8 ? siblingOf8 : inputSub,
-                                  pcmBits(inputSub) ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT,
-                                  SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16};
-    for (int32_t sub : candidates)
-        if (valid(sub)) return container->major | sub;
+    const int32_t own = isSamples ? inputSub : SF_FORMAT_PCM_24;
+    const int32_t candidates[] = {own,
+                                  pcmBits(inputSub) == 8 ? siblingOf8 : own,
+                                  isFloat ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_24,
+                                  SF_FORMAT_PCM_24, SF_FORMAT_FLOAT, SF_FORMAT_PCM_16};
+    for (int32_t sub : candidates) {
+        if (!valid(sub)) continue;
+        if (note && pcmBits(sub) != pcmBits(inputSub) && sub != inputSub)
+            *note = target + ": ." + extension + " files cannot hold the input's " + describeFormat(inputSub) +
+                    "; writing " + describeFormat(sub);
+        return container->major | sub;
+    }
     throw UsageError(target + ": cannot find a sample format for ." + extension + " files");
 }
 
 // --- output ---------------------------------------------------------------------------
 
 OutputFile::OutputFile(const std::string& target, int32_t format, int32_t sampleRate,
-                       int32_t channels)
-    : target(target) {
+                       int32_t channels, Existing existing)
+    : target(target), destination(followLinks(target)), existing(existing) {
     if (!formatIsValid(format, sampleRate, channels))
         throw ProcessingError(target + ": " + describeFormat(format) + " at " +
                               std::to_string(sampleRate) + " Hz cannot be written in this format");
-    const auto slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    struct stat old{};
+    const bool exists = lstat(destination.c_str(), &old) == 0;
+    if (exists && existing == Existing::keep)
+        throw ProcessingError(target + ": exists; --no-clobber keeps it");
+    const auto slash = destination.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : destination.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
     std::string pattern = (slash == std::string::npos ? "" : folder) + "." + name + ".vexal-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back(0);
@@ -205,10 +251,11 @@ OutputFile::OutputFile(const std::string& target, int32_t format, int32_t sample
         std::memcpy(interruptedTemporary, temporary.c_str(), temporary.size() + 1);
         temporaryActive = true;
     }
-    // mkstemp makes the file private; the output gets the usual permissions.
+    // mkstemp makes the file private: a replaced file keeps its
+    // permissions, a new one gets the usual ones.
     const mode_t mask = umask(0);
     umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    fchmod(fd, exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : (0666 & ~mask));
 
     SF_INFO info{};
     info.format = format;
@@ -270,10 +317,31 @@ void OutputFile::close() {
 
 void OutputFile::commit() {
     close();
-    if (std::rename(temporary.c_str(), target.c_str()) != 0)
+    if (existing == Existing::keep) {
+        // A link fails if a file of that name appeared meanwhile.
+        if (::link(temporary.c_str(), destination.c_str()) != 0)
+            throw ProcessingError(target + ": cannot write: " + std::strerror(errno));
+        unlink(temporary.c_str());
+    } else if (std::rename(temporary.c_str(), destination.c_str()) != 0) {
         throw ProcessingError(target + ": cannot replace: " + std::strerror(errno));
+    }
     committed = true;
     temporaryActive = false;
+}
+
+std::string followLinks(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st{};
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        const ssize_t n = readlink(current.c_str(), text.data(), text.size() - 1);
+        if (n <= 0) return current;
+        const std::string link(text.data(), static_cast<size_t>(n));
+        const auto slash = current.find_last_of('/');
+        current = link[0] == '/' || slash == std::string::npos ? link : current.substr(0, slash + 1) + link;
+    }
+    return current;
 }
 
 bool isSameFile(const std::string& a, const std::string& b) {

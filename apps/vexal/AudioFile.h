@@ -29,6 +29,9 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     const AudioInfo& info() const { return audio; }
+    // Frames the header announces beyond the end of the data (a truncated
+    // file); 0 when the data is whole.
+    int64_t missingFrames() const { return missing; }
     // Reads up to `frames` interleaved frames; 0 at the end. Throws on a read error.
     int64_t read(double* interleaved, int64_t frames);
 
@@ -36,20 +39,30 @@ private:
     std::string path;
     SNDFILE* file = nullptr;
     AudioInfo audio;
+    int64_t missing = 0;
 };
 
 // libsndfile's format for the target's extension and the wanted sample format.
-// Throws UsageError for an unknown extension or an impossible combination.
-int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFormat wanted);
+// Throws UsageError for a folder, a missing or unknown extension or an
+// impossible combination. When the container cannot hold the input's sample
+// format, the nearest it can is chosen and `note` (if given) says so.
+int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFormat wanted,
+                        std::string* note = nullptr);
 // Word length of integer PCM formats (8, 16, 24, 32); 0 for floating point and codecs.
 int32_t pcmBits(int32_t format);
 std::string describeFormat(int32_t format);
 
+// What happens to an existing target.
+enum class Existing { replace, keep };
+
 class OutputFile {
 public:
     // Creates the temporary file; throws ProcessingError when the target's
-    // folder cannot be written.
-    OutputFile(const std::string& target, int32_t format, int32_t sampleRate, int32_t channels);
+    // folder cannot be written, or the target exists and is to be kept. A
+    // target that is a symbolic link is written through to the file it
+    // names; an existing file keeps its permissions.
+    OutputFile(const std::string& target, int32_t format, int32_t sampleRate, int32_t channels,
+               Existing existing = Existing::replace);
     // Removes the temporary file unless commit() succeeded.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -69,6 +82,8 @@ public:
 
 private:
     std::string target;
+    std::string destination;  // the target with symbolic links followed
+    Existing existing;
     std::string temporary;
     SNDFILE* file = nullptr;
     int32_t channels = 0;
@@ -80,6 +95,10 @@ private:
     std::vector<float> floats;
     std::vector<double> decoded;  // what the codes stand for, when the caller does not ask
 };
+
+// The path a write to `path` reaches: symbolic links followed, also a
+// final one that names a file not yet there.
+std::string followLinks(const std::string& path);
 
 // True when both paths name the same existing file (device and inode).
 bool isSameFile(const std::string& a, const std::string& b);

@@ -1,34 +1,12 @@
 #include "CommandLine.h"
 
+#include <cstdio>
 #include <cstdlib>
 
+#include "Help.h"
 #include "UsageError.h"
 
 namespace vexal::cli {
-
-const char* const kUsage =
-    "usage: vexal process IN... (-o OUT | --out-dir DIR) [options]\n"
-    "       vexal programs\n"
-    "       vexal params [settings] [--save-preset FILE.zvk] [--save-bank FILE.zvb] [--save-chunk FILE]\n"
-    "       vexal demo [DIR]\n"
-    "       vexal snapshot OUT.png [settings] [--signal demo|FILE] [--at SECONDS]\n"
-    "settings (process and params), applied in this order:\n"
-    "  --chunk FILE         a bank chunk as a host saves it\n"
-    "  --bank FILE.zvb      a bank file\n"
-    "  --program P          a program by number or name (\"CD Master 1\")\n"
-    "  --preset FILE.zvk    a preset file, loaded into the current program\n"
-    "  --set NAME=VALUE     a parameter in the units of its value text (Drive=6, Release=120,\n"
-    "                       NoiseShape=\"type B\", Leveller=off); applied after the program, in order\n"
-    "  --raw INDEX=V        a parameter's host value, 0 to 1\n"
-    "options of process:\n"
-    "  --block N            frames per process call (default 512)\n"
-    "  --keep-latency       write the raw output, delayed by the latency\n"
-    "  --format F           pcm16, pcm24 or float32 (default: as the input)\n"
-    "  --json               the report as JSON\n"
-    "  --quiet              no progress bar\n"
-    "options of snapshot (the editor window as a PNG, its meters fed by the signal):\n"
-    "  --signal S           demo (the demo programme, default) or an audio file\n"
-    "  --at SECONDS         how much of the signal runs before the picture (default: all)\n";
 
 namespace {
 
@@ -58,6 +36,17 @@ int32_t parseBlockSize(const std::string& text) {
     return static_cast<int32_t>(n);
 }
 
+double parseDecibels(const std::string& option, const std::string& text, double lowest, double highest) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != 0 || !(v >= lowest && v <= highest)) {
+        char range[64];
+        std::snprintf(range, sizeof range, " is not a number from %g to %g", lowest, highest);
+        throw UsageError(option + ": \"" + text + "\"" + range);
+    }
+    return v;
+}
+
 SampleFormat parseFormat(const std::string& text) {
     if (text == "pcm16") return SampleFormat::pcm16;
     if (text == "pcm24") return SampleFormat::pcm24;
@@ -67,11 +56,13 @@ SampleFormat parseFormat(const std::string& text) {
 
 Command parseCommand(const std::string& word) {
     if (word == "process") return Command::process;
+    if (word == "analyze") return Command::analyze;
     if (word == "programs") return Command::programs;
     if (word == "params") return Command::params;
     if (word == "demo") return Command::demo;
     if (word == "snapshot") return Command::snapshot;
     if (word == "help" || word == "--help" || word == "-h") return Command::help;
+    if (word == "--version") return Command::version;
     throw UsageError("unknown command \"" + word + "\"");
 }
 
@@ -81,21 +72,26 @@ CommandLine parseCommandLine(int argc, char** argv) {
     CommandLine line;
     Arguments args(argc, argv);
     if (!args.more()) throw UsageError("no command given");
-    line.command = parseCommand(args.take());
+    const std::string commandWord = args.take();
+    line.command = parseCommand(commandWord);
     const bool process = line.command == Command::process;
+    const bool analyze = line.command == Command::analyze;
     const bool snapshot = line.command == Command::snapshot;
-    const bool settings = process || snapshot || line.command == Command::params;
+    const bool settings = process || analyze || snapshot || line.command == Command::params;
+    const bool reports = process || analyze || line.command == Command::demo;
     bool optionsEnded = false;
 
     while (args.more()) {
         const std::string arg = args.take();
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (process)
+            if (process || analyze)
                 line.inputs.push_back(arg);
             else if (line.command == Command::demo && line.outDir.empty())
                 line.outDir = arg;
             else if (snapshot && line.output.empty())
                 line.output = arg;
+            else if (line.command == Command::help && line.helpTopic.empty())
+                line.helpTopic = arg;
             else
                 throw UsageError("unexpected argument \"" + arg + "\"");
             continue;
@@ -111,8 +107,13 @@ CommandLine parseCommandLine(int argc, char** argv) {
         auto need = [&]() { return args.valueOf(option, value, attached); };
 
         if (option == "--help" || option == "-h") {
+            if (line.command != Command::help) line.helpTopic = commandWord;
             line.command = Command::help;
             return line;
+        } else if (analyze && option == "--through") {
+            line.through = true;
+        } else if (line.command == Command::params && option == "--explain") {
+            line.explain = true;
         } else if (settings && option == "--program") {
             line.render.settings.program = need();
         } else if (settings && option == "--set") {
@@ -136,7 +137,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.output = need();
         } else if (process && option == "--out-dir") {
             line.outDir = need();
-        } else if (process && option == "--block") {
+        } else if ((process || analyze) && option == "--block") {
             line.render.blockSize = parseBlockSize(need());
         } else if (snapshot && option == "--signal") {
             line.signal = need();
@@ -150,24 +151,56 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.render.keepLatency = true;
         } else if (process && option == "--format") {
             line.render.format = parseFormat(need());
-        } else if ((process || line.command == Command::demo) && option == "--json") {
+        } else if (option == "--no-user-state") {
+            line.noUserState = true;
+        } else if (process && option == "--ceiling-dbtp") {
+            line.render.ceilingDbtp = parseDecibels(option, need(), -20.0, 0.0);
+            line.render.hasCeiling = true;
+        } else if (process && option == "--target-lufs") {
+            line.render.targetLufs = parseDecibels(option, need(), -60.0, 0.0);
+            line.render.hasTarget = true;
+        } else if (process && option == "--album") {
+            line.album = true;
+        } else if (process && option == "--strict") {
+            line.render.strict = true;
+        } else if (process && option == "--no-clobber") {
+            line.render.existing = Existing::keep;
+        } else if (reports && option == "--json") {
             line.json = true;
-        } else if ((process || line.command == Command::demo) && option == "--quiet") {
+        } else if (reports && option == "--quiet") {
             line.quiet = true;
         } else {
             throw UsageError("unknown option \"" + option + "\"");
         }
-        if (attached && (option == "--keep-latency" || option == "--json" || option == "--quiet"))
+        if (attached && (option == "--keep-latency" || option == "--json" || option == "--quiet" ||
+                         option == "--no-user-state" || option == "--strict" || option == "--no-clobber" ||
+                         option == "--album" || option == "--through" || option == "--explain"))
             throw UsageError(option + " takes no value");
     }
 
     if (snapshot && line.output.empty()) throw UsageError("snapshot: no output file (OUT.png)");
+    if (line.command == Command::help && !line.helpTopic.empty() && !commandHelp(line.helpTopic))
+        throw UsageError("help: no command \"" + line.helpTopic + "\" (process, analyze, programs, params, demo)");
+    if (analyze) {
+        if (line.inputs.empty()) throw UsageError("analyze: no input file");
+        const Settings& s = line.render.settings;
+        if (!line.through && (!s.chunkFile.empty() || !s.bankFile.empty() || !s.program.empty() ||
+                              !s.presetFile.empty() || !s.adjustments.empty()))
+            throw UsageError("analyze: settings apply only with --through");
+    }
     if (process) {
         if (line.inputs.empty()) throw UsageError("process: no input file");
         if (line.output.empty() == line.outDir.empty())
             throw UsageError("process: give either -o OUT or --out-dir DIR");
         if (!line.output.empty() && line.inputs.size() > 1)
             throw UsageError("process: -o takes one input; use --out-dir for several");
+        if (line.album && !line.render.hasTarget && !line.render.hasCeiling)
+            throw UsageError("process: --album needs --target-lufs or --ceiling-dbtp");
+        // A loudness target is delivered under a ceiling: −1 dBTP unless given.
+        if (line.render.hasTarget && !line.render.hasCeiling) {
+            line.render.ceilingDbtp = -1.0;
+            line.render.hasCeiling = true;
+        }
     }
     return line;
 }

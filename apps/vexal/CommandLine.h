@@ -8,7 +8,7 @@
 
 namespace vexal::cli {
 
-enum class Command { help, process, programs, params, demo, snapshot };
+enum class Command { help, version, process, analyze, programs, params, demo, snapshot };
 
 struct CommandLine {
     Command command = Command::help;
@@ -21,11 +21,14 @@ struct CommandLine {
     double snapshotSeconds = 0;                   // snapshot --at (0: the whole signal)
     bool quiet = false;
     bool json = false;
+    bool noUserState = false;
+    bool album = false;    // process --album
+    bool through = false;  // analyze --through
+    bool explain = false;  // params --explain
+    std::string helpTopic; // help COMMAND, COMMAND --help
 };
 
 // Throws UsageError with the line to print.
 CommandLine parseCommandLine(int argc, char** argv);
-
-extern const char* const kUsage;
 
 }  // namespace vexal::cli

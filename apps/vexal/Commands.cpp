@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "Delivery.h"
+#include "ParameterHelp.h"
 #include "ParameterSetting.h"
 #include "Report.h"
 #include "UsageError.h"
@@ -54,6 +56,37 @@ void saveState(EffectHost& host, const CommandLine& line) {
     }
 }
 
+// --album: the tracks are delivered together; one that cannot be read
+// stops the album, since its loudness is part of the album's.
+int runAlbum(const CommandLine& line, Progress& progress) {
+    std::vector<Track> tracks;
+    std::vector<std::string> jsonEntries;
+    try {
+        std::vector<std::string> written;
+        for (const std::string& input : line.inputs) {
+            const std::string target = outputPathFor(line, input);
+            checkTarget(target, line.inputs, written);
+            written.push_back(target);
+            tracks.push_back({input, target});
+        }
+        const std::vector<RenderResult> results = deliver(tracks, line.render, progress);
+        for (size_t i = 0; i < results.size(); ++i) {
+            if (!line.json && i > 0) std::printf("\n");
+            reportResult(results[i], line.json, jsonEntries);
+        }
+    } catch (const std::exception& e) {
+        progress.end();
+        std::fprintf(stderr, "vexal: album not written: %s\n", e.what());
+        if (line.json) {
+            for (const std::string& input : line.inputs) jsonEntries.push_back(jsonFailure(input, e.what()));
+            printJsonArray(stdout, jsonEntries);
+        }
+        return kExitProcessing;
+    }
+    if (line.json) printJsonArray(stdout, jsonEntries);
+    return 0;
+}
+
 }  // namespace
 
 void reportResult(const RenderResult& result, bool json, std::vector<std::string>& jsonEntries) {
@@ -78,6 +111,7 @@ int runProcess(const CommandLine& line) {
     if (!line.outDir.empty()) makeFolder(line.outDir);
 
     Progress progress(!line.quiet);
+    if (line.album) return runAlbum(line, progress);
     std::vector<std::string> jsonEntries;
     std::vector<std::string> written;
     bool failed = false;
@@ -86,7 +120,8 @@ int runProcess(const CommandLine& line) {
         try {
             const std::string target = outputPathFor(line, input);
             checkTarget(target, line.inputs, written);
-            const RenderResult result = renderFile(input, target, line.render, progress);
+            const RenderResult result = line.render.hasCeiling ? deliverFile(input, target, line.render, progress)
+                                                               : renderFile(input, target, line.render, progress);
             written.push_back(target);
             if (!line.json && i > 0) std::printf("\n");
             reportResult(result, line.json, jsonEntries);
@@ -134,10 +169,13 @@ int runParams(const CommandLine& line) {
     saveState(host, line);
     std::printf("program %d \"%s\"\n", program, name.c_str());
     std::printf("  #  %-14s %-10s %-5s %s\n", "name", "value", "label", "host value");
-    for (int32_t i = 0; i < host.numParameters(); ++i)
+    for (int32_t i = 0; i < host.numParameters(); ++i) {
         std::printf(" %2d  %-14s %-10s %-5s %.9g\n", i, host.parameterName(i).c_str(),
                     host.parameterDisplay(i).c_str(), host.parameterLabel(i).c_str(),
                     static_cast<double>(host.getParameter(i)));
+        if (line.explain && i < 26)
+            std::printf("     %s: %s\n", explanationOf(i).range, explanationOf(i).text);
+    }
     return 0;
 }
 

@@ -1,4 +1,4 @@
-// The four commands. Each returns the exit status; usage errors are thrown.
+// The commands. Each returns the exit status; usage errors are thrown.
 #pragma once
 
 #include "CommandLine.h"
@@ -10,6 +10,7 @@ int runPrograms();
 int runParams(const CommandLine& line);
 int runDemo(const CommandLine& line);
 int runSnapshot(const CommandLine& line);
+int runAnalyze(const CommandLine& line);
 
 // Prints a render's warnings on stderr and its report on stdout (or keeps
 // its JSON entry).

@@ -1,10 +1,13 @@
 #include "EffectHost.h"
 
 #include <cstdio>
+#include <fstream>
+#include <memory>
 #include <stdexcept>
 
 #include "core/Plugin.h"
 #include "presets/CPresetSystemEditor.h"
+#include "presets/StateBlock.h"
 
 namespace vexal::cli {
 
@@ -108,25 +111,68 @@ std::vector<char> EffectHost::getChunk() {
     return std::vector<char>(bytes, bytes + size);
 }
 
-// The files are read in the byte order their owner identifier announces.
+// Preset and bank files go through the preset system's block loaders and
+// builders, not its dialog-side file operations: those remember the path,
+// and the plug-in writes remembered paths to the per-user settings when it
+// closes. vexal only reads those settings. The files are read in the byte
+// order their owner identifier announces.
+namespace {
+
+bool readBlockFile(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size <= 4 || static_cast<uint64_t>(size) > kMaxStoredBlockBytes) return false;
+    in.seekg(0);
+    bytes.resize(static_cast<size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    return in.gcount() == size;
+}
+
+bool writeBlockFile(const std::string& path, uint8_t* block, int32_t size) {
+    const std::unique_ptr<uint8_t[]> owned(block);
+    if (!block || size <= 0) return false;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(block), size);
+    out.close();
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
 bool EffectHost::loadPresetFile(const std::string& path) {
     CPresetSystemEditor* editor = plugin->presetEditor();
-    return editor && editor->loadPresetFileFrom(path.c_str(), false);
+    std::vector<uint8_t> bytes;
+    return editor && readBlockFile(path, bytes) &&
+           editor->loadStoredBlock(bytes.data(), bytes.size(), CPresetSystemEditor::BlockFamily::program,
+                                   false, true);
 }
 
 bool EffectHost::loadBankFile(const std::string& path) {
     CPresetSystemEditor* editor = plugin->presetEditor();
-    return editor && editor->loadBankFileFrom(path.c_str(), false);
+    std::vector<uint8_t> bytes;
+    if (!editor || !readBlockFile(path, bytes) ||
+        !editor->loadStoredBlock(bytes.data(), bytes.size(), CPresetSystemEditor::BlockFamily::bank, false,
+                                 true))
+        return false;
+    // A bank load ends on program 0.
+    plugin->selectProgram(0);
+    return true;
 }
 
 bool EffectHost::savePresetFile(const std::string& path) {
     CPresetSystemEditor* editor = plugin->presetEditor();
-    return editor && editor->savePresetFileTo(path.c_str());
+    uint8_t* block = nullptr;
+    const int32_t size = editor ? editor->buildProgramBlock(&block) : 0;
+    return writeBlockFile(path, block, size);
 }
 
 bool EffectHost::saveBankFile(const std::string& path) {
     CPresetSystemEditor* editor = plugin->presetEditor();
-    return editor && editor->saveBankFileTo(path.c_str());
+    uint8_t* block = nullptr;
+    const int32_t size = editor ? editor->buildBankBlock(&block) : 0;
+    return writeBlockFile(path, block, size);
 }
 
 void EffectHost::process(double* inL, double* inR, double* outL, double* outR, int32_t frames) {

@@ -3,6 +3,7 @@
 #include <ebur128.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "AudioFile.h"
 #include "UsageError.h"
@@ -14,11 +15,12 @@ constexpr size_t kMaxQueued = 4;
 }
 
 LoudnessAnalyser::LoudnessAnalyser(int32_t channels, int32_t sampleRate)
-    : channels(channels), truePeak(channels, sampleRate) {
-    // libebur128's own true-peak scan would cost more than the rendering;
-    // TruePeakMeter gives the same figure.
-    state = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                         EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);
+    : channels(channels), truePeak(channels) {
+    // libebur128's own true peak reads low on bright material (a short 4×
+    // interpolator); TruePeakMeter measures it.
+    state.reset(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
+                             EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK),
+                [](ebur128_state* s) { if (s) ebur128_destroy(&s); });
     if (!state) throw ProcessingError("libebur128 cannot analyse " + std::to_string(sampleRate) + " Hz");
     worker = std::thread([this] { run(); });
 }
@@ -31,7 +33,6 @@ LoudnessAnalyser::~LoudnessAnalyser() {
     }
     changed.notify_all();
     if (worker.joinable()) worker.join();
-    if (state) ebur128_destroy(&state);
 }
 
 std::vector<double> LoudnessAnalyser::buffer(size_t samples) {
@@ -67,7 +68,7 @@ void LoudnessAnalyser::run() {
         }
         changed.notify_all();
         const size_t count = frames.size() / static_cast<size_t>(channels);
-        ebur128_add_frames_double(state, frames.data(), count);
+        ebur128_add_frames_double(state.get(), frames.data(), count);
         truePeak.add(frames.data(), count);
         std::lock_guard<std::mutex> lock(mutex);
         if (spare.size() < kMaxQueued) spare.push_back(std::move(frames));
@@ -81,31 +82,53 @@ LoudnessFigures LoudnessAnalyser::finish() {
     }
     changed.notify_all();
     worker.join();
+    truePeak.finish();
     LoudnessFigures f;
     for (int32_t c = 0; c < channels; ++c) {
         double peak = 0.0;
-        if (ebur128_sample_peak(state, static_cast<unsigned>(c), &peak) != EBUR128_SUCCESS) continue;
+        if (ebur128_sample_peak(state.get(), static_cast<unsigned>(c), &peak) != EBUR128_SUCCESS) continue;
         f.samplePeak = std::max(f.samplePeak, peak);
-        // As libebur128 reports it: the interpolated peak or the sample peak.
         f.truePeak = std::max(f.truePeak, std::max(truePeak.peak(c), peak));
     }
-    ebur128_loudness_global(state, &f.integrated);
-    ebur128_loudness_range(state, &f.range);
+    ebur128_loudness_global(state.get(), &f.integrated);
+    ebur128_loudness_range(state.get(), &f.range);
+    f.gating = state;
     return f;
 }
 
-LoudnessFigures analyseFile(const std::string& path) {
+double loudnessTogether(const std::vector<const LoudnessFigures*>& files) {
+    std::vector<ebur128_state*> states;
+    for (const LoudnessFigures* f : files)
+        if (f->gating) states.push_back(f->gating.get());
+    double loudness = -HUGE_VAL;
+    if (!states.empty()) ebur128_loudness_global_multiple(states.data(), states.size(), &loudness);
+    return loudness;
+}
+
+FileAnalysis analyseInput(const std::string& path) {
     InputFile file(path);
-    LoudnessAnalyser analyser(file.info().channels, file.info().sampleRate);
+    FileAnalysis a;
+    a.info = file.info();
+    a.missingFrames = file.missingFrames();
+    LoudnessAnalyser analyser(a.info.channels, a.info.sampleRate);
     constexpr int64_t kChunk = 65536;
     for (;;) {
-        std::vector<double> frames(static_cast<size_t>(kChunk * file.info().channels));
+        std::vector<double> frames = analyser.buffer(static_cast<size_t>(kChunk * a.info.channels));
         const int64_t n = file.read(frames.data(), kChunk);
         if (n == 0) break;
-        frames.resize(static_cast<size_t>(n * file.info().channels));
+        frames.resize(static_cast<size_t>(n * a.info.channels));
+        for (double& v : frames)
+            if (!std::isfinite(v)) {
+                v = 0.0;
+                ++a.nonFiniteSamples;
+            }
+        a.frames += n;
         analyser.add(std::move(frames));
     }
-    return analyser.finish();
+    a.figures = analyser.finish();
+    return a;
 }
+
+LoudnessFigures analyseFile(const std::string& path) { return analyseInput(path).figures; }
 
 }  // namespace vexal::cli

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 
 #include <ebur128.h>
 
+#include "AudioFile.h"
 #include "TruePeak.h"
 
 namespace vexal::cli {
@@ -22,7 +24,13 @@ struct LoudnessFigures {
     double truePeak = 0.0;    // linear, largest of the channels
     double integrated = 0.0;  // LUFS (−inf for silence)
     double range = 0.0;       // LU
+    // libebur128's state at the end, for the loudness of several files
+    // measured as one programme (an album).
+    std::shared_ptr<ebur128_state> gating;
 };
+
+// The integrated loudness of several files as one programme; LUFS.
+double loudnessTogether(const std::vector<const LoudnessFigures*>& files);
 
 class LoudnessAnalyser {
 public:
@@ -44,7 +52,7 @@ public:
 private:
     void run();
 
-    ebur128_state* state = nullptr;
+    std::shared_ptr<ebur128_state> state;
     int32_t channels;
     TruePeakMeter truePeak;
     std::mutex mutex;
@@ -58,5 +66,15 @@ private:
 // Analyses a whole file (used for encoded outputs, whose samples are only
 // known after decoding). Throws ProcessingError.
 LoudnessFigures analyseFile(const std::string& path);
+
+// The same with what `vexal analyze` reports beside the figures.
+struct FileAnalysis {
+    AudioInfo info;
+    int64_t frames = 0;            // read
+    int64_t missingFrames = 0;     // announced by the header beyond the data
+    int64_t nonFiniteSamples = 0;  // NaN and infinity, counted as 0
+    LoudnessFigures figures;
+};
+FileAnalysis analyseInput(const std::string& path);
 
 }  // namespace vexal::cli

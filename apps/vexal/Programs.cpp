@@ -44,9 +44,19 @@ int32_t resolveProgram(EffectHost& host, const std::string& choice) {
     char* end = nullptr;
     const long number = std::strtol(choice.c_str(), &end, 10);
     const bool isNumber = !choice.empty() && *end == 0;
-    for (const ProgramName& p : programs)
-        if ((isNumber && p.index == number) || (!isNumber && lowerCase(p.name) == lowerCase(choice)))
-            return p.index;
+    const std::string wanted = lowerCase(choice);
+    std::vector<const ProgramName*> starting;
+    for (const ProgramName& p : programs) {
+        if ((isNumber && p.index == number) || (!isNumber && lowerCase(p.name) == wanted)) return p.index;
+        if (!isNumber && !wanted.empty() && lowerCase(p.name).rfind(wanted, 0) == 0) starting.push_back(&p);
+    }
+    // A start of one name only ("cd master 3" for "CD Master 3 [recon]").
+    if (starting.size() == 1) return starting[0]->index;
+    if (starting.size() > 1) {
+        std::string names;
+        for (const ProgramName* p : starting) names += (names.empty() ? "\"" : ", \"") + p->name + "\"";
+        throw UsageError("program \"" + choice + "\" is ambiguous: " + names);
+    }
     throw UsageError("unknown program \"" + choice + "\" (see vexal programs)");
 }
 

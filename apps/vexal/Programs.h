@@ -18,7 +18,8 @@ struct ProgramName {
 // The programs the plug-in offers by name (effGetProgramNameIndexed).
 std::vector<ProgramName> availablePrograms(EffectHost& host);
 
-// A program by number or by name (case is ignored); throws UsageError.
+// A program by number or by name: case is ignored, and the start of one
+// name only is enough. Throws UsageError (unknown or ambiguous).
 int32_t resolveProgram(EffectHost& host, const std::string& choice);
 
 struct Adjustment {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 
 #include "UsageError.h"
 #include "core/ParameterTable.h"
@@ -76,8 +78,15 @@ public:
         }
         framesRead += filled;
         if (filled > 0) {
+            // The plug-in gets the samples as they are; the input's figures
+            // are of the finite ones.
             std::vector<double> copy = analysis.buffer(static_cast<size_t>(filled * channels));
-            std::copy(interleaved.begin(), interleaved.begin() + filled * channels, copy.begin());
+            for (int64_t i = 0; i < filled * channels; ++i) {
+                const double v = interleaved[static_cast<size_t>(i)];
+                const bool finite = std::isfinite(v);
+                nonFinite += finite ? 0 : 1;
+                copy[static_cast<size_t>(i)] = finite ? v : 0.0;
+            }
             analysis.add(std::move(copy));
         }
         for (int64_t i = 0; i < filled; ++i)
@@ -90,6 +99,7 @@ public:
     }
 
     int64_t read() const { return framesRead; }
+    int64_t nonFiniteSamples() const { return nonFinite; }
 
 private:
     InputFile& input;
@@ -98,6 +108,7 @@ private:
     int64_t flushLeft;
     std::vector<double> interleaved;
     int64_t framesRead = 0;
+    int64_t nonFinite = 0;
     bool atEnd = false;
 };
 
@@ -112,8 +123,9 @@ void processChunk(EffectHost& host, std::vector<double> (&in)[2], std::vector<do
 }
 
 // Writes frames [from, to) of the channel buffers through `interleaved`; what
-// the file holds goes to the output's analysis.
-void writeChunk(OutputFile& output, std::vector<double> (&out)[2], int32_t channels, int64_t from,
+// the file holds goes to the output's analysis. Without a file (analyze
+// --through) the plug-in's output itself is analysed.
+void writeChunk(OutputFile* output, std::vector<double> (&out)[2], int32_t channels, int64_t from,
                 int64_t to, std::vector<double>& interleaved, LoudnessAnalyser& analysis) {
     const int64_t frames = to - from;
     if (frames <= 0) return;
@@ -121,14 +133,45 @@ void writeChunk(OutputFile& output, std::vector<double> (&out)[2], int32_t chann
     for (int64_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c) interleaved[i * channels + c] = out[c][from + i];
     std::vector<double> stored = analysis.buffer(interleaved.size());
-    output.write(interleaved.data(), frames, stored.data());
-    if (output.storesExactly()) analysis.add(std::move(stored));
+    if (!output) {
+        std::copy(interleaved.begin(), interleaved.end(), stored.begin());
+        analysis.add(std::move(stored));
+        return;
+    }
+    output->write(interleaved.data(), frames, stored.data());
+    if (output->storesExactly()) analysis.add(std::move(stored));
+}
+
+// A file whose data ends before its header says: a warning, or with
+// --strict an error.
+void checkWhole(const InputFile& input, const RenderOptions& options, RenderResult& result) {
+    const int64_t missing = input.missingFrames();
+    if (missing <= 0) return;
+    char text[160];
+    std::snprintf(text, sizeof text, ": truncated: the data ends %.3f s (%lld frames) before its header says",
+                  static_cast<double>(missing) / input.info().sampleRate, static_cast<long long>(missing));
+    if (options.strict) throw ProcessingError(result.input + text + " (--strict)");
+    result.warnings.push_back(result.input + text + "; rendering what is there");
+}
+
+// Lossy encoding adds peaks of its own, measured on the decoded file.
+void checkDecodedPeak(const OutputFile& output, const RenderOptions& options, RenderResult& result) {
+    if (output.storesExactly()) return;
+    const double truePeak = 20.0 * std::log10(result.out.truePeak);
+    if (!(truePeak > options.ceilingDbtp)) return;
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  ": decodes to a true peak of %+.2f dBTP, above the ceiling of %+.2f dBTP "
+                  "(lossy encoding adds peaks; lower Output or the ceiling)",
+                  truePeak, options.ceilingDbtp);
+    result.warnings.push_back(result.output + text);
 }
 
 }  // namespace
 
 RenderResult renderFile(const std::string& inputPath, const std::string& outputPath,
-                        const RenderOptions& options, Progress& progress) {
+                        const RenderOptions& options, Progress& progress,
+                        std::unique_ptr<OutputFile>* uncommitted) {
     const auto started = std::chrono::steady_clock::now();
     RenderResult result;
     result.input = inputPath;
@@ -139,14 +182,21 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     result.sampleRate = info.sampleRate;
     result.channels = info.channels;
     result.inputFormat = describeFormat(info.format);
-    const int32_t format = outputFormatFor(outputPath, info.format, options.format);
+    checkWhole(input, options, result);
+    const bool writing = !outputPath.empty();
+    std::string formatNote;
+    const int32_t format = writing ? outputFormatFor(outputPath, info.format, options.format, &formatNote)
+                                   : (SF_FORMAT_RAW | SF_FORMAT_DOUBLE);
     result.outputFormat = describeFormat(format);
+    if (!formatNote.empty()) result.warnings.push_back(formatNote);
 
     EffectHost host(info.channels == 1);
     prepareHost(host, info, options, result);
-    warnAboutWordLength(host, result, format);
+    if (writing) warnAboutWordLength(host, result, format);
 
-    OutputFile output(outputPath, format, info.sampleRate, info.channels);
+    std::unique_ptr<OutputFile> file;
+    if (writing)
+        file = std::make_unique<OutputFile>(outputPath, format, info.sampleRate, info.channels, options.existing);
     LoudnessAnalyser inputAnalysis(info.channels, info.sampleRate);
     LoudnessAnalyser outputAnalysis(info.channels, info.sampleRate);
 
@@ -166,17 +216,28 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
         processChunk(host, in, out, frames, options.blockSize, result);
         const int64_t skip = std::min(dropLeft, frames);
         dropLeft -= skip;
-        writeChunk(output, out, info.channels, skip, frames, interleavedOut, outputAnalysis);
+        writeChunk(file.get(), out, info.channels, skip, frames, interleavedOut, outputAnalysis);
         result.frames += frames - skip;
         progress.update(stream.read());
     }
 
     result.in = inputAnalysis.finish();
-    output.close();
-    // Encoded outputs are analysed as a decoder reads them back.
-    result.out = output.storesExactly() ? outputAnalysis.finish()
-                                        : analyseFile(output.temporaryPath());
-    output.commit();
+    result.nonFiniteSamples = stream.nonFiniteSamples();
+    if (result.nonFiniteSamples > 0)
+        result.warnings.push_back(inputPath + ": " + std::to_string(result.nonFiniteSamples) +
+                                  " samples are NaN or infinite; the input's figures count them as 0");
+    if (!file) {
+        result.out = outputAnalysis.finish();
+    } else {
+        file->close();
+        // Encoded outputs are analysed as a decoder reads them back.
+        result.out = file->storesExactly() ? outputAnalysis.finish() : analyseFile(file->temporaryPath());
+        checkDecodedPeak(*file, options, result);
+        if (uncommitted)
+            *uncommitted = std::move(file);
+        else
+            file->commit();
+    }
     progress.end();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;

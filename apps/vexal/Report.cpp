@@ -73,6 +73,41 @@ std::string jsonFigures(const LoudnessFigures& f) {
     return s + "}";
 }
 
+void printDelivery(std::FILE* out, const RenderResult& r) {
+    if (r.passes.empty()) return;
+    std::fprintf(out, "  delivery        %sceiling %+.2f dBTP", r.album ? "album, " : "", r.ceilingDbtp);
+    if (r.hasTarget) std::fprintf(out, ", target %.1f LUFS", r.targetLufs);
+    std::fprintf(out, ": %s in %zu pass%s; changed %s\n", r.reached ? "reached" : "NOT reached", r.passes.size(),
+                 r.passes.size() == 1 ? "" : "es", r.changed.c_str());
+    for (size_t i = 0; i < r.passes.size(); ++i) {
+        const DeliveryPass& p = r.passes[i];
+        std::fprintf(out, "    pass %zu%s  Output %+.2f dB, Drive %+.2f dB, Oversample %s: %+.2f dBTP, %.2f LUFS\n", i + 1,
+                     static_cast<int32_t>(i) == r.passWritten ? " (written)" : "          ", p.outputDb, p.driveDb,
+                     p.oversample ? "on" : "off", p.truePeakDbtp, p.integratedLufs);
+    }
+}
+
+std::string jsonDelivery(const RenderResult& r) {
+    std::string s = "{\"album\": ";
+    s += r.album ? "true" : "false";
+    s += ", \"ceilingDbtp\": " + jsonNumber(r.ceilingDbtp);
+    s += ", \"targetLufs\": " + (r.hasTarget ? jsonNumber(r.targetLufs) : std::string("null"));
+    s += std::string(", \"reached\": ") + (r.reached ? "true" : "false");
+    s += ", \"passWritten\": " + std::to_string(r.passWritten + 1);
+    s += ", \"changed\": " + jsonString(r.changed);
+    s += ", \"passes\": [";
+    for (size_t i = 0; i < r.passes.size(); ++i) {
+        const DeliveryPass& p = r.passes[i];
+        s += i ? ", " : "";
+        s += "{\"outputDb\": " + jsonNumber(p.outputDb);
+        s += ", \"driveDb\": " + jsonNumber(p.driveDb);
+        s += std::string(", \"oversample\": ") + (p.oversample ? "true" : "false");
+        s += ", \"truePeakDbtp\": " + jsonNumber(p.truePeakDbtp);
+        s += ", \"integratedLufs\": " + jsonNumber(p.integratedLufs) + "}";
+    }
+    return s + "]}";
+}
+
 }  // namespace
 
 double decibels(double linear) {
@@ -81,7 +116,10 @@ double decibels(double linear) {
 
 void printReport(std::FILE* out, const RenderResult& r) {
     const double duration = static_cast<double>(r.frames) / r.sampleRate;
-    std::fprintf(out, "%s -> %s\n", r.input.c_str(), r.output.c_str());
+    if (r.output.empty())
+        std::fprintf(out, "%s (through the settings; nothing written)\n", r.input.c_str());
+    else
+        std::fprintf(out, "%s -> %s\n", r.input.c_str(), r.output.c_str());
     std::fprintf(out, "  %d Hz, %s, %.3f s, %s -> %s; program %d \"%s\"; latency %d samples%s\n",
                  r.sampleRate, r.channels == 1 ? "mono" : "stereo", duration, r.inputFormat.c_str(),
                  r.outputFormat.c_str(), r.program, r.programName.c_str(), r.latency,
@@ -107,6 +145,7 @@ void printReport(std::FILE* out, const RenderResult& r) {
                  pair(m.inputPeak, r.channels, 1).c_str(), pair(m.outputPeak, r.channels, 1).c_str(),
                  pair(m.inputRms, r.channels, 1).c_str(), pair(m.outputRms, r.channels, 1).c_str(),
                  pair(m.gain, r.channels, 2).c_str());
+    printDelivery(out, r);
     std::fprintf(out, "  time            %.3f s, %.1fx real time\n", r.seconds, realTimeFactor(r));
 }
 
@@ -115,7 +154,7 @@ std::string jsonReport(const RenderResult& r) {
     const float deepest = std::min(r.deepestGain[0], r.deepestGain[1]);
     std::string s = "{\"input\": ";
     s += jsonString(r.input);
-    s += ", \"output\": " + jsonString(r.output);
+    s += ", \"output\": " + (r.output.empty() ? std::string("null") : jsonString(r.output));
     s += ", \"sampleRate\": " + std::to_string(r.sampleRate);
     s += ", \"channels\": " + std::to_string(r.channels);
     s += ", \"frames\": " + std::to_string(r.frames);
@@ -127,6 +166,7 @@ std::string jsonReport(const RenderResult& r) {
     s += ", \"outputFormat\": " + jsonString(r.outputFormat);
     s += ", \"in\": " + jsonFigures(r.in);
     s += ", \"out\": " + jsonFigures(r.out);
+    s += ", \"truePeakMethod\": " + jsonString(TruePeakMeter::kMethod);
     s += ", \"deepestGainReductionDb\": " + jsonNumber(decibels(deepest));
     s += ", \"deepestGainReductionDbLR\": " + jsonPair(r.deepestGain);
     s += ", \"finalMeters\": {\"inputPeakDbfs\": " + jsonPair(m.inputPeak);
@@ -134,10 +174,36 @@ std::string jsonReport(const RenderResult& r) {
     s += ", \"inputRmsDb\": " + jsonPair(m.inputRms);
     s += ", \"outputRmsDb\": " + jsonPair(m.outputRms);
     s += ", \"gainDb\": " + jsonPair(m.gain) + "}";
+    if (!r.passes.empty()) s += ", \"delivery\": " + jsonDelivery(r);
     s += ", \"seconds\": " + jsonNumber(r.seconds);
     s += ", \"realTimeFactor\": " + jsonNumber(realTimeFactor(r));
     s += ", \"warnings\": [";
     for (size_t i = 0; i < r.warnings.size(); ++i) s += (i ? ", " : "") + jsonString(r.warnings[i]);
+    return s + "]}";
+}
+
+void printAnalysis(std::FILE* out, const std::string& input, const FileAnalysis& a) {
+    const LoudnessFigures& f = a.figures;
+    std::fprintf(out, "%s\n", input.c_str());
+    std::fprintf(out, "  %d Hz, %s, %.3f s, %s\n", a.info.sampleRate, a.info.channels == 1 ? "mono" : "stereo",
+                 static_cast<double>(a.frames) / a.info.sampleRate, describeFormat(a.info.format).c_str());
+    std::fprintf(out, "  sample peak     %8s dBFS\n", fixed(decibels(f.samplePeak), 2, true).c_str());
+    std::fprintf(out, "  true peak       %8s dBTP\n", fixed(decibels(f.truePeak), 2, true).c_str());
+    std::fprintf(out, "  loudness        %8s LUFS\n", fixed(f.integrated, 1).c_str());
+    std::fprintf(out, "  loudness range  %8s LU\n", fixed(f.range, 1).c_str());
+}
+
+std::string jsonAnalysis(const std::string& input, const FileAnalysis& a, const std::vector<std::string>& warnings) {
+    std::string s = "{\"input\": ";
+    s += jsonString(input);
+    s += ", \"sampleRate\": " + std::to_string(a.info.sampleRate);
+    s += ", \"channels\": " + std::to_string(a.info.channels);
+    s += ", \"frames\": " + std::to_string(a.frames);
+    s += ", \"inputFormat\": " + jsonString(describeFormat(a.info.format));
+    s += ", \"in\": " + jsonFigures(a.figures);
+    s += ", \"truePeakMethod\": " + jsonString(TruePeakMeter::kMethod);
+    s += ", \"warnings\": [";
+    for (size_t i = 0; i < warnings.size(); ++i) s += (i ? ", " : "") + jsonString(warnings[i]);
     return s + "]}";
 }
 

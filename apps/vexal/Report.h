@@ -18,6 +18,10 @@ std::string jsonFailure(const std::string& input, const std::string& error);
 // The entries as one JSON array.
 void printJsonArray(std::FILE* out, const std::vector<std::string>& entries);
 
+// vexal analyze without --through: a file's figures alone.
+void printAnalysis(std::FILE* out, const std::string& input, const FileAnalysis& a);
+std::string jsonAnalysis(const std::string& input, const FileAnalysis& a, const std::vector<std::string>& warnings);
+
 // Linear to decibels; −inf for 0.
 double decibels(double linear);
 

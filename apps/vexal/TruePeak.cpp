@@ -7,170 +7,302 @@
 
 #include "engine/WideLoops.h"
 
-#if defined(__SSE2__)
-#include <xmmintrin.h>
-#endif
-
 namespace vexal::cli {
 
 namespace {
 
-// libebur128's interpolator: a 49-tap sinc, Hann-windowed, split into one
-// sub-filter per phase, coefficients below 1e-6 left out. The expressions
-// are evaluated as libebur128 evaluates them, so that every coefficient is
-// the same double.
-constexpr int kTaps = 49;
-constexpr double kNegligible = 0.000001;
+constexpr int kFine = TruePeakMeter::kFinePhases;
+constexpr int kCoarse = TruePeakMeter::kCoarseFactor;
+constexpr int kSpacing = kFine / kCoarse;  // fine points per coarse step
+constexpr int kCoarseTaps = TruePeakMeter::kCoarseTaps;
+constexpr int kFineTaps = TruePeakMeter::kFineTaps;
+// Input kept before the first unscanned sample and needed after the last
+// scanned one: the long filter's reach plus the refinement's three coarse steps.
+constexpr int64_t kReach = kFineTaps / 2 + 3;
+constexpr double kCandidateRatio = 0.8;  // of the peak so far, for a coarse point
+constexpr double kRefineRatio = 0.9;     // for the long filter's coarse points
 
-std::vector<TruePeakMeter::Phase> designFilter(int factor) {
-    std::vector<TruePeakMeter::Phase> phases(static_cast<size_t>(factor));
-    for (int j = 0; j < kTaps; ++j) {
-        const double m = static_cast<double>(j) - static_cast<double>(kTaps - 1) / 2.0;
-        double c = 1.0;
-        if (std::fabs(m) > kNegligible)
-            c = std::sin(m * std::numbers::pi / factor) / (m * std::numbers::pi / factor);
-        c *= 0.5 * (1 - std::cos(2 * std::numbers::pi * j / (kTaps - 1)));
-        if (std::fabs(c) > kNegligible) {
-            TruePeakMeter::Phase& phase = phases[static_cast<size_t>(j % factor)];
-            phase.coeff.push_back(c);
-            phase.delay.push_back(j / factor);
+double besselI0(double x) {
+    double sum = 1.0, term = 1.0;
+    for (int k = 1; k < 100 && term > 1e-17 * sum; ++k) {
+        const double half = x / (2.0 * k);
+        term *= half * half;
+        sum += term;
+    }
+    return sum;
+}
+
+// Phase j (0 … 31) of a Kaiser-windowed sinc cut off at the Nyquist
+// frequency: the value j/32 of a sample after input n is the sum over t of
+// coeff[t] · x[n − taps/2 + 1 + t]. Each phase is scaled to pass a constant exactly.
+std::vector<double> windowedSinc(int taps, double beta, int j) {
+    std::vector<double> coeff(static_cast<size_t>(taps));
+    const double half = taps / 2;
+    double sum = 0.0;
+    for (int t = 0; t < taps; ++t) {
+        const double u = static_cast<double>(j) / kFine - static_cast<double>(t - (taps / 2 - 1));
+        const double r = u / half;
+        const double window = besselI0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / besselI0(beta);
+        const double sinc = u == 0.0 ? 1.0 : std::sin(std::numbers::pi * u) / (std::numbers::pi * u);
+        coeff[static_cast<size_t>(t)] = sinc * window;
+        sum += coeff[static_cast<size_t>(t)];
+    }
+    for (double& c : coeff) c /= sum;
+    return coeff;
+}
+
+struct Filters {
+    std::array<std::array<float, kCoarseTaps>, kCoarse - 1> coarse{};  // phases 1/4, 2/4, 3/4
+    std::array<std::array<double, kFineTaps>, kFine> fine{};            // phase 0 unused
+    Filters() {
+        for (int p = 1; p < kCoarse; ++p) {
+            const std::vector<double> c = windowedSinc(kCoarseTaps, 8.0, p * kSpacing);  // ~80 dB
+            std::copy(c.begin(), c.end(), coarse[static_cast<size_t>(p - 1)].begin());
+        }
+        for (int j = 1; j < kFine; ++j) {
+            const std::vector<double> c = windowedSinc(kFineTaps, 7.5, j);  // ~75 dB
+            std::copy(c.begin(), c.end(), fine[static_cast<size_t>(j)].begin());
         }
     }
-    return phases;
+};
+
+const Filters& filters() {
+    static const Filters f;
+    return f;
 }
 
-int oversamplingFor(int32_t sampleRate) {
-    if (sampleRate < 96000) return 4;
-    if (sampleRate < 192000) return 2;
-    return 1;
-}
-
-// Each value is summed in double in tap order and rounded to float, exactly
-// as libebur128 does it one value at a time; here eight consecutive values
-// are summed side by side in vector lanes, which changes no lane's order. The
-// peak keeps a lane per value and ignores NaN (the comparison is false), as
-// libebur128's comparison does.
-// The helpers below are always inlined, so no vector crosses a call and
-// GCC's note on the vector calling convention does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
 using Doubles = double __attribute__((vector_size(64)));
-using Floats = float __attribute__((vector_size(32)));
+using Floats = float __attribute__((vector_size(64)));
 constexpr size_t kLanes = 8;
+constexpr size_t kFloatLanes = 16;
+// Eight vectors of outputs side by side keep eight independent chains of
+// additions in flight.
+constexpr size_t kChains = 8;
 
-[[gnu::always_inline]] inline Doubles widened(const float* x) {
-    Floats f;
-    std::memcpy(&f, x, sizeof f);
-    return __builtin_convertvector(f, Doubles);
-}
-
-[[gnu::always_inline]] inline Floats largerMagnitude(Floats peak, Doubles acc) {
-    const Floats v = __builtin_convertvector(acc, Floats);
-    const Floats magnitude = v < 0.0f ? -v : v;
-    return magnitude > peak ? magnitude : peak;
-}
-
-template <int Taps>
-[[gnu::always_inline]] inline float phasePeak(const float* x, size_t frames, const double* coeff,
-                                              const int32_t* delay, int32_t taps) {
-    const int32_t count = Taps > 0 ? Taps : taps;
-    Floats lanesA = {}, lanesB = {};
-    size_t n = 0;
-    for (; n + 2 * kLanes <= frames; n += 2 * kLanes) {
-        Doubles a = {}, b = {};
-        for (int32_t t = 0; t < count; ++t) {
-            const float* src = x + n - delay[t];
-            a += widened(src) * coeff[t];
-            b += widened(src + kLanes) * coeff[t];
-        }
-        lanesA = largerMagnitude(lanesA, a);
-        lanesB = largerMagnitude(lanesB, b);
-    }
-    float peak = 0.0f;
-    for (size_t i = 0; i < kLanes; ++i) {
-        peak = lanesA[i] > peak ? lanesA[i] : peak;
-        peak = lanesB[i] > peak ? lanesB[i] : peak;
-    }
-    for (; n < frames; ++n) {
-        double acc = 0.0;
-        for (int32_t t = 0; t < count; ++t) acc += static_cast<double>(x[n - delay[t]]) * coeff[t];
-        const float v = std::fabs(static_cast<float>(acc));
-        peak = v > peak ? v : peak;
-    }
-    return peak;
+template <typename V, typename T>
+[[gnu::always_inline]] inline V load(const T* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
-// The tap counts of 4× and 2× oversampling get loops unrolled at build time.
-VEXAL_WIDE float phasePeakOf1(const float* x, size_t frames, const double* coeff, const int32_t* delay) {
-    return phasePeak<1>(x, frames, coeff, delay, 1);
-}
-VEXAL_WIDE float phasePeakOf12(const float* x, size_t frames, const double* coeff, const int32_t* delay) {
-    return phasePeak<12>(x, frames, coeff, delay, 12);
-}
-VEXAL_WIDE float phasePeakOf24(const float* x, size_t frames, const double* coeff, const int32_t* delay) {
-    return phasePeak<24>(x, frames, coeff, delay, 24);
-}
-VEXAL_WIDE float phasePeakOfAny(const float* x, size_t frames, const double* coeff, const int32_t* delay,
-                                int32_t taps) {
-    return phasePeak<0>(x, frames, coeff, delay, taps);
-}
-
-float phasePeak(const float* x, size_t frames, const TruePeakMeter::Phase& phase) {
-    const auto taps = static_cast<int32_t>(phase.coeff.size());
-    switch (taps) {
-        case 1: return phasePeakOf1(x, frames, phase.coeff.data(), phase.delay.data());
-        case 12: return phasePeakOf12(x, frames, phase.coeff.data(), phase.delay.data());
-        case 24: return phasePeakOf24(x, frames, phase.coeff.data(), phase.delay.data());
-        default: return phasePeakOfAny(x, frames, phase.coeff.data(), phase.delay.data(), taps);
+// out[i] = Σ coeff[t] · x[i + t], t ascending, in every variant: the lanes
+// of the vector ones sum exactly as the portable loop does.
+[[gnu::always_inline]] inline void interpolateScalar(const float* x, size_t from, size_t count, const float* coeff,
+                                                     float* out) {
+    for (size_t i = from; i < count; ++i) {
+        float acc = 0.0f;
+        for (int t = 0; t < kCoarseTaps; ++t) acc += x[i + t] * coeff[t];
+        out[i] = acc;
     }
 }
 
-// libebur128 scans with flush-to-zero on: values too small for a normal
-// float become 0 in the same places here.
-class FlushToZeroScope {
-public:
-#if defined(__SSE2__)
-    FlushToZeroScope() : saved(_mm_getcsr()) { _mm_setcsr(saved | 0x8000u); }
-    ~FlushToZeroScope() { _mm_setcsr(saved); }
+using Interpolate = void (*)(const float*, size_t, const float*, float*);
 
-private:
-    unsigned saved;
+// The vector variants: one body (CoarseInterpolator.inc), compiled for each
+// instruction set with the widest register V it has, so that the chains'
+// accumulators stay in registers.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+namespace avx512 {
+using V = float __attribute__((vector_size(64)));
+#include "CoarseInterpolator.inc"
+}  // namespace avx512
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+using V = float __attribute__((vector_size(32)));
+#include "CoarseInterpolator.inc"
+}  // namespace avx2
+#pragma GCC pop_options
 #endif
-};
+namespace sse2 {
+using V = float __attribute__((vector_size(16)));
+#include "CoarseInterpolator.inc"
+}  // namespace sse2
+
+void interpolatePortable(const float* x, size_t n, const float* c, float* out) {
+    interpolateScalar(x, 0, n, c, out);
+}
+
+Interpolate variantFor(TruePeakMeter::Variant v) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+    if (v == TruePeakMeter::Variant::widest) {
+        __builtin_cpu_init();
+        v = __builtin_cpu_supports("avx512f") ? TruePeakMeter::Variant::avx512
+            : __builtin_cpu_supports("avx2")  ? TruePeakMeter::Variant::avx2
+                                              : TruePeakMeter::Variant::sse2;
+    }
+    if (v == TruePeakMeter::Variant::avx512) return avx512::interpolate;
+    if (v == TruePeakMeter::Variant::avx2) return avx2::interpolate;
+#endif
+    return v == TruePeakMeter::Variant::portable ? interpolatePortable : sse2::interpolate;
+}
+
+Interpolate interpolate = variantFor(TruePeakMeter::Variant::widest);
+
+// The largest magnitude of the coarse points of each run of kRun frames.
+constexpr size_t kRun = 16;
+VEXAL_WIDE void runMaxima(const float* x, const float* a, const float* b, const float* d, size_t count,
+                          float* maxima) {
+    for (size_t from = 0; from < count; from += kRun) {
+        const size_t to = std::min(count, from + kRun);
+        float m = 0.0f;
+        for (size_t i = from; i < to; ++i) {
+            const float v = std::max(std::max(std::fabs(x[i]), std::fabs(a[i])), std::max(std::fabs(b[i]), std::fabs(d[i])));
+            m = std::max(m, v);
+        }
+        maxima[from / kRun] = m;
+    }
+}
+
+// One value of the long filter: partial sums in lanes, then added up.
+double dot(const double* x, const double* coeff) {
+    Doubles acc[2] = {};
+    for (int t = 0; t < kFineTaps; t += 2 * static_cast<int>(kLanes)) {
+        acc[0] += load<Doubles>(x + t) * load<Doubles>(coeff + t);
+        acc[1] += load<Doubles>(x + t + kLanes) * load<Doubles>(coeff + t + kLanes);
+    }
+    double sum = 0.0;
+    for (size_t k = 0; k < kLanes; ++k) sum += acc[0][k] + acc[1][k];
+    return sum;
+}
+
+int64_t floorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 }  // namespace
 
-TruePeakMeter::TruePeakMeter(int32_t channels, int32_t sampleRate)
-    : channels(channels), peaks(static_cast<size_t>(channels), 0.0f) {
-    const int factor = oversamplingFor(sampleRate);
-    if (factor == 1) return;
-    filter = designFilter(factor);
-    for (const Phase& phase : filter)
-        for (int32_t d : phase.delay) history = std::max(history, d);
-    lines.assign(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(history), 0.0f));
+void TruePeakMeter::useVariant(Variant variant) { interpolate = variantFor(variant); }
+
+TruePeakMeter::TruePeakMeter(int32_t channels) : channelState(static_cast<size_t>(channels)), channels(channels) {
+    filters();
+    for (Channel& c : channelState) {
+        // Silence before the start.
+        c.line.assign(static_cast<size_t>(kReach), 0.0);
+        c.lineFloat.assign(static_cast<size_t>(kReach), 0.0f);
+        c.origin = -kReach;
+    }
 }
 
 void TruePeakMeter::add(const double* interleaved, size_t frames) {
-    if (filter.empty() || frames == 0) return;
-    FlushToZeroScope flushToZero;
-    for (size_t c = 0; c < lines.size(); ++c) {
-        std::vector<float>& line = lines[c];
-        line.resize(static_cast<size_t>(history) + frames);
-        float* x = line.data() + history;
-        for (size_t i = 0; i < frames; ++i)
-            x[i] = static_cast<float>(interleaved[i * static_cast<size_t>(channels) + c]);
-        scanChannel(c, frames);
-        // The last frames are the next run's past.
-        std::copy(line.end() - history, line.end(), line.begin());
+    if (frames == 0 || finished) return;
+    for (size_t ch = 0; ch < channelState.size(); ++ch) {
+        Channel& c = channelState[ch];
+        const size_t had = c.line.size();
+        c.line.resize(had + frames);
+        c.lineFloat.resize(had + frames);
+        for (size_t i = 0; i < frames; ++i) {
+            const double v = interleaved[i * static_cast<size_t>(channels) + ch];
+            c.line[had + i] = std::isfinite(v) ? v : 0.0;
+            c.lineFloat[had + i] = static_cast<float>(c.line[had + i]);
+        }
+        scan(c, false);
     }
 }
 
-void TruePeakMeter::scanChannel(size_t channel, size_t frames) {
-    const float* x = lines[channel].data() + history;
-    float& peak = peaks[channel];
-    for (const Phase& phase : filter) {
-        const float p = phasePeak(x, frames, phase);
-        peak = p > peak ? p : peak;
+void TruePeakMeter::finish() {
+    if (finished) return;
+    finished = true;
+    for (Channel& c : channelState) {
+        // Silence after the end, until the interpolation has died out.
+        c.line.resize(c.line.size() + static_cast<size_t>(3 * kReach), 0.0);
+        c.lineFloat.resize(c.line.size(), 0.0f);
+        scan(c, true);
     }
+}
+
+void TruePeakMeter::scan(Channel& c, bool final) {
+    const int64_t end = c.origin + static_cast<int64_t>(c.line.size()) - kReach;
+    if (end > c.next) {
+        const auto count = static_cast<size_t>(end - c.next);
+        const float* x = c.lineFloat.data() + (c.next - c.origin) - (kCoarseTaps / 2 - 1);
+        for (int p = 1; p < kCoarse; ++p) {
+            c.coarse[p - 1].resize(count);
+            interpolate(x, count, filters().coarse[static_cast<size_t>(p - 1)].data(), c.coarse[p - 1].data());
+        }
+        // The coarse stream in time order: the sample, then the three points
+        // after it. Runs of frames whose points all stay below the candidate
+        // level are passed over, keeping only their last two points.
+        const double* samples = c.line.data() + (c.next - c.origin);
+        const float* sampleFloats = x + (kCoarseTaps / 2 - 1);
+        c.runMaxima.resize((count + kRun - 1) / kRun);
+        runMaxima(sampleFloats, c.coarse[0].data(), c.coarse[1].data(), c.coarse[2].data(), count,
+                  c.runMaxima.data());
+        for (size_t run = 0; run * kRun < count; ++run) {
+            const size_t from = run * kRun, to = std::min(count, from + kRun);
+            // Single-precision maxima: passed over only when clearly below.
+            if (c.runMaxima[run] < kCandidateRatio * c.peak * (1.0 - 1e-5)) {
+                const double first = std::fabs(samples[from]);
+                if (c.before1 > 0.0 && c.before1 >= kCandidateRatio * c.peak && c.before1 >= c.before2 &&
+                    c.before1 >= first)
+                    refine(c, (c.next + static_cast<int64_t>(from)) * kCoarse - 1);
+                c.before2 = std::fabs(static_cast<double>(c.coarse[1][to - 1]));
+                c.before1 = std::fabs(static_cast<double>(c.coarse[2][to - 1]));
+                continue;
+            }
+            for (size_t i = from; i < to; ++i) {
+                const double values[kCoarse] = {samples[i], c.coarse[0][i], c.coarse[1][i], c.coarse[2][i]};
+                for (int p = 0; p < kCoarse; ++p) {
+                    const double v = std::fabs(values[p]);
+                    if (c.before1 > 0.0 && c.before1 >= kCandidateRatio * c.peak && c.before1 >= c.before2 &&
+                        c.before1 >= v)
+                        refine(c, (c.next + static_cast<int64_t>(i)) * kCoarse + p - 1);
+                    c.before2 = c.before1;
+                    c.before1 = v;
+                }
+            }
+        }
+        c.next = end;
+    }
+    if (final) return;
+    // Keep what the next scan reaches back to.
+    const int64_t keepFrom = c.next - kReach;
+    const auto drop = static_cast<std::ptrdiff_t>(keepFrom - c.origin);
+    c.line.erase(c.line.begin(), c.line.begin() + drop);
+    c.lineFloat.erase(c.lineFloat.begin(), c.lineFloat.begin() + drop);
+    c.origin = keepFrom;
+}
+
+double TruePeakMeter::valueAt(const Channel& c, int64_t fineIndex) const {
+    const int64_t n = floorDiv(fineIndex, kFine);
+    const auto j = static_cast<size_t>(fineIndex - n * kFine);
+    const double* x = c.line.data() + (n - c.origin);
+    if (j == 0) return *x;
+    return dot(x - (kFineTaps / 2 - 1), filters().fine[j].data());
+}
+
+void TruePeakMeter::refine(Channel& c, int64_t coarseIndex) {
+    // The short filter may put the largest coarse point one step off.
+    int64_t centre = coarseIndex;
+    double largest = -1.0;
+    for (int64_t k = coarseIndex - 2; k <= coarseIndex + 2; ++k) {
+        const double v = std::fabs(valueAt(c, k * kSpacing));
+        if (v > largest) {
+            largest = v;
+            centre = k;
+        }
+    }
+    c.peak = std::max(c.peak, largest);
+    if (largest < kRefineRatio * c.peak) return;
+
+    // The peak lies within one coarse step of its largest coarse point.
+    constexpr int kPoints = 2 * kSpacing + 3;
+    double values[kPoints];
+    for (int k = 0; k < kPoints; ++k) values[k] = valueAt(c, centre * kSpacing - kSpacing - 1 + k);
+    int best = 1;
+    for (int k = 2; k < kPoints - 1; ++k)
+        if (std::fabs(values[k]) > std::fabs(values[best])) best = k;
+    const double sign = values[best] < 0.0 ? -1.0 : 1.0;
+    const double a = sign * values[best - 1], b = sign * values[best], d = sign * values[best + 1];
+    double peak = b;
+    // Only a maximum among the points has its vertex between its neighbours;
+    // at the ends of a rising run the parabola would reach beyond them.
+    const double curvature = a - 2.0 * b + d;
+    if (b >= a && b >= d && curvature < 0.0) peak = b - 0.125 * (a - d) * (a - d) / curvature;
+    c.peak = std::max(c.peak, peak);
 }
 
 }  // namespace vexal::cli

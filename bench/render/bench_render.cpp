@@ -2,7 +2,7 @@
 // reading, the plug-in, writing and both loudness analyses, as the command
 // runs them. The counter x_real_time is audio seconds per second of wall
 // time. The parts run alone over one minute of the same audio give the
-// cost of each, as x_real_time as well.
+// cost of each, as x_real_time as well (the true-peak meter also alone).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -16,6 +16,7 @@
 #include "EffectHost.h"
 #include "Loudness.h"
 #include "Render.h"
+#include "TruePeak.h"
 
 using namespace vexal::cli;
 
@@ -104,8 +105,41 @@ void BM_LoudnessAnalysisOneMinute(benchmark::State& state) {
     setRealTime(state, kShortSeconds);
 }
 
+// The true-peak meter alone, one minute of stereo, with each variant of
+// its coarse interpolator.
+void BM_TruePeakOneMinute(benchmark::State& state) {
+    Fixture& f = fixture();
+    const auto variant = static_cast<TruePeakMeter::Variant>(state.range(0));
+    if (variant == TruePeakMeter::Variant::avx512 && !__builtin_cpu_supports("avx512f")) {
+        state.SkipWithError("no AVX-512 on this processor");
+        return;
+    }
+    TruePeakMeter::useVariant(variant);
+    state.SetLabel(variant == TruePeakMeter::Variant::avx512 ? "avx512"
+                   : variant == TruePeakMeter::Variant::avx2 ? "avx2"
+                   : variant == TruePeakMeter::Variant::sse2 ? "sse2"
+                                                             : "portable");
+    for (auto _ : state) {
+        TruePeakMeter meter(2);
+        for (size_t pos = 0; pos < f.minute.size(); pos += 65536)
+            meter.add(f.minute.data() + pos, std::min<size_t>(65536, f.minute.size() - pos) / 2);
+        meter.finish();
+        benchmark::DoNotOptimize(meter.peak(0));
+    }
+    TruePeakMeter::useVariant(TruePeakMeter::Variant::widest);
+    setRealTime(state, kShortSeconds);
+}
+
 }  // namespace
 
 BENCHMARK(BM_ProcessTenMinutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_PluginOnlyOneMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_LoudnessAnalysisOneMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_TruePeakOneMinute)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3)
+    ->Arg(static_cast<int>(TruePeakMeter::Variant::avx512))
+    ->Arg(static_cast<int>(TruePeakMeter::Variant::avx2))
+    ->Arg(static_cast<int>(TruePeakMeter::Variant::sse2))
+    ->Arg(static_cast<int>(TruePeakMeter::Variant::portable));

@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include "CliHarness.h"
@@ -150,6 +151,10 @@ TEST_F(Settings, ProgramsAreThePluginsFactoryPrograms) {
     // By number and by name alike.
     EXPECT_EQ(paramLine(runVexal({"params", "--program", "23"}), 1).text, "12.04119");
     EXPECT_EQ(paramLine(runVexal({"params", "--program", "total disorder"}), 1).text, "12.04119");
+    // The start of one name only.
+    EXPECT_NE(runVexal({"params", "--program", "cd master 3"}).out.find("program 10 \"CD Master 3 [recon]\""),
+              std::string::npos);
+    EXPECT_NE(runVexal({"params", "--program", "TOTAL"}).out.find("program 23 "), std::string::npos);
 }
 
 TEST_F(Settings, PresetBankAndChunkFilesCarryTheSettings) {
@@ -170,6 +175,30 @@ TEST_F(Settings, PresetBankAndChunkFilesCarryTheSettings) {
     const RunResult chunk = runVexal({"params", "--chunk", dir / "c.bin"});
     EXPECT_NE(chunk.out.find("program 12 \"Game 2\""), std::string::npos) << chunk.out;
     EXPECT_EQ(paramLine(chunk, 1).text, drive);
+}
+
+TEST_F(Settings, UserStateIsReadNeverWrittenAndIgnoredOnRequest) {
+    const std::string config = dir / "config";
+    auto configFiles = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(config)) names.push_back(e.path().string());
+        return names;
+    };
+    writeAudio(dir / "in.wav", testSignal(44100, 2, 2000, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    ASSERT_EQ(runVexal({"params", "--set", "Drive=7", "--save-preset", dir / "p.zvk", "--save-bank", dir / "b.zvb"}).status, 0);
+    EXPECT_NE(runVexal({"params", "--preset", dir / "in.wav"}).status, 0);  // a failed load
+    EXPECT_NE(runVexal({"params", "--bank", dir / "missing.zvb"}).status, 0);
+    EXPECT_EQ(runVexal({"params", "--preset", "p.zvk"}).status, 2);  // relative, not found here
+    EXPECT_EQ(runVexal({"params", "--preset", dir / "p.zvk", "--bank", dir / "b.zvb"}).status, 0);
+    EXPECT_EQ(runVexal({"process", dir / "in.wav", "-o", dir / "out.wav", "--quiet", "--preset", dir / "p.zvk"}).status, 0);
+    EXPECT_EQ(configFiles(), std::vector<std::string>{});
+
+    // A stored default program is what a new instance starts with, unless
+    // --no-user-state.
+    std::filesystem::copy_file(dir / "p.zvk", config + "/DefaultPreset");
+    EXPECT_EQ(paramLine(runVexal({"params"}), 1).text.substr(0, 5), "7.000");
+    EXPECT_EQ(paramLine(runVexal({"params", "--no-user-state"}), 1).text, "0.000000");
+    EXPECT_EQ(configFiles(), std::vector<std::string>{config + "/DefaultPreset"});
 }
 
 TEST_F(Settings, DemoWritesItsFilesAndReports) {

@@ -1,0 +1,100 @@
+// The commands around process: analyze, params --explain, help and
+// --version.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "CliHarness.h"
+
+using namespace clitest;
+
+namespace {
+
+class Commands : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+TEST_F(Commands, AnalyzeReportsWhatProcessReportsAndWritesNothing) {
+    writeAudio(dir / "in.wav", testSignal(48000, 2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24));
+    const std::vector<std::string> settings = {"--program", "cd master 3", "--set", "Drive=5"};
+    std::vector<std::string> process = {"process", dir / "in.wav", "-o", dir / "out.wav", "--format", "float32",
+                                        "--json", "--quiet"};
+    process.insert(process.end(), settings.begin(), settings.end());
+    const RunResult rendered = runVexal(process);
+    ASSERT_EQ(rendered.status, 0) << rendered.err;
+    std::remove((dir / "out.wav").c_str());
+
+    const RunResult plain = runVexal({"analyze", dir / "in.wav", "--json"});
+    std::vector<std::string> through = {"analyze", dir / "in.wav", "--through", "--json", "--quiet"};
+    through.insert(through.end(), settings.begin(), settings.end());
+    const RunResult passed = runVexal(through);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    ASSERT_EQ(passed.status, 0) << passed.err;
+    for (const char* key : {"samplePeakDbfs", "truePeakDbtp", "integratedLufs", "loudnessRangeLu"}) {
+        SCOPED_TRACE(key);
+        EXPECT_EQ(jsonNumber(plain.out, "in", key), jsonNumber(rendered.out, "in", key));
+        EXPECT_EQ(jsonNumber(passed.out, "in", key), jsonNumber(rendered.out, "in", key));
+        // The plug-in's output before the file's float rounding: within it.
+        EXPECT_NEAR(jsonNumber(passed.out, "out", key), jsonNumber(rendered.out, "out", key), 1e-5);
+    }
+    EXPECT_NE(passed.out.find("\"output\": null"), std::string::npos);
+    EXPECT_NE(plain.out.find("\"truePeakMethod\": "), std::string::npos);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"in.wav"});
+
+    const RunResult text = runVexal({"analyze", dir / "in.wav"});
+    EXPECT_NE(text.out.find("  48000 Hz, stereo, 1.000 s, 24-bit PCM\n  sample peak"), std::string::npos) << text.out;
+    // A truncated file is named here too.
+    const std::string bytes = readBytes(dir / "in.wav");
+    std::ofstream(dir / "cut.wav", std::ios::binary) << bytes.substr(0, bytes.size() - 48000 * 6 / 4);
+    const RunResult cut = runVexal({"analyze", dir / "cut.wav"});
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_NE(cut.err.find("cut.wav: truncated: the data ends 0.250 s (12000 frames)"), std::string::npos) << cut.err;
+}
+
+TEST_F(Commands, ExplainSaysWhatEveryParameterDoesAsTheDocsDo) {
+    const RunResult r = runVexal({"params", "--explain"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::ifstream docsFile(VEXAL_DOCS_DIR "/vexal.md");
+    std::stringstream docs;
+    docs << docsFile.rdbuf();
+    std::istringstream lines(r.out);
+    std::string line, name;
+    int index = -1, explained = 0;
+    while (std::getline(lines, line)) {
+        if (line.size() > 4 && line[2] != ' ' && std::isdigit(static_cast<unsigned char>(line[2]))) {
+            index = std::stoi(line.substr(0, 4));
+            name = line.substr(5, line.find(' ', 5) - 5);
+            continue;
+        }
+        if (line.rfind("     ", 0) != 0 || index < 0) continue;
+        const size_t colon = line.find(": ");
+        ASSERT_NE(colon, std::string::npos) << line;
+        const std::string row = "| " + std::to_string(index) + " | `" + name + "` | " + line.substr(5, colon - 5) +
+                                " | " + line.substr(colon + 2) + " |";
+        EXPECT_NE(docs.str().find(row), std::string::npos) << "docs/vexal.md has no row\n" << row;
+        ++explained;
+    }
+    EXPECT_EQ(explained, 26);
+}
+
+TEST_F(Commands, HelpForEveryCommandAndTheVersion) {
+    for (const char* command : {"process", "analyze", "programs", "params", "demo"}) {
+        SCOPED_TRACE(command);
+        const RunResult help = runVexal({"help", command});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.out.rfind(std::string("usage: vexal ") + command, 0), 0u) << help.out;
+        EXPECT_EQ(runVexal({command, "--help"}).out, help.out);
+    }
+    const RunResult general = runVexal({"help"});
+    EXPECT_EQ(general.status, 0);
+    EXPECT_EQ(runVexal({"--help"}).out, general.out);
+    EXPECT_NE(general.out.find("analyze FILE..."), std::string::npos);
+    const RunResult version = runVexal({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "vexal 1.0 (ZVK Vexal by Ortelwerk)\n");
+}
+
+}  // namespace
