@@ -114,3 +114,25 @@ TEST_F(EditorHostTest, KeysReachTheDriveFieldExactlyOnceWhicheverWayTheyCome) {
 
 }  // namespace
 }  // namespace edhost
+
+namespace edhost {
+namespace {
+
+TEST_F(EditorHostTest, AClickOnTheRockersRightHalfSelectsTheNextProgram) {
+    const Window parent = makeParent();
+    Instance fx(host);
+    prepare(fx);
+    const std::string second = fx.stringRequest(vst::effGetProgramNameIndexed, 1);
+    ASSERT_FALSE(second.empty());
+    ASSERT_EQ(open(fx, parent), 1);
+    settle(fx, parent);
+    const Window editor = childrenOf(parent).at(0);
+    host.clearCalls();
+    click(editor, 362, 453);  // the next-program half of the rocker (340, 447, 370, 460)
+    ASSERT_TRUE(idleUntil(fx, [&] { return host.countCalls(vst::audioMasterUpdateDisplay) > 0; }));
+    EXPECT_EQ(fx.stringRequest(vst::effGetProgramName), second);
+    fx.dispatch(vst::effEditClose);
+}
+
+}  // namespace
+}  // namespace edhost
