@@ -45,7 +45,7 @@ public:
         } else if (old > tree[i ^ 1]) {
             do {
                 i >>= 1;
-                tree[i] = branchFreeMax(tree[2 * i], tree[2 * i + 1]);
+                tree[i] = largerOf(tree[2 * i], tree[2 * i + 1]);
             } while (old > tree[i ^ 1]);
         }
         return tree[1];
@@ -72,7 +72,7 @@ public:
 #pragma GCC unroll 16
             for (int32_t level = Width; level > 1; level >>= 1) {
                 i >>= 1;
-                tree[i] = branchFreeMax(tree[2 * i], tree[2 * i + 1]);
+                tree[i] = largerOf(tree[2 * i], tree[2 * i + 1]);
                 if (!(old > tree[i ^ 1])) break;
             }
         }
@@ -83,6 +83,10 @@ public:
     const double* nodes() const { return tree; }
 
 private:
+    // The larger value itself: a node must hold exactly the largest leaf below
+    // it (the half-sum form can land one unit away when a − b rounds).
+    static double largerOf(double a, double b) { return a > b ? a : b; }
+
     double* tree = nullptr;
     int32_t width = 1;
     int32_t capacity = 1;

@@ -144,9 +144,7 @@ TEST(SlidingMaxTree, RootIsTheWindowMaximum) {
             for (size_t k = history.size() > size_t(width) ? history.size() - width : 0;
                  k < history.size(); ++k)
                 expected = std::max(expected, history[k]);
-            // The half-sum maximum can round an internal node by one unit in
-            // the last place; the root is the window maximum to that rounding.
-            ASSERT_NEAR(root, expected, expected * 2.3e-16) << width << " " << step;
+            ASSERT_EQ(root, expected) << width << " " << step;
             ASSERT_EQ(nodes[0], kTreeSentinel);
         }
     }

@@ -180,8 +180,8 @@ const Expected kExpected[] = {
     {0x837823ab4ebea828ull, 0x3b26a6402b8bd266ull, 0x899743c977ea59a5ull, 0x1f5bed857dc9e720ull},  // hard 44.1, 333
     {0xe1487bd022f3b047ull, 0xcec4ff1cb5f9cd72ull, 0x1ac24f969145d654ull, 0xeabbab7323d513d8ull},  // hard 96, 512
     {0xe1487bd022f3b047ull, 0xcec4ff1cb5f9cd72ull, 0x1ac24f969145d654ull, 0xeabbab7323d513d8ull},  // hard 96, 333
-    {0x705996c7b992b215ull, 0x5f6aa4d23ab90e32ull, 0x2baa0fc25d21982aull, 0x59a6b6af2b91ecbbull},  // hard 192, 512
-    {0x705996c7b992b215ull, 0x5f6aa4d23ab90e32ull, 0x2baa0fc25d21982aull, 0x59a6b6af2b91ecbbull},  // hard 192, 333
+    {0x705996c7b992b215ull, 0x737b52438f5ba97aull, 0x2baa0fc25d21982aull, 0xd4bdfd6c46a891f3ull},  // hard 192, 512
+    {0x705996c7b992b215ull, 0x737b52438f5ba97aull, 0x2baa0fc25d21982aull, 0xd4bdfd6c46a891f3ull},  // hard 192, 333
     {0x7f82f66c6a75e5aeull, 0xfe0c38e03240c01full, 0xd2fc1b3a0028080dull, 0x8ae8f545c511853cull},  // med 44.1, 512
     {0x7f82f66c6a75e5aeull, 0xfe0c38e03240c01full, 0xd2fc1b3a0028080dull, 0x8ae8f545c511853cull},  // med 44.1, 333
     {0xf7e831e1124f228cull, 0x10f950553f55adb5ull, 0xc3055e446ddf6980ull, 0xe61eb03229aa8b76ull},  // med 96, 512
