@@ -41,9 +41,6 @@ vst::AudioEffect* createEffectInstance(vst::HostCallback hostCallback) {
 Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallback, kNumParams) {
     std::lock_guard<std::recursive_timed_mutex> hold(processLock);
 
-    // Both layouts compute the same signal; x86_64 always has SSE2.
-    useVectorKernels = vectorKernelsAvailable();
-
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(kUniqueId);
@@ -66,7 +63,6 @@ Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallbac
     updateRateClass();
 
     engine = new EngineState();
-    engine->useVectorKernels = useVectorKernels;
     noiseShapeSets = new NoiseShapeSets();
     smoothKernel = static_cast<double*>(std::aligned_alloc(16, sizeof(double) * kMaxSmoothLen));
     if (!smoothKernel) throw std::bad_alloc();
