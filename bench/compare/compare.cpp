@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     }
 
     const Scene scenes[] = {
-        {"Program 0", 44100.0f, 30.0, {}},
+        {"Program 0", 44100.0f, 120.0, {}},
         {"Heavy (Oversample, DetectorOrder II, TransShape soft)", 192000.0f, 20.0,
          {{vexal::kOversample, 1.0f}, {vexal::kDetectorOrder, 1.0f}, {vexal::kTransShape, 1.0f}}},
     };

@@ -62,37 +62,63 @@ struct DoubleVector<8> {
 template <int Width>
 struct FollowerBank {
     using Vec = typename DoubleVector<Width>::type;
+    using Pair = typename DoubleVector<2>::type;
     static constexpr int kVectors = 2 * kFollowerCount / Width;
     Vec attack[kVectors], release[kVectors], first[kVectors], second[kVectors];
 
     void load(const double* a, const double* r, const double* s1, const double* s2) {
-        std::memcpy(attack, a, sizeof attack);
-        std::memcpy(release, r, sizeof release);
-        std::memcpy(first, s1, sizeof first);
-        std::memcpy(second, s2, sizeof second);
+        for (int k = 0; k < kVectors; ++k) {
+            std::memcpy(&attack[k], a + Width * k, sizeof(Vec));
+            std::memcpy(&release[k], r + Width * k, sizeof(Vec));
+            std::memcpy(&first[k], s1 + Width * k, sizeof(Vec));
+            std::memcpy(&second[k], s2 + Width * k, sizeof(Vec));
+        }
     }
 
     void store(double* s1, double* s2) const {
-        std::memcpy(s1, first, sizeof first);
-        std::memcpy(s2, second, sizeof second);
+        for (int k = 0; k < kVectors; ++k) {
+            std::memcpy(s1 + Width * k, &first[k], sizeof(Vec));
+            std::memcpy(s2 + Width * k, &second[k], sizeof(Vec));
+        }
     }
 
     // One frame toward (vL, vR); the last stage of pair k goes to
     // lastStage + k·rowStride.
     void step(double vL, double vR, bool secondOrder, double* lastStage, int32_t rowStride) {
-        double lanes[Width];
-        for (int i = 0; i < Width; ++i) lanes[i] = (i & 1) ? vR : vL;
+        const Pair both = {vL, vR};
         Vec x;
-        std::memcpy(&x, lanes, sizeof x);
+        if constexpr (Width == 2)
+            x = both;
+        else if constexpr (Width == 4)
+            x = __builtin_shufflevector(both, both, 0, 1, 0, 1);
+        else
+            x = __builtin_shufflevector(both, both, 0, 1, 0, 1, 0, 1, 0, 1);
         for (int k = 0; k < kVectors; ++k) firstStageStep(first[k], x, attack[k], release[k]);
         if (secondOrder) {
             for (int k = 0; k < kVectors; ++k) secondStageStep(second[k], first[k], attack[k], release[k]);
         } else {
             for (int k = 0; k < kVectors; ++k) second[k] = first[k];
         }
-        for (int k = 0; k < kFollowerCount; ++k)
-            std::memcpy(lastStage + k * rowStride, reinterpret_cast<const double*>(second) + 2 * k,
-                        2 * sizeof(double));
+        for (int k = 0; k < kVectors; ++k) storePairs(second[k], lastStage + k * (Width / 2) * rowStride, rowStride);
+    }
+
+private:
+    // The pairs of one vector to consecutive rows, straight from the register.
+    static void storePairs(const Vec& v, double* row, int32_t rowStride) {
+        if constexpr (Width == 2) {
+            std::memcpy(row, &v, sizeof(Pair));
+        } else if constexpr (Width == 4) {
+            const Pair p0 = __builtin_shufflevector(v, v, 0, 1), p1 = __builtin_shufflevector(v, v, 2, 3);
+            std::memcpy(row, &p0, sizeof(Pair));
+            std::memcpy(row + rowStride, &p1, sizeof(Pair));
+        } else {
+            const Pair p0 = __builtin_shufflevector(v, v, 0, 1), p1 = __builtin_shufflevector(v, v, 2, 3);
+            const Pair p2 = __builtin_shufflevector(v, v, 4, 5), p3 = __builtin_shufflevector(v, v, 6, 7);
+            std::memcpy(row, &p0, sizeof(Pair));
+            std::memcpy(row + rowStride, &p1, sizeof(Pair));
+            std::memcpy(row + 2 * rowStride, &p2, sizeof(Pair));
+            std::memcpy(row + 3 * rowStride, &p3, sizeof(Pair));
+        }
     }
 };
 
