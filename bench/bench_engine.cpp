@@ -76,8 +76,39 @@ void runVariant(benchmark::State& state, vexal::KernelVariant variant, float rat
 const std::vector<std::pair<int32_t, float>> kHeavy = {
     {vexal::kOversample, 1.0f}, {vexal::kDetectorOrder, 1.0f}, {vexal::kTransShape, 1.0f}};
 
+// Tiny and decaying input must cost no more than normal input (no denormal
+// slow-down anywhere in the path): one second of each at program 0, noise at
+// 0.5, noise at 1e-38 (single-precision values near the subnormal range) and a
+// decay from 0.5 by 0.999 per frame. Compare the three figures of a variant.
+void runInputLevel(benchmark::State& state, vexal::KernelVariant variant, int kind) {
+    vexal::Plugin plugin(nullptr);
+    plugin.setSampleRate(44100.0f);
+    vexal::EngineState engine;
+    vexal::MeterValues meters;
+    engine.kernelVariant = variant;
+    engine.setSmoothKernel(plugin.smoothKernelTaps(), plugin.engineSettings().smoothLen);
+    engine.reset(plugin.engineSettings());
+    std::vector<double> l(44032), r(44032), outL(44032), outR(44032);
+    uint32_t seed = 26;
+    for (size_t i = 0; i < l.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = (seed >> 8) * (2.0 / 16777216.0) - 1.0;
+        const double x = kind == 0 ? 0.5 * noise : (kind == 1 ? 1e-38 * noise : 0.5 * std::pow(0.999, double(i)));
+        l[i] = static_cast<float>(x);
+        r[i] = static_cast<float>(kind == 2 ? x : -x);
+    }
+    size_t at = 0;
+    for (auto _ : state) {
+        vexal::processLimiter<double>(engine, plugin.engineSettings(), meters, &l[at], &r[at], &outL[at],
+                                      &outR[at], kBlock);
+        benchmark::DoNotOptimize(outL.data());
+        at = (at + kBlock) % l.size();
+    }
+    reportPerFrame(state, kBlock);
+}
+
 // Program 0 at 44.1 kHz and the heavy setting at 192 kHz, per variant the
-// processor supports.
+// processor supports, and the input-level check.
 const bool kRegistered = [] {
     for (vexal::KernelVariant v : vexal::kAllKernelVariants) {
         if (!vexal::kernelVariantSupported(v)) continue;
@@ -86,6 +117,10 @@ const bool kRegistered = [] {
                                      [v](benchmark::State& s) { runVariant(s, v, 44100.0f, {}); });
         benchmark::RegisterBenchmark(("BM_HeavyAt192k/" + name).c_str(),
                                      [v](benchmark::State& s) { runVariant(s, v, 192000.0f, kHeavy); });
+        const char* kinds[3] = {"normal", "tiny", "decaying"};
+        for (int kind = 0; kind < 3; ++kind)
+            benchmark::RegisterBenchmark(("BM_InputLevel/" + name + "/" + kinds[kind]).c_str(),
+                                         [v, kind](benchmark::State& s) { runInputLevel(s, v, kind); });
     }
     return true;
 }();
