@@ -133,7 +133,7 @@ template <class V>
 void BlockConvolver::convolveDirect() {
 #if VEXAL_HAVE_WIDE_DIRECT
     // Measured: pays at 8 and 32; at 16 the pair-wise unrolled loop is faster.
-    if (std::is_same_v<V, SsePair> && kWideDirect) {
+    if (std::is_same_v<V, SsePair> && avx512 && kWideDirect) {
         if (n == 8) return convolveDirectWide<8>(taps, block, ready, tail);
         if (n == 32) return convolveDirectWide<32>(taps, block, ready, tail);
     }
@@ -215,15 +215,15 @@ __attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, cons
 const bool kAvx2Fft = __builtin_cpu_supports("avx2");
 
 template <class V, int LogN, bool Inverse>
-inline void transform(double* re, double* im, const FftTwiddles& tw) {
+inline void transform(double* re, double* im, const FftTwiddles& tw, bool avx2) {
     if constexpr (std::is_same_v<V, SsePair> && LogN >= 2) {
-        if (kAvx2Fft) return complexFftAvx2<LogN, Inverse>(re, im, tw);
+        if (avx2 && kAvx2Fft) return complexFftAvx2<LogN, Inverse>(re, im, tw);
     }
     complexFft<V, LogN, Inverse>(re, im, tw);
 }
 #else
 template <class V, int LogN, bool Inverse>
-inline void transform(double* re, double* im, const FftTwiddles& tw) {
+inline void transform(double* re, double* im, const FftTwiddles& tw, bool) {
     complexFft<V, LogN, Inverse>(re, im, tw);
 }
 #endif
@@ -245,7 +245,7 @@ void BlockConvolver::convolveFftSized() {
         V::both(0.0).store(zr + 2 * m);
         V::both(0.0).store(zi + 2 * m);
     }
-    transform<V, LogN, false>(zr, zi, *twiddles);
+    transform<V, LogN, false>(zr, zi, *twiddles, avx2);
 
     // Split into the real transform's bins 0 … half, times the kernel's bins.
     for (int32_t k = 0; k <= half; ++k) {
@@ -273,7 +273,7 @@ void BlockConvolver::convolveFftSized() {
         (pr - (c * qi + s * qr)).store(zr + 2 * k);
         (pi + (c * qr - s * qi)).store(zi + 2 * k);
     }
-    transform<V, LogN, true>(zr, zi, *twiddles);
+    transform<V, LogN, true>(zr, zi, *twiddles, avx2);
 
     // y[2m] = Re z[m], y[2m+1] = Im z[m]; y[0 … n−1] out, y[n … 2n−2] tail.
     const int32_t len = 2 * half;  // = 2n

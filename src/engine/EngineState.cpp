@@ -78,6 +78,7 @@ void EngineState::clearBuffers() {
     peakTree.clear();
     shapeTree.clear();
     peakPosition = shapePosition = 0;
+    convolver.setVariant(kernelVariant);
     convolver.clear();
 }
 
