@@ -344,6 +344,37 @@ TEST(BlockConvolver, TransformMatchesDirectConvolution) {
     }
 }
 
+#if VEXAL_HAVE_SSE2
+// The direct sums of every variant (two-lane, four-lane and eight-lane forms)
+// give the bits of the portable pair-wise loop, and so do the transforms.
+TEST(BlockConvolver, EveryVariantGivesThePortableBits) {
+    for (int32_t n = 8; n <= 256; n *= 2) {
+        std::vector<double> taps = noise(n, 1.0, n + 1);
+        for (double& t : taps) t = std::fabs(t) / n;
+        const size_t length = 5 * n + 3;
+        const std::vector<double> l = noise(length, 5.0, 7 * n), r = noise(length, 0.01, 9 * n);
+        for (bool fft : {false, true}) {
+            ConvolverRig portable(taps);
+            portable.conv.forceMethod(fft);
+            std::vector<double> want(2 * length);
+            for (size_t t = 0; t < length; ++t)
+                portable.conv.push(ScalarPair::make(std::fabs(l[t]), std::fabs(r[t]))).store(&want[2 * t]);
+            for (KernelVariant v : kAllKernelVariants) {
+                if (v == KernelVariant::portable || !kernelVariantSupported(v)) continue;
+                ConvolverRig rig(taps);
+                rig.conv.setVariant(v);
+                rig.conv.forceMethod(fft);
+                for (size_t t = 0; t < length; ++t) {
+                    const SsePair y = rig.conv.push(SsePair::make(std::fabs(l[t]), std::fabs(r[t])));
+                    ASSERT_EQ(y.left(), want[2 * t]) << kernelVariantName(v) << " " << n << " " << fft << " " << t;
+                    ASSERT_EQ(y.right(), want[2 * t + 1]) << kernelVariantName(v) << " " << n << " " << fft << " " << t;
+                }
+            }
+        }
+    }
+}
+#endif
+
 // --- the kernel ------------------------------------------------------------------
 
 // An engine driven directly, with the settings a Plugin derives.
