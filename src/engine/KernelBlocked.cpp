@@ -148,6 +148,15 @@ inline void levelChunk(EngineState& st, const BlockSettings& b, int32_t n, const
     st.levellerLevel = level;
 }
 
+// 4. With the leveller switched off its gain is 1 and y = x·1 = x: the audio
+// passes as it is, and the level, which nothing in this chunk reads, is
+// stepped later beside the followers (followAndShape), where its recursion
+// overlaps theirs instead of adding to it.
+inline void passLevellerOff(int32_t n, const Chunk& c) {
+    std::memcpy(c.levelled + 2 * kHistory, c.driven, sizeof(double) * 2 * n);
+    for (int32_t e = 0; e < 2 * n; ++e) c.levellerGain[e] = 1.0;
+}
+
 // 6. Half-sample estimates of the whole chunk, each summed in j order.
 inline void estimateHalfSamples(const double* __restrict y, const double* __restrict w,
                                 double* __restrict estimate, int32_t lanes) {
@@ -183,17 +192,29 @@ inline void pushTrees(EngineState& st, int32_t n, const Chunk& c) {
 // 8.–10. Link, followers and the shaped envelope in one pass: the followers'
 // recursion is bound by latency, the convolver by throughput, so side by side
 // the processor overlaps them. The followers stay in registers of Width lanes.
-template <int Width>
-inline void followAndShape(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+// StepLevel: the switched-off leveller's level steps here too.
+template <int Width, bool StepLevel>
+inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     FollowerBank<Width> bank;
     bank.load(b.attackPairs, b.releasePairs, st.followerStage1, st.followerStage2);
+    double level = st.levellerLevel;
     for (int32_t i = 0; i < n; ++i) {
+        if (StepLevel) levellerStep(level, c.peak[i], b);
         double vL, vR;
         linkPeaks(c.peakRoot[2 * i], c.peakRoot[2 * i + 1], b, vL, vR);
         bank.step(vL, vR, b.secondOrder, c.lastStage + 2 * i, kLanes);
         shapedEnvelope(st, b, V::load(c.shapeRoot + 2 * i)).store(c.envelope + 2 * i);
     }
     bank.store(st.followerStage1, st.followerStage2);
+    if (StepLevel) st.levellerLevel = level;
+}
+
+template <int Width>
+inline void followAndShape(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    if (b.levellerOff)
+        followAndShapeWith<Width, true>(st, b, n, c);
+    else
+        followAndShapeWith<Width, false>(st, b, n, c);
 }
 
 struct GainInputs {
@@ -286,7 +307,10 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     smoothGains(st, b, n, c);
     takeInput(st, b, inL, inR, n, c);
     loadHistory(st, c);
-    levelChunk(st, b, n, c);
+    if (b.levellerOff)
+        passLevellerOff(n, c);
+    else
+        levelChunk(st, b, n, c);
     detectLeaves(st, b, n, c);
     pushTrees(st, n, c);
     followAndShape<Width>(st, b, n, c);

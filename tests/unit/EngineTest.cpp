@@ -415,7 +415,7 @@ std::vector<KernelVariant> supportedVariants() {
 // Every variant this processor runs against the portable reference, bit for
 // bit: outputs of odd block lengths (guard values around each block must stay
 // untouched), every meter value, both sample types, random settings at every
-// rate class.
+// rate class, the leveller switched off and on between blocks.
 template <class Sample>
 void checkVariantAgainstReference(KernelVariant variant) {
     constexpr Sample kGuard = Sample(-7.25);
@@ -432,7 +432,13 @@ void checkVariantAgainstReference(KernelVariant variant) {
         const std::vector<double> l = noise(n, 6.0, trial), r = noise(n, 0.5 + trial, trial + 50);
         const std::vector<Sample> inL(l.begin(), l.end()), inR(r.begin(), r.end());
         size_t done = 0;
+        int block = 0;
         for (int32_t len : {1, 3, 17, 63, 65, 255, 257, 1001, 4095}) {
+            // The leveller switched off for a while (its level still moves) and on again.
+            if (block == 3 || block == 6)
+                for (EngineRig* rig : {&fast, &reference})
+                    rig->plugin.setParameter(kLeveller, block == 3 ? 1.0f : 0.3f);
+            ++block;
             const int32_t k = static_cast<int32_t>(std::min<size_t>(len, n - done));
             std::vector<Sample> a(2 * (k + 2 * kPad), kGuard), b(a);
             Sample* aL = &a[kPad];
