@@ -44,46 +44,57 @@ inline void followEnvelopes(double* s1, double* s2, double vL, double vR, const 
 // vector (2 for SSE2, 4 for AVX2, 8 for AVX-512; the compiler picks the
 // instructions of the function it is inlined into). Each lane does what
 // followEnvelopes does, so every width gives the same bits.
+// Vectors of Width doubles, and the same type for loads and stores at any
+// 8-byte alignment.
 template <int Width>
-struct DoubleVector;
+struct DoubleVector {
+    typedef double type __attribute__((vector_size(8 * Width)));
+    typedef double unaligned __attribute__((vector_size(8 * Width), aligned(8)));
+};
 template <>
 struct DoubleVector<2> {
     typedef double type __attribute__((vector_size(16)));
+    typedef double unaligned __attribute__((vector_size(16), aligned(8)));
 };
 template <>
 struct DoubleVector<4> {
     typedef double type __attribute__((vector_size(32)));
+    typedef double unaligned __attribute__((vector_size(32), aligned(8)));
 };
 template <>
 struct DoubleVector<8> {
     typedef double type __attribute__((vector_size(64)));
+    typedef double unaligned __attribute__((vector_size(64), aligned(8)));
 };
 
 template <int Width>
 struct FollowerBank {
     using Vec = typename DoubleVector<Width>::type;
+    using Memory = typename DoubleVector<Width>::unaligned;
     using Pair = typename DoubleVector<2>::type;
+    using PairMemory = typename DoubleVector<2>::unaligned;
     static constexpr int kVectors = 2 * kFollowerCount / Width;
+    // Plain values only (no address taken), so that they stay in registers.
     Vec attack[kVectors], release[kVectors], first[kVectors], second[kVectors];
 
     void load(const double* a, const double* r, const double* s1, const double* s2) {
         for (int k = 0; k < kVectors; ++k) {
-            std::memcpy(&attack[k], a + Width * k, sizeof(Vec));
-            std::memcpy(&release[k], r + Width * k, sizeof(Vec));
-            std::memcpy(&first[k], s1 + Width * k, sizeof(Vec));
-            std::memcpy(&second[k], s2 + Width * k, sizeof(Vec));
+            attack[k] = *reinterpret_cast<const Memory*>(a + Width * k);
+            release[k] = *reinterpret_cast<const Memory*>(r + Width * k);
+            first[k] = *reinterpret_cast<const Memory*>(s1 + Width * k);
+            second[k] = *reinterpret_cast<const Memory*>(s2 + Width * k);
         }
     }
 
     void store(double* s1, double* s2) const {
         for (int k = 0; k < kVectors; ++k) {
-            std::memcpy(s1 + Width * k, &first[k], sizeof(Vec));
-            std::memcpy(s2 + Width * k, &second[k], sizeof(Vec));
+            *reinterpret_cast<Memory*>(s1 + Width * k) = first[k];
+            *reinterpret_cast<Memory*>(s2 + Width * k) = second[k];
         }
     }
 
     // One frame toward (vL, vR); the last stage of pair k goes to
-    // lastStage + k·rowStride.
+    // lastStage + k·rowStride, straight from the registers.
     void step(double vL, double vR, bool secondOrder, double* lastStage, int32_t rowStride) {
         const Pair both = {vL, vR};
         Vec x;
@@ -99,25 +110,19 @@ struct FollowerBank {
         } else {
             for (int k = 0; k < kVectors; ++k) second[k] = first[k];
         }
-        for (int k = 0; k < kVectors; ++k) storePairs(second[k], lastStage + k * (Width / 2) * rowStride, rowStride);
-    }
-
-private:
-    // The pairs of one vector to consecutive rows, straight from the register.
-    static void storePairs(const Vec& v, double* row, int32_t rowStride) {
-        if constexpr (Width == 2) {
-            std::memcpy(row, &v, sizeof(Pair));
-        } else if constexpr (Width == 4) {
-            const Pair p0 = __builtin_shufflevector(v, v, 0, 1), p1 = __builtin_shufflevector(v, v, 2, 3);
-            std::memcpy(row, &p0, sizeof(Pair));
-            std::memcpy(row + rowStride, &p1, sizeof(Pair));
-        } else {
-            const Pair p0 = __builtin_shufflevector(v, v, 0, 1), p1 = __builtin_shufflevector(v, v, 2, 3);
-            const Pair p2 = __builtin_shufflevector(v, v, 4, 5), p3 = __builtin_shufflevector(v, v, 6, 7);
-            std::memcpy(row, &p0, sizeof(Pair));
-            std::memcpy(row + rowStride, &p1, sizeof(Pair));
-            std::memcpy(row + 2 * rowStride, &p2, sizeof(Pair));
-            std::memcpy(row + 3 * rowStride, &p3, sizeof(Pair));
+        for (int k = 0; k < kVectors; ++k) {
+            double* row = lastStage + k * (Width / 2) * rowStride;
+            if constexpr (Width == 2) {
+                *reinterpret_cast<PairMemory*>(row) = second[k];
+            } else if constexpr (Width == 4) {
+                *reinterpret_cast<PairMemory*>(row) = __builtin_shufflevector(second[k], second[k], 0, 1);
+                *reinterpret_cast<PairMemory*>(row + rowStride) = __builtin_shufflevector(second[k], second[k], 2, 3);
+            } else {
+                *reinterpret_cast<PairMemory*>(row) = __builtin_shufflevector(second[k], second[k], 0, 1);
+                *reinterpret_cast<PairMemory*>(row + rowStride) = __builtin_shufflevector(second[k], second[k], 2, 3);
+                *reinterpret_cast<PairMemory*>(row + 2 * rowStride) = __builtin_shufflevector(second[k], second[k], 4, 5);
+                *reinterpret_cast<PairMemory*>(row + 3 * rowStride) = __builtin_shufflevector(second[k], second[k], 6, 7);
+            }
         }
     }
 };
