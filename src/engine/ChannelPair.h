@@ -1,7 +1,7 @@
-// A left/right pair of doubles, the unit of the paired channel layout. Two
+// A left/right pair of doubles, the unit of the engine's channel layout. Two
 // implementations with identical lane arithmetic: SSE2 two-lane vectors on
-// x86_64 (SsePair) and plain doubles everywhere (ScalarPair). The kernel is
-// written once over either, so both compute the same bits.
+// x86_64 (SsePair, the chunked kernel variants) and plain doubles everywhere
+// (ScalarPair, the portable reference); both compute the same bits.
 #pragma once
 
 #include <cmath>

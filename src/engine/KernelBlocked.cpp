@@ -64,7 +64,7 @@ struct Chunk {
     }
 };
 
-// 1. Gain smoothing. When both smoothed gains sit on their fixed point (the
+// Gain smoothing. When both smoothed gains sit on their fixed point (the
 // next step returns the same bits), every step of the chunk does.
 inline void smoothGains(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     double d = st.driveGainSmoothed, o = st.outputGainSmoothed;
@@ -99,7 +99,7 @@ inline void exchangeRun(double* line, int32_t& index, int32_t length, const doub
     }
 }
 
-// 3. Drive (x = input × driveGainSmoothed, in place) and the leveller's input.
+// Drive (x = input × driveGainSmoothed, in place) and the leveller's input.
 inline void driveAndPeak(double* __restrict x, const double* __restrict drive,
                          double* __restrict peak, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
@@ -110,7 +110,7 @@ inline void driveAndPeak(double* __restrict x, const double* __restrict drive,
     }
 }
 
-// 2.–3. Dry path, drive and the leveller's input.
+// Dry path, drive and the leveller's input.
 template <class Sample>
 inline void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL,
                       const Sample* inR, int32_t n, const Chunk& c) {
@@ -137,7 +137,7 @@ inline void storeHistory(EngineState& st, int32_t n, const Chunk& c) {
     }
 }
 
-// 4. The leveller, frame by frame (its level is a recursion).
+// The leveller, frame by frame (its level is a recursion).
 inline void levelChunk(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     double level = st.levellerLevel;
     for (int32_t i = 0; i < n; ++i) {
@@ -148,7 +148,7 @@ inline void levelChunk(EngineState& st, const BlockSettings& b, int32_t n, const
     st.levellerLevel = level;
 }
 
-// 4. With the leveller switched off its gain is 1 and y = x·1 = x: the audio
+// With the leveller switched off its gain is 1 and y = x·1 = x: the audio
 // passes as it is, and the level, which nothing in this chunk reads, is
 // stepped later beside the followers (followAndShape), where its recursion
 // overlaps theirs instead of adding to it.
@@ -157,7 +157,7 @@ inline void passLevellerOff(int32_t n, const Chunk& c) {
     for (int32_t e = 0; e < 2 * n; ++e) c.levellerGain[e] = 1.0;
 }
 
-// 6. Half-sample estimates of the whole chunk, each summed in j order.
+// Half-sample estimates of the whole chunk, each summed in j order.
 inline void estimateHalfSamples(const double* __restrict y, const double* __restrict w,
                                 double* __restrict estimate, int32_t lanes) {
     for (int32_t e = 0; e < lanes; ++e) estimate[e] = 0.0;
@@ -169,7 +169,7 @@ inline void estimateHalfSamples(const double* __restrict y, const double* __rest
     }
 }
 
-// 6.–7. Detector leaves h of the whole chunk and the look-ahead delay.
+// Detector leaves h of the whole chunk and the look-ahead delay.
 inline void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     const double* __restrict a31 = c.levelled + 2 * (kHistory - 31);
     const double* __restrict estimate = c.estimate;
@@ -183,13 +183,13 @@ inline void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, con
     exchangeRun(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead, a31, c.delayed, n);
 }
 
-// 8. and 10. Window peaks (lookAhead) and short maxima (smoothLen).
+// Window peaks (lookAhead) and short maxima (smoothLen).
 inline void pushTrees(EngineState& st, int32_t n, const Chunk& c) {
     st.peakTree.pushRun<V>(c.leaf, c.peakRoot, n, st.peakPosition);
     st.shapeTree.pushRun<V>(c.leaf, c.shapeRoot, n, st.shapePosition);
 }
 
-// 8.–10. Link, followers and the shaped envelope in one pass: the followers'
+// Link, followers and the shaped envelope in one pass: the followers'
 // recursion is bound by latency, the convolver by throughput, so side by side
 // the processor overlaps them. The followers stay in registers of Width lanes.
 // StepLevel: the switched-off leveller's level steps here too.
@@ -228,7 +228,7 @@ struct GainInputs {
     int32_t mask;
 };
 
-// 11.–12. Limiter gain on the delayed audio, and the meter's displayed gain.
+// Limiter gain on the delayed audio, and the meter's displayed gain.
 inline void applyGain(const GainInputs& in, int32_t lanes) {
     const double* __restrict f = in.follower;
     const double* __restrict env = in.envelope;
@@ -250,7 +250,7 @@ inline void scaleOutput(double* __restrict out, const double* __restrict gain, i
     for (int32_t e = 0; e < lanes; ++e) out[e] = out[e] * gain[e];
 }
 
-// 15. Final clip and its bound.
+// Final clip and its bound.
 inline void clipOutput(double* __restrict out, int32_t lanes) {
     for (int32_t e = 0; e < lanes; ++e) out[e] = clipToUnit(out[e]);
 }
@@ -258,7 +258,7 @@ inline void clipOutput(double* __restrict out, int32_t lanes) {
 // A pair's magnitudes rounded to single precision, as the meters keep them.
 inline V singleMagnitudes(V x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(abs(x).v))}; }
 
-// 13. The meter taps without MeterOvs, both channels as one pair: the same
+// The meter taps without MeterOvs, both channels as one pair: the same
 // lane arithmetic as MeterTaps::tap, with the holds kept in registers.
 inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c) {
     const V meterGain = V::both(b.inputMeterGain), coef = V::both(b.rmsCoef);
@@ -282,7 +282,7 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
     _mm_storeu_pd(t.gainReduction, gain.v);
 }
 
-// 13.–14. Meter taps and the requantizer, frame by frame.
+// Meter taps and the requantizer, frame by frame.
 inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     if (b.meterOversample) {
         const V meterGain = V::both(b.inputMeterGain);
