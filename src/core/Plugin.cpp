@@ -8,7 +8,7 @@
 #include <new>
 
 #include "../engine/Kernel.h"
-#include "FloatingPointScope.h"
+#include "../engine/FloatingPointScope.h"
 #include "../presets/CPresetSystemEditor.h"
 #include "MeteringPrefs.h"
 
@@ -214,14 +214,15 @@ void Plugin::process(Sample** inputs, Sample** outputs, int32_t sampleFrames) {
         return;
     }
     if (settings.calibrateMode != 0) {
-        const FloatingPointScope ownState;
+        const FloatingPointScope ownState(FloatingPointScope::keepSubnormals);
         calibration.generate(engine->ditherRng, settings, meters, outL,
                              rightOut ? outputs[1] : nullptr, sampleFrames);
         return;
     }
     const Sample* inL = inputs[0];
     const Sample* inR = inputs[1] && isInputConnected(1) ? inputs[1] : inL;
-    const FloatingPointScope ownState;  // after the last host callback of the block
+    // The kernel sets its own floating-point state (after the last host
+    // callback of the block).
     processLimiter(*engine, settings, meters, inL, inR, outL, rightOut ? outputs[1] : outL,
                    sampleFrames);
 }

@@ -17,6 +17,7 @@
 #include "ChannelPair.h"
 #include "DspMath.h"
 #include "EnvelopeFollowers.h"
+#include "FloatingPointScope.h"
 #include "HalfSampleInterpolator.h"
 #include "KernelBlocked.h"
 #include "KernelCommon.h"
@@ -132,7 +133,7 @@ void processLimiter(EngineState& state, const EngineSettings& settings, MeterVal
                     const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
                     int32_t sampleFrames) {
     if (sampleFrames <= 0) return;
-    ScopedFlushDenormals flush;
+    const FloatingPointScope flushing(FloatingPointScope::flushSubnormals);
     const BlockSettings block = readSettings(settings, state);
 
     MeterTaps& taps = state.meterTaps;

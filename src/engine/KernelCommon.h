@@ -11,10 +11,6 @@
 #include "EngineSettings.h"
 #include "EngineState.h"
 
-#if VEXAL_HAVE_SSE2
-#include <xmmintrin.h>
-#endif
-
 namespace vexal {
 namespace kernel {
 
@@ -28,25 +24,6 @@ inline double acceptInput(double x) {
     if (a <= kInputLimit) return x;
     return a <= DBL_MAX ? std::copysign(kInputLimit, x) : 0.0;
 }
-
-// While the kernel runs: flush-to-zero, denormals-are-zero, round to nearest
-// and every exception masked, whatever the host left set (a host's rounding
-// mode or unmasked traps would change or break the results); the caller's
-// control word comes back on exit.
-class ScopedFlushDenormals {
-public:
-#if VEXAL_HAVE_SSE2
-    ScopedFlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(0x9FC0u); }
-    ~ScopedFlushDenormals() { _mm_setcsr(saved); }
-
-private:
-    unsigned saved;
-#endif
-public:
-    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
-    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
-    static void* operator new(size_t) = delete;
-};
 
 // The settings as they stand at the start of the block.
 struct BlockSettings {
