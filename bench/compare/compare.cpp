@@ -3,8 +3,9 @@
 // variant the processor supports (each from its own copy of the library, loaded
 // with VEXAL_KERNEL set), and LSP Limiter Stereo at its defaults when it is
 // installed (Debian: apt-get install lsp-plugins-vst). Passes alternate between
-// the contenders; each figure is the median of the rounds, in nanoseconds per
-// stereo frame, with its ratio to the peer.
+// the contenders; per contender the median and the best of the rounds, in
+// nanoseconds per stereo frame, each with its ratio to the peer (on a shared
+// machine the best pass is the least disturbed one).
 //
 //   vexal_compare [--rounds N] [--peer path/to/limiter-stereo.so]
 #include <algorithm>
@@ -90,17 +91,20 @@ void runScene(const Scene& scene, std::vector<Contender>& contenders, int rounds
 
     std::printf("\n%s at %.1f kHz, %.0f s of programme material, block %d, float entry, %d rounds\n",
                 scene.name, scene.rate / 1000.0, scene.seconds, kBlock, rounds);
-    std::vector<double> median(contenders.size());
+    std::vector<double> median(contenders.size()), best(contenders.size());
     for (size_t c = 0; c < contenders.size(); ++c) {
         std::sort(times[c].begin(), times[c].end());
         median[c] = times[c][times[c].size() / 2];
+        best[c] = times[c].front();
     }
     const bool havePeer = !contenders.back().ours;
+    std::printf("  %-28s %14s %14s   (ns per stereo frame; best: the least disturbed pass)\n", "", "median", "best");
     for (size_t c = 0; c < contenders.size(); ++c) {
-        std::printf("  %-28s %8.1f ns per stereo frame  (output peak %+.2f dBFS)", contenders[c].name.c_str(),
-                    median[c], peaks[c]);
-        if (havePeer) std::printf("  %.2f x peer", median[c] / median.back());
-        std::printf("\n");
+        std::printf("  %-28s %8.1f", contenders[c].name.c_str(), median[c]);
+        if (havePeer) std::printf(" %4.2fx", median[c] / median.back());
+        std::printf(" %8.1f", best[c]);
+        if (havePeer) std::printf(" %4.2fx", best[c] / best.back());
+        std::printf("   output peak %+.2f dBFS\n", peaks[c]);
     }
 }
 
