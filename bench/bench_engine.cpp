@@ -1,8 +1,11 @@
-// Cost of the limiter engine per stereo frame: the whole plug-in at program 0
-// and at a heavy setting, and the stages one by one.
+// Cost of the limiter engine per stereo frame: the whole kernel at program 0
+// and at a heavy setting on programme material, per kernel variant, and the
+// stages one by one. bench/compare measures the plug-in through its binary
+// interface against a peer.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "core/ParameterTable.h"
@@ -12,6 +15,8 @@
 #include "engine/EnvelopeFollowers.h"
 #include "engine/EngineState.h"
 #include "engine/Kernel.h"
+#include "engine/KernelVariant.h"
+#include "ProgrammeSignal.h"
 #include "engine/SlidingMaxTree.h"
 
 namespace {
@@ -24,7 +29,7 @@ void reportPerFrame(benchmark::State& state, double framesPerIteration) {
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// A loud programme-like signal: sines and a little noise, peaks near 2.
+// A short loud signal for the stage benchmarks: sines and a little noise.
 void fillLoud(std::vector<double>& l, std::vector<double>& r) {
     uint32_t seed = 1;
     for (size_t i = 0; i < l.size(); ++i) {
@@ -35,81 +40,134 @@ void fillLoud(std::vector<double>& l, std::vector<double>& r) {
     }
 }
 
-void runPlugin(benchmark::State& state, vexal::Plugin& plugin) {
-    std::vector<double> inL(kBlock * 16), inR(kBlock * 16), outL(kBlock), outR(kBlock);
-    fillLoud(inL, inR);
-    int offset = 0;
+// The programme material per rate, made once (30 s at 44.1 kHz, 20 s above).
+const benchsignal::Stereo& programmeAt(float rate) {
+    static const benchsignal::Stereo at44 = benchsignal::programme(44100.0, 30.0);
+    static const benchsignal::Stereo at192 = benchsignal::programme(192000.0, 20.0);
+    return rate < 100000.0f ? at44 : at192;
+}
+
+// The engine in one kernel variant, with the settings the plug-in derives,
+// run block by block through the whole programme and around again.
+void runVariant(benchmark::State& state, vexal::KernelVariant variant, float rate,
+                const std::vector<std::pair<int32_t, float>>& params) {
+    vexal::Plugin plugin(nullptr);
+    plugin.setSampleRate(rate);
+    for (auto [index, value] : params) plugin.setParameter(index, value);
+    vexal::EngineState engine;
+    vexal::MeterValues meters;
+    engine.kernelVariant = variant;
+    engine.setSmoothKernel(plugin.smoothKernelTaps(), plugin.engineSettings().smoothLen);
+    engine.reset(plugin.engineSettings());
+    const benchsignal::Stereo& in = programmeAt(rate);
+    const size_t blocks = in.l.size() / kBlock;
+    std::vector<double> outL(in.l.size()), outR(in.r.size());
+    size_t block = 0;
     for (auto _ : state) {
-        double* ins[2] = {inL.data() + offset, inR.data() + offset};
-        double* outs[2] = {outL.data(), outR.data()};
-        plugin.processDoubleReplacing(ins, outs, kBlock);
+        const size_t at = block * kBlock;
+        vexal::processLimiter<double>(engine, plugin.engineSettings(), meters, &in.l[at], &in.r[at],
+                                      &outL[at], &outR[at], kBlock);
         benchmark::DoNotOptimize(outL.data());
-        offset = (offset + kBlock) % (kBlock * 16);
+        if (++block == blocks) block = 0;
     }
     reportPerFrame(state, kBlock);
 }
 
-void BM_Program0At44k(benchmark::State& state) {
-    vexal::Plugin plugin(nullptr);
-    plugin.setSampleRate(44100.0f);
-    runPlugin(state, plugin);
-}
-BENCHMARK(BM_Program0At44k);
+const std::vector<std::pair<int32_t, float>> kHeavy = {
+    {vexal::kOversample, 1.0f}, {vexal::kDetectorOrder, 1.0f}, {vexal::kTransShape, 1.0f}};
 
-void BM_HeavyAt192k(benchmark::State& state) {
-    vexal::Plugin plugin(nullptr);
-    plugin.setSampleRate(192000.0f);
-    plugin.setParameter(vexal::kOversample, 1.0f);
-    plugin.setParameter(vexal::kDetectorOrder, 1.0f);
-    plugin.setParameter(vexal::kTransShape, 1.0f);
-    runPlugin(state, plugin);
-}
-BENCHMARK(BM_HeavyAt192k);
-
-// The portable per-sample path (the reference for the paired one) at program 0.
-void BM_Program0PortablePath(benchmark::State& state) {
+// Tiny and decaying input must cost no more than normal input (no denormal
+// slow-down anywhere in the path): one second of each at program 0, noise at
+// 0.5, noise at 1e-38 (single-precision values near the subnormal range) and a
+// decay from 0.5 by 0.999 per frame. Compare the three figures of a variant.
+void runInputLevel(benchmark::State& state, vexal::KernelVariant variant, int kind) {
     vexal::Plugin plugin(nullptr);
     plugin.setSampleRate(44100.0f);
     vexal::EngineState engine;
     vexal::MeterValues meters;
-    engine.useVectorKernels = false;
+    engine.kernelVariant = variant;
     engine.setSmoothKernel(plugin.smoothKernelTaps(), plugin.engineSettings().smoothLen);
     engine.reset(plugin.engineSettings());
-    std::vector<double> inL(kBlock * 16), inR(kBlock * 16), outL(kBlock), outR(kBlock);
-    fillLoud(inL, inR);
-    int offset = 0;
+    std::vector<double> l(44032), r(44032), outL(44032), outR(44032);
+    uint32_t seed = 26;
+    for (size_t i = 0; i < l.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = (seed >> 8) * (2.0 / 16777216.0) - 1.0;
+        const double x = kind == 0 ? 0.5 * noise : (kind == 1 ? 1e-38 * noise : 0.5 * std::pow(0.999, double(i)));
+        l[i] = static_cast<float>(x);
+        r[i] = static_cast<float>(kind == 2 ? x : -x);
+    }
+    size_t at = 0;
     for (auto _ : state) {
-        vexal::processLimiter<double>(engine, plugin.engineSettings(), meters, inL.data() + offset,
-                                      inR.data() + offset, outL.data(), outR.data(), kBlock);
+        vexal::processLimiter<double>(engine, plugin.engineSettings(), meters, &l[at], &r[at], &outL[at],
+                                      &outR[at], kBlock);
         benchmark::DoNotOptimize(outL.data());
-        offset = (offset + kBlock) % (kBlock * 16);
+        at = (at + kBlock) % l.size();
     }
     reportPerFrame(state, kBlock);
 }
-BENCHMARK(BM_Program0PortablePath);
 
-// Two trees (both channels) of width W, loud random leaves.
-void BM_SlidingMaxTree(benchmark::State& state) {
-    const int32_t width = static_cast<int32_t>(state.range(0));
-    std::vector<double> nodes(4 * width);
-    vexal::SlidingMaxTree tree[2];
-    tree[0].attach(nodes.data(), width);
-    tree[1].attach(nodes.data() + 2 * width, width);
-    tree[0].clear();
-    tree[1].clear();
-    std::vector<double> l(4096), r(4096);
-    fillLoud(l, r);
-    int32_t position = 0;
-    size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(tree[0].push(std::fabs(l[i]), position));
-        benchmark::DoNotOptimize(tree[1].push(std::fabs(r[i]), position));
-        if (++position == width) position = 0;
-        i = (i + 1) & 4095;
+// Program 0 at 44.1 kHz and the heavy setting at 192 kHz, per variant the
+// processor supports, and the input-level check.
+const bool kRegistered = [] {
+    for (vexal::KernelVariant v : vexal::kAllKernelVariants) {
+        if (!vexal::kernelVariantSupported(v)) continue;
+        const std::string name = vexal::kernelVariantName(v);
+        benchmark::RegisterBenchmark(("BM_Program0At44k/" + name).c_str(),
+                                     [v](benchmark::State& s) { runVariant(s, v, 44100.0f, {}); });
+        benchmark::RegisterBenchmark(("BM_HeavyAt192k/" + name).c_str(),
+                                     [v](benchmark::State& s) { runVariant(s, v, 192000.0f, kHeavy); });
+        const char* kinds[3] = {"normal", "tiny", "decaying"};
+        for (int kind = 0; kind < 3; ++kind)
+            benchmark::RegisterBenchmark(("BM_InputLevel/" + name + "/" + kinds[kind]).c_str(),
+                                         [v, kind](benchmark::State& s) { runInputLevel(s, v, kind); });
     }
-    reportPerFrame(state, 1);
+    return true;
+}();
+
+// Window maxima of both channels over programme leaves, chunk by chunk as the
+// kernel runs them (width W), and by the reference's plain scan.
+template <class V>
+void windowMaxima(benchmark::State& state, bool plain) {
+    const int32_t width = static_cast<int32_t>(state.range(0));
+    std::vector<double> storage(vexal::SlidingMaxTree::doublesFor(width) + 2);
+    vexal::SlidingMaxTree tree;
+    tree.attach(reinterpret_cast<double*>((reinterpret_cast<uintptr_t>(storage.data()) + 15) & ~uintptr_t(15)),
+                width);
+    tree.clear();
+    const benchsignal::Stereo& in = programmeAt(44100.0f);
+    std::vector<double> leaves(2 * 65536), roots(2 * 64);
+    for (size_t i = 0; i < 65536; ++i) {
+        leaves[2 * i] = std::max(std::fabs(in.l[i]), 1e-5);
+        leaves[2 * i + 1] = std::max(std::fabs(in.r[i]), 1e-5);
+    }
+    int32_t position = 0;
+    size_t at = 0;
+    for (auto _ : state) {
+        if (plain) {
+            for (int32_t i = 0; i < 64; ++i) {
+                tree.push(vexal::ScalarPair::load(&leaves[2 * (at + i)]), position).store(&roots[2 * i]);
+                if (++position == width) position = 0;
+            }
+        } else {
+            tree.pushRun<V>(&leaves[2 * at], roots.data(), 64, position);
+        }
+        benchmark::DoNotOptimize(roots.data());
+        at = (at + 64) & 65535;
+    }
+    reportPerFrame(state, 64);
 }
-BENCHMARK(BM_SlidingMaxTree)->Arg(128)->Arg(512);
+
+#if VEXAL_HAVE_SSE2
+using Pair = vexal::SsePair;
+#else
+using Pair = vexal::ScalarPair;
+#endif
+
+void BM_WindowMaxima(benchmark::State& state) { windowMaxima<Pair>(state, false); }
+void BM_WindowMaximaPlainScan(benchmark::State& state) { windowMaxima<Pair>(state, true); }
+BENCHMARK(BM_WindowMaxima)->Arg(8)->Arg(128)->Arg(512);
+BENCHMARK(BM_WindowMaximaPlainScan)->Arg(8)->Arg(128);
 
 // The 16 followers over a chunk of 64 frames (arg: DetectorOrder, 0 = I,
 // 1 = II) and the maximum over their last stages, as the kernel runs them.
@@ -161,12 +219,6 @@ void convolverBench(benchmark::State& state, bool fft) {
     }
     reportPerFrame(state, n);
 }
-
-#if VEXAL_HAVE_SSE2
-using Pair = vexal::SsePair;
-#else
-using Pair = vexal::ScalarPair;
-#endif
 
 void BM_ConvolverDirect(benchmark::State& state) { convolverBench<Pair>(state, false); }
 void BM_ConvolverFft(benchmark::State& state) { convolverBench<Pair>(state, true); }

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "../engine/Kernel.h"
-#include "FloatingPointScope.h"
+#include "../engine/FloatingPointScope.h"
 #include "../editor/Editor.h"
 #include "MeteringPrefs.h"
 
@@ -41,9 +41,6 @@ vst::AudioEffect* createEffectInstance(vst::HostCallback hostCallback) {
 Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallback, kNumParams) {
     std::lock_guard<std::recursive_timed_mutex> hold(processLock);
 
-    // Both layouts compute the same signal; x86_64 always has SSE2.
-    useVectorKernels = vectorKernelsAvailable();
-
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(kUniqueId);
@@ -66,7 +63,6 @@ Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallbac
     updateRateClass();
 
     engine = new EngineState();
-    engine->useVectorKernels = useVectorKernels;
     noiseShapeSets = new NoiseShapeSets();
     smoothKernel = static_cast<double*>(std::aligned_alloc(16, sizeof(double) * kMaxSmoothLen));
     if (!smoothKernel) throw std::bad_alloc();
@@ -218,14 +214,15 @@ void Plugin::process(Sample** inputs, Sample** outputs, int32_t sampleFrames) {
         return;
     }
     if (settings.calibrateMode != 0) {
-        const FloatingPointScope ownState;
+        const FloatingPointScope ownState(FloatingPointScope::keepSubnormals);
         calibration.generate(engine->ditherRng, settings, meters, outL,
                              rightOut ? outputs[1] : nullptr, sampleFrames);
         return;
     }
     const Sample* inL = inputs[0];
     const Sample* inR = inputs[1] && isInputConnected(1) ? inputs[1] : inL;
-    const FloatingPointScope ownState;  // after the last host callback of the block
+    // The kernel sets its own floating-point state (after the last host
+    // callback of the block).
     processLimiter(*engine, settings, meters, inL, inR, outL, rightOut ? outputs[1] : outL,
                    sampleFrames);
 }

@@ -80,7 +80,6 @@ private:
     void convertOldLayout(float value);
 
     std::recursive_timed_mutex processLock;
-    bool useVectorKernels = false;
 
     Relaxed<float> hostValues[kNumStoredParams];
     int32_t sampleRateHz = 44100;

@@ -79,10 +79,12 @@ void BlockConvolver::setKernel(const double* source, int32_t length) {
 template <class V, int N>
 inline void convolveDirectSized(const double* tapPairs, const double* block, double* ready,
                                 double* tail) {
+#pragma GCC unroll 32
     for (int32_t j = 0; j < 2 * N - 1; ++j) {
         const int32_t lo = j - N + 1 > 0 ? j - N + 1 : 0;
         const int32_t hi = j < N - 1 ? j : N - 1;
         V acc = V::both(0.0);
+#pragma GCC unroll 32
         for (int32_t i = lo; i <= hi; ++i)
             acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
         if (j < N)
@@ -102,10 +104,12 @@ template <int N>
 __attribute__((target("avx512f"))) void convolveDirectWide(const double* taps, const double* block,
                                                            double* ready, double* tail) {
     alignas(64) double sums[2 * 2 * N];
+#pragma GCC unroll 16
     for (int32_t j0 = 0; j0 < 2 * N - 1; j0 += 4) {
         __m512d acc = _mm512_setzero_pd();
         const int32_t iLo = j0 - N + 1 > 0 ? j0 - N + 1 : 0;
         const int32_t iHi = j0 + 3 < N - 1 ? j0 + 3 : N - 1;
+#pragma GCC unroll 32
         for (int32_t i = iLo; i <= iHi; ++i) {
             __mmask8 m = 0;
             for (int32_t g = 0; g < 4; ++g) {
@@ -123,7 +127,51 @@ __attribute__((target("avx512f"))) void convolveDirectWide(const double* taps, c
     _mm_store_pd(tail + 2 * (N - 1), _mm_setzero_pd());
 }
 
+// The same sums two outputs at a time (4 lanes: j and j + 1, left and right).
+// Both lanes add their terms in the same i order onto the same +0 start; at
+// the ends of the range, where only one lane has a term, the other adds +0,
+// which leaves its sum as it is (a sum here is never −0). So every bit
+// matches the pair-wise loop.
+template <int N>
+__attribute__((target("avx2"))) void convolveDirectQuad(const double* taps, const double* block,
+                                                        double* ready, double* tail) {
+    const __m256d lowLane = _mm256_castsi256_pd(_mm256_set_epi64x(0, 0, -1, -1));
+    const __m256d highLane = _mm256_castsi256_pd(_mm256_set_epi64x(-1, -1, 0, 0));
+    auto lo = [](int32_t j) { return j - N + 1 > 0 ? j - N + 1 : 0; };
+    auto hi = [](int32_t j) { return j < N - 1 ? j : N - 1; };
+#pragma GCC unroll 32
+    for (int32_t j0 = 0; j0 < 2 * N - 1; j0 += 2) {
+        __m256d acc = _mm256_setzero_pd();
+        const int32_t lo0 = lo(j0), hi0 = hi(j0);
+        const int32_t lo1 = j0 + 1 < 2 * N - 1 ? lo(j0 + 1) : N, hi1 = j0 + 1 < 2 * N - 1 ? hi(j0 + 1) : -1;
+        if (lo0 < lo1) {  // the first term of lane j only (the other half reads within the buffer)
+            const __m256d term = _mm256_mul_pd(_mm256_set1_pd(taps[lo0]), _mm256_loadu_pd(block + 2 * (j0 - lo0)));
+            acc = _mm256_add_pd(acc, _mm256_and_pd(term, lowLane));
+        }
+        const int32_t from = lo0 > lo1 ? lo0 : lo1, to = hi0 < hi1 ? hi0 : hi1;
+#pragma GCC unroll 32
+        for (int32_t i = from; i <= to; ++i)
+            acc = _mm256_add_pd(acc, _mm256_mul_pd(_mm256_set1_pd(taps[i]), _mm256_loadu_pd(block + 2 * (j0 - i))));
+        if (hi1 > hi0) {  // the last term of lane j + 1 only: block[0] for it, nothing for lane j
+            const __m256d values = _mm256_insertf128_pd(_mm256_setzero_pd(), _mm_load_pd(block), 1);
+            const __m256d term = _mm256_mul_pd(_mm256_set1_pd(taps[hi1]), values);
+            acc = _mm256_add_pd(acc, _mm256_and_pd(term, highLane));
+        }
+        const __m128d first = _mm256_castpd256_pd128(acc), second = _mm256_extractf128_pd(acc, 1);
+        if (j0 < N)
+            _mm_store_pd(ready + 2 * j0, _mm_add_pd(first, _mm_load_pd(tail + 2 * j0)));
+        else
+            _mm_store_pd(tail + 2 * (j0 - N), first);
+        if (j0 + 1 < N)
+            _mm_store_pd(ready + 2 * (j0 + 1), _mm_add_pd(second, _mm_load_pd(tail + 2 * (j0 + 1))));
+        else if (j0 + 1 < 2 * N - 1)
+            _mm_store_pd(tail + 2 * (j0 + 1 - N), second);
+    }
+    _mm_store_pd(tail + 2 * (N - 1), _mm_setzero_pd());
+}
+
 const bool kWideDirect = __builtin_cpu_supports("avx512f");
+const bool kQuadDirect = __builtin_cpu_supports("avx2");
 #define VEXAL_HAVE_WIDE_DIRECT 1
 #else
 #define VEXAL_HAVE_WIDE_DIRECT 0
@@ -133,9 +181,14 @@ template <class V>
 void BlockConvolver::convolveDirect() {
 #if VEXAL_HAVE_WIDE_DIRECT
     // Measured: pays at 8 and 32; at 16 the pair-wise unrolled loop is faster.
-    if (std::is_same_v<V, SsePair> && kWideDirect) {
+    if (std::is_same_v<V, SsePair> && avx512 && kWideDirect) {
         if (n == 8) return convolveDirectWide<8>(taps, block, ready, tail);
         if (n == 32) return convolveDirectWide<32>(taps, block, ready, tail);
+    }
+    if (std::is_same_v<V, SsePair> && avx2 && kQuadDirect) {
+        if (n == 8) return convolveDirectQuad<8>(taps, block, ready, tail);
+        if (n == 16) return convolveDirectQuad<16>(taps, block, ready, tail);
+        if (n == 32) return convolveDirectQuad<32>(taps, block, ready, tail);
     }
 #endif
     if (n == 8) return convolveDirectSized<V, 8>(tapPairs, block, ready, tail);
@@ -215,15 +268,15 @@ __attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, cons
 const bool kAvx2Fft = __builtin_cpu_supports("avx2");
 
 template <class V, int LogN, bool Inverse>
-inline void transform(double* re, double* im, const FftTwiddles& tw) {
+inline void transform(double* re, double* im, const FftTwiddles& tw, bool avx2) {
     if constexpr (std::is_same_v<V, SsePair> && LogN >= 2) {
-        if (kAvx2Fft) return complexFftAvx2<LogN, Inverse>(re, im, tw);
+        if (avx2 && kAvx2Fft) return complexFftAvx2<LogN, Inverse>(re, im, tw);
     }
     complexFft<V, LogN, Inverse>(re, im, tw);
 }
 #else
 template <class V, int LogN, bool Inverse>
-inline void transform(double* re, double* im, const FftTwiddles& tw) {
+inline void transform(double* re, double* im, const FftTwiddles& tw, bool) {
     complexFft<V, LogN, Inverse>(re, im, tw);
 }
 #endif
@@ -245,7 +298,7 @@ void BlockConvolver::convolveFftSized() {
         V::both(0.0).store(zr + 2 * m);
         V::both(0.0).store(zi + 2 * m);
     }
-    transform<V, LogN, false>(zr, zi, *twiddles);
+    transform<V, LogN, false>(zr, zi, *twiddles, avx2);
 
     // Split into the real transform's bins 0 … half, times the kernel's bins.
     for (int32_t k = 0; k <= half; ++k) {
@@ -273,7 +326,7 @@ void BlockConvolver::convolveFftSized() {
         (pr - (c * qi + s * qr)).store(zr + 2 * k);
         (pi + (c * qr - s * qi)).store(zi + 2 * k);
     }
-    transform<V, LogN, true>(zr, zi, *twiddles);
+    transform<V, LogN, true>(zr, zi, *twiddles, avx2);
 
     // y[2m] = Re z[m], y[2m+1] = Im z[m]; y[0 … n−1] out, y[n … 2n−2] tail.
     const int32_t len = 2 * half;  // = 2n

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "KernelVariant.h"
 #include "RealFft.h"
 
 namespace vexal {
@@ -33,6 +34,12 @@ public:
     bool usesFft() const { return fftOn; }
     // Chooses the method (the kernel's length picks the faster by default).
     void forceMethod(bool fft) { fftOn = fft; }
+    // The instruction sets the transforms and sums may use, as the kernel
+    // variant allows (the processor's best by default); the bits are the same.
+    void setVariant(KernelVariant variant) {
+        avx2 = variant >= KernelVariant::avx2;
+        avx512 = variant >= KernelVariant::avx512;
+    }
 
     // One pair in, one pair out (lanes as stored at value[0], value[1]).
     template <class V>
@@ -76,6 +83,8 @@ private:
     int32_t logN = 3;
     int32_t position = 0;
     bool fftOn = false;
+    bool avx2 = selectedKernelVariant() >= KernelVariant::avx2;
+    bool avx512 = selectedKernelVariant() >= KernelVariant::avx512;
 };
 
 }  // namespace vexal

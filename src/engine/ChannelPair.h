@@ -1,7 +1,7 @@
-// A left/right pair of doubles, the unit of the paired channel layout. Two
+// A left/right pair of doubles, the unit of the engine's channel layout. Two
 // implementations with identical lane arithmetic: SSE2 two-lane vectors on
-// x86_64 (SsePair) and plain doubles everywhere (ScalarPair). The kernel is
-// written once over either, so both compute the same bits.
+// x86_64 (SsePair, the chunked kernel variants) and plain doubles everywhere
+// (ScalarPair, the portable reference); both compute the same bits.
 #pragma once
 
 #include <cmath>
@@ -38,6 +38,10 @@ struct ScalarPair {
     friend ScalarPair abs(ScalarPair a) { return {std::fabs(a.l), std::fabs(a.r)}; }
     // Per lane: d > 0 ? d : 0.
     friend ScalarPair positivePart(ScalarPair d) { return {vexal::positivePart(d.l), vexal::positivePart(d.r)}; }
+    // Per lane: the larger value itself (a when a > b, else b).
+    friend ScalarPair exactMax(ScalarPair a, ScalarPair b) {
+        return {a.l > b.l ? a.l : b.l, a.r > b.r ? a.r : b.r};
+    }
     // Per lane: a >= b ? x : y, and a > b ? x : y.
     static ScalarPair selectGe(ScalarPair a, ScalarPair b, ScalarPair x, ScalarPair y) {
         return {a.l >= b.l ? x.l : y.l, a.r >= b.r ? x.r : y.r};
@@ -65,6 +69,7 @@ struct SsePair {
     friend SsePair abs(SsePair a) { return {_mm_andnot_pd(_mm_set1_pd(-0.0), a.v)}; }
     // maxpd returns its second operand unless the first is greater.
     friend SsePair positivePart(SsePair d) { return {_mm_max_pd(d.v, _mm_setzero_pd())}; }
+    friend SsePair exactMax(SsePair a, SsePair b) { return {_mm_max_pd(a.v, b.v)}; }
     static SsePair blend(__m128d mask, SsePair x, SsePair y) {
         return {_mm_or_pd(_mm_and_pd(mask, x.v), _mm_andnot_pd(mask, y.v))};
     }

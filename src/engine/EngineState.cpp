@@ -17,14 +17,14 @@ constexpr size_t kInterpDoubles = 2 * kInterpRingSize;
 constexpr size_t kLookAheadDoubles = 2 * kMaxLookAhead;
 constexpr size_t kEnvelopeDoubles = 2 * kEnvelopeCapacity;
 constexpr size_t kFollowerDoubles = 2 * kFollowerCount;
-constexpr size_t kPeakTreeDoubles = 2 * kMaxLookAhead;
-constexpr size_t kShapeTreeDoubles = 2 * kMaxSmoothLen;
+constexpr size_t kPeakTreeDoubles = SlidingMaxTree::doublesFor(kMaxLookAhead);
+constexpr size_t kShapeTreeDoubles = SlidingMaxTree::doublesFor(kMaxSmoothLen);
 constexpr size_t kConvolverDoubles = (BlockConvolver::kDoublesNeeded + 7) / 8 * 8;
 constexpr size_t kScratchDoubles = (kernel::kBlockedScratchDoubles + 7) / 8 * 8;
 
 constexpr size_t kTotalDoubles = kDryDoubles + kAlignDoubles + kInterpDoubles +
                                  kLookAheadDoubles + kEnvelopeDoubles + 2 * kFollowerDoubles +
-                                 2 * kPeakTreeDoubles + 2 * kShapeTreeDoubles + kConvolverDoubles +
+                                 kPeakTreeDoubles + kShapeTreeDoubles + kConvolverDoubles +
                                  kScratchDoubles;
 
 }  // namespace
@@ -47,8 +47,8 @@ EngineState::EngineState() {
     envelopeDelayLine = carve(kEnvelopeDoubles);
     followerStage1 = carve(kFollowerDoubles);
     followerStage2 = carve(kFollowerDoubles);
-    for (SlidingMaxTree& tree : peakTree) tree.attach(carve(kPeakTreeDoubles), kMaxLookAhead);
-    for (SlidingMaxTree& tree : shapeTree) tree.attach(carve(kShapeTreeDoubles), kMaxSmoothLen);
+    peakTree.attach(carve(kPeakTreeDoubles), kMaxLookAhead);
+    shapeTree.attach(carve(kShapeTreeDoubles), kMaxSmoothLen);
     convolver.attach(carve(kConvolverDoubles), &twiddles);
     blockScratch = carve(kScratchDoubles);
     std::memset(memory, 0, heapBytes());
@@ -75,9 +75,10 @@ void EngineState::clearBuffers() {
     std::memset(lookAheadDelay, 0, sizeof(double) * kLookAheadDoubles);
     std::memset(envelopeDelayLine, 0, sizeof(double) * kEnvelopeDoubles);
     dryIndex = alignIndex = interpIndex = lookAheadIndex = envelopeIndex = 0;
-    for (SlidingMaxTree& tree : peakTree) tree.clear();
-    for (SlidingMaxTree& tree : shapeTree) tree.clear();
+    peakTree.clear();
+    shapeTree.clear();
     peakPosition = shapePosition = 0;
+    convolver.setVariant(kernelVariant);
     convolver.clear();
 }
 

@@ -3,8 +3,7 @@
 // block carved into the named buffers below; never reallocated.
 //
 // Layout: every per-channel quantity is a left/right pair of doubles (left at
-// the even index), so one two-lane operation serves both channels. The
-// sliding-maximum trees are per channel: their walks differ by channel.
+// the even index), so one two-lane operation serves both channels.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "DitherRng.h"
 #include "EngineSettings.h"
 #include "HalfSampleInterpolator.h"
+#include "KernelVariant.h"
 #include "MeterTaps.h"
 #include "Requantizer.h"
 #include "SlidingMaxTree.h"
@@ -62,8 +62,8 @@ public:
     int32_t envelopeIndex = 0;
     double* blockScratch = nullptr;  // chunk buffers of the fast path (KernelBlocked.h)
 
-    SlidingMaxTree peakTree[2];   // width lookAhead
-    SlidingMaxTree shapeTree[2];  // width smoothLen
+    SlidingMaxTree peakTree;   // both channels, width lookAhead
+    SlidingMaxTree shapeTree;  // both channels, width smoothLen
     int32_t peakPosition = 0;
     int32_t shapePosition = 0;
 
@@ -74,8 +74,10 @@ public:
     HalfSampleCoefficients interpCoef;
     FftTwiddles twiddles;
 
-    // Paired (SSE2) or portable arithmetic; both give the same bits.
-    bool useVectorKernels = false;
+    // The kernel build that runs this state (KernelVariant.h); all give the
+    // same bits. Changed only before a reset: the window maxima of the
+    // portable path keep less state than those of the chunked ones.
+    KernelVariant kernelVariant = selectedKernelVariant();
     // Test seam: when set, receives per sample the pair leaving the gain stage
     // (limiter gain × delayed audio, before the output gain).
     double* gainStageProbe = nullptr;

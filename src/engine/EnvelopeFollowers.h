@@ -1,28 +1,153 @@
 // The eight envelope followers per channel (attack 32 … 1 ms, release from the
 // Release time down to 2 ms) and the maximum over their last stages.
+//
+// Lanes: the 16 followers of both channels as (L, R) pairs in k order; the
+// coefficients are laid out the same way (BlockSettings::attackPairs).
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+
+#include "EngineSettings.h"
+#include "Extremum.h"
 
 namespace vexal {
 
-// One frame for both channels. s1, s2: the two stages as 16 lanes, pairs
-// (L, R) in k order; attack, release: the coefficients laid out the same way.
-// Stage 1 moves toward x (vL or vR) with the attack coefficient when x ≥ s1,
-// else with the release one; stage 2 follows stage 1 the same way with
-// DetectorOrder II, or copies it with I.
-void followEnvelopes(double* s1, double* s2, double vL, double vR, const double* attack,
-                     const double* release, bool secondOrder);
+// Stage 1 moves toward x with the attack coefficient when x ≥ s1, else with
+// the release one. T is a double or a vector of doubles (lane by lane).
+template <class T>
+inline void firstStageStep(T& s1, const T& x, const T& attack, const T& release) {
+    s1 = s1 + (x >= s1 ? attack : release) * (x - s1);
+}
+
+// Stage 2 (DetectorOrder II) follows stage 1 the same way, attacking only
+// while stage 1 is strictly above it.
+template <class T>
+inline void secondStageStep(T& s2, const T& s1, const T& attack, const T& release) {
+    s2 = s2 + (s1 > s2 ? attack : release) * (s1 - s2);
+}
+
+// One frame for both channels toward (vL, vR); with DetectorOrder I the last
+// stage copies the first.
+inline void followEnvelopes(double* s1, double* s2, double vL, double vR, const double* attack,
+                            const double* release, bool secondOrder) {
+    for (int32_t j = 0; j < 2 * kFollowerCount; ++j) {
+        firstStageStep(s1[j], (j & 1) ? vR : vL, attack[j], release[j]);
+        if (secondOrder)
+            secondStageStep(s2[j], s1[j], attack[j], release[j]);
+        else
+            s2[j] = s1[j];
+    }
+}
+
+// The 16 lanes held in registers across a run of frames, Width doubles per
+// vector (2 for SSE2, 4 for AVX2, 8 for AVX-512; the compiler picks the
+// instructions of the function it is inlined into). Each lane does what
+// followEnvelopes does, so every width gives the same bits.
+// Vectors of Width doubles, and the same type for loads and stores at any
+// 8-byte alignment.
+template <int Width>
+struct DoubleVector {
+    typedef double type __attribute__((vector_size(8 * Width)));
+    typedef double unaligned __attribute__((vector_size(8 * Width), aligned(8)));
+};
+template <>
+struct DoubleVector<2> {
+    typedef double type __attribute__((vector_size(16)));
+    typedef double unaligned __attribute__((vector_size(16), aligned(8)));
+};
+template <>
+struct DoubleVector<4> {
+    typedef double type __attribute__((vector_size(32)));
+    typedef double unaligned __attribute__((vector_size(32), aligned(8)));
+};
+template <>
+struct DoubleVector<8> {
+    typedef double type __attribute__((vector_size(64)));
+    typedef double unaligned __attribute__((vector_size(64), aligned(8)));
+};
+
+template <int Width>
+struct FollowerBank {
+    using Vec = typename DoubleVector<Width>::type;
+    using Memory = typename DoubleVector<Width>::unaligned;
+    using Pair = typename DoubleVector<2>::type;
+    using PairMemory = typename DoubleVector<2>::unaligned;
+    static constexpr int kVectors = 2 * kFollowerCount / Width;
+    // Plain values only (no address taken), so that they stay in registers.
+    Vec attack[kVectors], release[kVectors], first[kVectors], second[kVectors];
+
+    void load(const double* a, const double* r, const double* s1, const double* s2) {
+        for (int k = 0; k < kVectors; ++k) {
+            attack[k] = *reinterpret_cast<const Memory*>(a + Width * k);
+            release[k] = *reinterpret_cast<const Memory*>(r + Width * k);
+            first[k] = *reinterpret_cast<const Memory*>(s1 + Width * k);
+            second[k] = *reinterpret_cast<const Memory*>(s2 + Width * k);
+        }
+    }
+
+    void store(double* s1, double* s2) const {
+        for (int k = 0; k < kVectors; ++k) {
+            *reinterpret_cast<Memory*>(s1 + Width * k) = first[k];
+            *reinterpret_cast<Memory*>(s2 + Width * k) = second[k];
+        }
+    }
+
+    // One frame toward (vL, vR); the last stage of pair k goes to
+    // lastStage + k·rowStride, straight from the registers.
+    void step(double vL, double vR, bool secondOrder, double* lastStage, int32_t rowStride) {
+        const Pair both = {vL, vR};
+        Vec x;
+        if constexpr (Width == 2)
+            x = both;
+        else if constexpr (Width == 4)
+            x = __builtin_shufflevector(both, both, 0, 1, 0, 1);
+        else
+            x = __builtin_shufflevector(both, both, 0, 1, 0, 1, 0, 1, 0, 1);
+        for (int k = 0; k < kVectors; ++k) firstStageStep(first[k], x, attack[k], release[k]);
+        if (secondOrder) {
+            for (int k = 0; k < kVectors; ++k) secondStageStep(second[k], first[k], attack[k], release[k]);
+        } else {
+            for (int k = 0; k < kVectors; ++k) second[k] = first[k];
+        }
+        for (int k = 0; k < kVectors; ++k) {
+            double* row = lastStage + k * (Width / 2) * rowStride;
+            if constexpr (Width == 2) {
+                *reinterpret_cast<PairMemory*>(row) = second[k];
+            } else if constexpr (Width == 4) {
+                *reinterpret_cast<PairMemory*>(row) = __builtin_shufflevector(second[k], second[k], 0, 1);
+                *reinterpret_cast<PairMemory*>(row + rowStride) = __builtin_shufflevector(second[k], second[k], 2, 3);
+            } else {
+                *reinterpret_cast<PairMemory*>(row) = __builtin_shufflevector(second[k], second[k], 0, 1);
+                *reinterpret_cast<PairMemory*>(row + rowStride) = __builtin_shufflevector(second[k], second[k], 2, 3);
+                *reinterpret_cast<PairMemory*>(row + 2 * rowStride) = __builtin_shufflevector(second[k], second[k], 4, 5);
+                *reinterpret_cast<PairMemory*>(row + 3 * rowStride) = __builtin_shufflevector(second[k], second[k], 6, 7);
+            }
+        }
+    }
+};
 
 // A run of frames: v holds the linked peaks (vL, vR) per frame; after each
 // frame, s2[k] of channel c goes to lastStage[k·rowStride + 2·frame + c].
-// The stages stay in registers across the run where the processor allows.
-void followEnvelopesOver(double* s1, double* s2, const double* v, int32_t frames,
-                         const double* attack, const double* release, bool secondOrder,
-                         double* lastStage, int32_t rowStride);
+inline void followEnvelopesOver(double* s1, double* s2, const double* v, int32_t frames,
+                                const double* attack, const double* release, bool secondOrder,
+                                double* lastStage, int32_t rowStride) {
+    FollowerBank<2> bank;
+    bank.load(attack, release, s1, s2);
+    for (int32_t i = 0; i < frames; ++i)
+        bank.step(v[2 * i], v[2 * i + 1], secondOrder, lastStage + 2 * i, rowStride);
+    bank.store(s1, s2);
+}
 
 // f = max(1, s2[0], …, s2[7]) folded in k order, for `lanes` lanes at once:
 // row k of lastStage (stride `rowStride`) holds s2[k] of every lane.
-void foldFollowers(const double* lastStage, int32_t rowStride, double* f, int32_t lanes);
+inline void foldFollowers(const double* __restrict lastStage, int32_t rowStride,
+                          double* __restrict f, int32_t lanes) {
+    for (int32_t e = 0; e < lanes; ++e) f[e] = 1.0;
+    for (int32_t k = 0; k < kFollowerCount; ++k) {
+        const double* s2 = lastStage + k * rowStride;
+        for (int32_t e = 0; e < lanes; ++e) f[e] = branchFreeMaxLane(f[e], s2[e]);
+    }
+}
 
 }  // namespace vexal

@@ -18,7 +18,7 @@
 namespace vexal {
 
 // d > 0 ? d : 0. On x86 always the maxsd instruction: compilers otherwise
-// tend to branch on it, and inside the tree walks that branch is unpredictable.
+// tend to branch on it, and on signal values that branch is unpredictable.
 inline double positivePart(double d) {
 #if defined(__SSE2__)
     return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(d), _mm_setzero_pd()));

@@ -8,12 +8,10 @@
 
 namespace vexal {
 
-// True where the paired (two-lane SSE2) arithmetic is built in.
-bool vectorKernelsAvailable();
-
 // The channel buffers as the process entry selected them: inR may equal inL
 // (mono host) and outR may equal outL (single output; right is stored first,
-// so the left result remains). Called with processLock held.
+// so the left result remains). Runs the state's kernelVariant. Called with
+// processLock held.
 template <class Sample>
 void processLimiter(EngineState& state, const EngineSettings& settings, MeterValues& meters,
                     const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,

@@ -1,5 +1,5 @@
-// Pieces shared by the kernel's two paths: the per-block settings, input
-// acceptance, delay-line steps, the meter's displayed gain and the final bound.
+// Pieces shared by every kernel variant: the per-block settings, input
+// acceptance, delay-line steps and one definition of each signal step.
 #pragma once
 
 #include <cfloat>
@@ -7,12 +7,9 @@
 #include <cstdint>
 
 #include "ChannelPair.h"
+#include "DspMath.h"
 #include "EngineSettings.h"
 #include "EngineState.h"
-
-#if VEXAL_HAVE_SSE2
-#include <xmmintrin.h>
-#endif
 
 namespace vexal {
 namespace kernel {
@@ -27,25 +24,6 @@ inline double acceptInput(double x) {
     if (a <= kInputLimit) return x;
     return a <= DBL_MAX ? std::copysign(kInputLimit, x) : 0.0;
 }
-
-// While the kernel runs: flush-to-zero, denormals-are-zero, round to nearest
-// and every exception masked, whatever the host left set (a host's rounding
-// mode or unmasked traps would change or break the results); the caller's
-// control word comes back on exit.
-class ScopedFlushDenormals {
-public:
-#if VEXAL_HAVE_SSE2
-    ScopedFlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(0x9FC0u); }
-    ~ScopedFlushDenormals() { _mm_setcsr(saved); }
-
-private:
-    unsigned saved;
-#endif
-public:
-    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
-    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
-    static void* operator new(size_t) = delete;
-};
 
 // The settings as they stand at the start of the block.
 struct BlockSettings {
@@ -122,15 +100,28 @@ inline V exchange(double* line, int32_t& index, int32_t length, V value) {
 // together with a clear; a position beyond a length could only come from a
 // caller's mistake and restarts at 0.
 inline void prepareBlock(EngineState& st, const BlockSettings& b) {
-    st.peakTree[0].setWidth(b.lookAhead);
-    st.peakTree[1].setWidth(b.lookAhead);
-    st.shapeTree[0].setWidth(b.smoothLen);
-    st.shapeTree[1].setWidth(b.smoothLen);
+    st.peakTree.setWidth(b.lookAhead);
+    st.shapeTree.setWidth(b.smoothLen);
     if (st.dryIndex >= b.lookAhead + kAlignDelay) st.dryIndex = 0;
     if (st.lookAheadIndex >= b.lookAhead) st.lookAheadIndex = 0;
     if (st.envelopeIndex >= b.envelopeDelay) st.envelopeIndex = 0;
     if (st.peakPosition >= b.lookAhead) st.peakPosition = 0;
     if (st.shapePosition >= b.smoothLen) st.shapePosition = 0;
+}
+
+// Each signal step below is written once: the per-sample reference and the
+// chunked variants call the same function per lane, so they round alike.
+
+// One step of a smoothed gain toward its target, kept out of denormal range.
+inline double smoothGainStep(double smoothed, double target, double coef) {
+    return denormalGuard(smoothed + (target - smoothed) * coef);
+}
+
+// The leveller's input p: the larger channel magnitude of the driven pair,
+// floored at 1e-5.
+inline double levellerInput(double xL, double xR) {
+    const double larger = branchFreeMaxLane(std::fabs(xL), std::fabs(xR));
+    return kDetectorFloor + branchFreeMaxLane(larger - kDetectorFloor, 0.0);
 }
 
 // One leveller step: the shared level follows p (1000 ms); the gain pulls it
@@ -142,13 +133,33 @@ inline double levellerStep(double& level, double p, const BlockSettings& b) {
     return gain;
 }
 
-// The clip's rounding can leave 1 + 2^-52 for values just above 1: such a
-// result (and only such) is set to ±1, so no sample above magnitude 1 leaves.
-template <class V>
-inline V boundToUnit(V x) {
-    const V one = V::both(1.0), minusOne = V::both(-1.0);
-    return V::selectGt(x, one, one, V::selectGt(minusOne, x, minusOne, x));
+// The detector's magnitude: |a31|, or with Oversample 1.001 times the larger
+// of it and the half-sample estimate's magnitude.
+inline double detectorMagnitude(double a31, double estimate, bool oversample) {
+    if (!oversample) return std::fabs(a31);
+    return 1.001 * branchFreeMaxLane(std::fabs(estimate), std::fabs(a31));
 }
+
+// The leaf value h pushed into both windows: the magnitude floored at 1e-5.
+inline double leafValue(double magnitude) { return branchFreeMaxLane(magnitude, kDetectorFloor); }
+
+// The followers' inputs (vL, vR) from the two window peaks and L/R Link.
+inline void linkPeaks(double peakL, double peakR, const BlockSettings& b, double& vL, double& vR) {
+    const double linked = branchFreeMaxLane(peakL, peakR);
+    vL = b.link * linked + b.oneMinusLink * peakL;
+    vR = b.link * linked + b.oneMinusLink * peakR;
+}
+
+// The limiter gain g from the follower envelope f and the shaped envelope,
+// blended by Transient (tau; rest = 1 − tau).
+inline double limiterGain(double f, double envelope, double tau, double rest) {
+    const double gFull = 1.0 / branchFreeMaxLane(f, envelope);
+    const double gBrick = 1.0 / branchFreeMaxLane(1.0, envelope);
+    return rest * gFull + tau * gBrick;
+}
+
+// The meter's release component of the gain.
+inline double releaseComponent(double f, double tau, double rest) { return tau + rest / f; }
 
 // The gain-reduction meter's reading: the product of the components that
 // AttShow selects (an unselected one counts as 1).
@@ -158,6 +169,22 @@ inline double displayedGain(int32_t mask, double release, double peak, double le
     if (mask & 2) g = g * peak;
     if (mask & 4) g = g * leveller;
     return g;
+}
+
+// The final clip to [−1, 1]. Its rounding can leave 1 + 2^-52 for values just
+// above 1: such a result (and only such) is set to ±1, so no sample above
+// magnitude 1 leaves.
+inline double clipToUnit(double x) {
+    const double clipped = 0.5 * (std::fabs(x + 1.0) - std::fabs(x - 1.0));
+    return clipped > 1.0 ? 1.0 : (-1.0 > clipped ? -1.0 : clipped);
+}
+
+// The shaped envelope b: the short window's maxima through the convolver and
+// the envelope delay.
+template <class V>
+inline V shapedEnvelope(EngineState& st, const BlockSettings& b, V shapeRoot) {
+    const V smoothed = st.convolver.push(shapeRoot);
+    return exchange(st.envelopeDelayLine, st.envelopeIndex, b.envelopeDelay, smoothed);
 }
 
 }  // namespace kernel

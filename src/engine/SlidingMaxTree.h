@@ -1,89 +1,99 @@
-// Running maximum of the last W values: a binary tree of 2W doubles. Index 0
-// holds a sentinel larger than any detector value, index 1 is the root, node i
-// has children 2i and 2i+1, the leaves are W … 2W−1. A push walks up only as
-// far as the maximum can change, usually one or two levels.
+// Exact maximum of the last W values of each channel (the largest value itself,
+// chosen by comparison, never recomputed by arithmetic). Both channels share
+// the write position, so the values are kept as left/right pairs.
+//
+// Storage (4·capacity + 2 pairs' worth of doubles, owned by EngineState):
+//   leaf[position]   the W most recent pairs; position runs 0 … W−1 and wraps
+//   suffix[j]        max(leaf[j … W−1]) of the last completed run of W pairs,
+//                    suffix[W] = 0
+// and a running maximum `prefix` of the current run. A window ending at
+// position p is the current run's pairs 0 … p and the previous run's p+1 …
+// W−1, so its maximum is max(prefix, suffix[p+1]) (van Herk / Gil-Werman):
+// about three comparisons per value whatever W, and none of them a branch.
+// Leaves are never below 0 (detector values are floored at 1e-5), so 0
+// stands for "nothing yet" after a clear.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "DspMath.h"
+#include "ChannelPair.h"
 
 namespace vexal {
 
-constexpr double kTreeSentinel = 1e10;
-
 class SlidingMaxTree {
 public:
-    // nodes: storage for 2·capacity doubles (owned by EngineState).
-    void attach(double* nodes, int32_t capacity) {
-        tree = nodes;
+    static constexpr size_t doublesFor(int32_t capacity) { return 4 * size_t(capacity) + 8; }
+
+    // storage: doublesFor(capacity) doubles, 16-byte aligned.
+    void attach(double* storage, int32_t capacity) {
+        leaf = storage;
+        suffix = storage + 2 * capacity;
         this->capacity = capacity;
         width = capacity;
     }
-    // The window width W (a power of two up to the capacity). Changed only
-    // together with a clear, under the process lock.
+    // The window width W (up to the capacity). Changed only together with a
+    // clear, under the process lock.
     void setWidth(int32_t w) { width = w; }
     int32_t size() const { return width; }
 
-    // All nodes of the whole capacity 0, sentinel restored.
     void clear() {
-        for (int32_t i = 0; i < 2 * capacity; ++i) tree[i] = 0.0;
-        tree[0] = kTreeSentinel;
+        for (size_t i = 0; i < doublesFor(capacity); ++i) leaf[i] = 0.0;
+        prefix[0] = prefix[1] = 0.0;
     }
 
-    // Writes h at leaf `position` (shared by the two channels' trees) and
-    // returns the window maximum.
-    double push(double h, int32_t position) {
-        int32_t i = width + position;
-        const double old = tree[i];
-        tree[i] = h;
-        if (h > old) {
-            while (h > tree[i ^ 1]) {
-                i >>= 1;
-                tree[i] = h;
-            }
-        } else if (old > tree[i ^ 1]) {
-            do {
-                i >>= 1;
-                tree[i] = branchFreeMax(tree[2 * i], tree[2 * i + 1]);
-            } while (old > tree[i ^ 1]);
-        }
-        return tree[1];
+    // The per-sample reference: writes the pair at `position` and scans all W
+    // leaves. Leaves only: a state driven this way is not continued by pushRun.
+    ScalarPair push(ScalarPair h, int32_t position) {
+        h.store(leaf + 2 * position);
+        ScalarPair m = ScalarPair::both(0.0);
+        for (int32_t j = 0; j < width; ++j) m = exactMax(m, ScalarPair::load(leaf + 2 * j));
+        return m;
     }
 
-    // push() for a window width known when building: the walks become one
-    // compare per level, each predicted on its own, and stop at the root
-    // (the sentinel would stop them there too; only a value above it could
-    // walk on into index 0, which is no one's child, so the nodes from the
-    // root down are the same).
-    template <int32_t Width>
-    double pushAtWidth(double h, int32_t position) {
-        int32_t i = Width + position;
-        const double old = tree[i];
-        tree[i] = h;
-        if (h > old) {
-#pragma GCC unroll 16
-            for (int32_t level = Width; level > 1; level >>= 1) {
-                if (!(h > tree[i ^ 1])) break;
-                i >>= 1;
-                tree[i] = h;
+    // n pairs from `in` written from `position` on (advanced and wrapped);
+    // roots receives each window's maximum pair.
+    template <class V>
+    void pushRun(const double* in, double* roots, int32_t n, int32_t& position) {
+        V run = V::load(prefix);
+        int32_t p = position;
+        for (int32_t done = 0; done < n;) {
+            const int32_t count = n - done < width - p ? n - done : width - p;
+            const double* from = in + 2 * done;
+            double* to = roots + 2 * done;
+            for (int32_t i = 0; i < count; ++i) {
+                const V h = V::load(from + 2 * i);
+                h.store(leaf + 2 * (p + i));
+                run = exactMax(run, h);
+                exactMax(run, V::load(suffix + 2 * (p + i + 1))).store(to + 2 * i);
             }
-        } else if (old > tree[i ^ 1]) {
-#pragma GCC unroll 16
-            for (int32_t level = Width; level > 1; level >>= 1) {
-                i >>= 1;
-                tree[i] = branchFreeMax(tree[2 * i], tree[2 * i + 1]);
-                if (!(old > tree[i ^ 1])) break;
+            p += count;
+            done += count;
+            if (p == width) {
+                completeRun<V>();
+                run = V::both(0.0);
+                p = 0;
             }
         }
-        return tree[1];
+        run.store(prefix);
+        position = p;
     }
 
-    double root() const { return tree[1]; }
-    const double* nodes() const { return tree; }
+    const double* leaves() const { return leaf; }
 
 private:
-    double* tree = nullptr;
+    template <class V>
+    void completeRun() {
+        V m = V::both(0.0);
+        for (int32_t j = width - 1; j >= 0; --j) {
+            m = exactMax(m, V::load(leaf + 2 * j));
+            m.store(suffix + 2 * j);
+        }
+    }
+
+    double* leaf = nullptr;
+    double* suffix = nullptr;
+    alignas(16) double prefix[2] = {0.0, 0.0};
     int32_t width = 1;
     int32_t capacity = 1;
 };

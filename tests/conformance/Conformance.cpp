@@ -169,25 +169,6 @@ void prepare(Instance& fx, float rate, int32_t blockSize) {
     fx.dispatch(vst::effStartProcess);
 }
 
-bool limiterEngineLanded(TestHost& host) {
-    Instance fx(host);
-    prepare(fx, 44100.0f, 512);
-    fx.setParameter(1, 1.0f);  // Drive +24 dB
-    const auto in = noiseStereo<float>(4096, 0.5, 7);
-    Stereo<float> out;
-    fx.process(in.l, in.r, out.l, out.r, 512);
-    const auto latency = static_cast<size_t>(fx.effect()->initialDelay);
-    for (size_t i = 0; i + latency < in.frames(); ++i)
-        if (out.l[i + latency] != in.l[i] || out.r[i + latency] != in.r[i]) return true;
-    return false;
-}
-
-bool presetSystemLanded(TestHost& host) {
-    Instance fx(host);
-    void* data = nullptr;
-    return fx.dispatch(vst::effGetChunk, 0, 0, &data) > 0 && data != nullptr;
-}
-
 // --- process facts ---------------------------------------------------------------------------
 
 namespace {

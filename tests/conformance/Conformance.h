@@ -104,18 +104,6 @@ void prepare(Instance& fx, float rate, int32_t blockSize);
 template <class Sample>
 ::testing::AssertionResult bitIdentical(const std::vector<Sample>& a, const std::vector<Sample>& b);
 
-// --- pieces that land later -------------------------------------------------------------------
-
-// False while the kernel is still the dry-delay stand-in: with Drive at +24 dB
-// the output is then exactly the input delayed by the latency.
-bool limiterEngineLanded(TestHost& host);
-// False until the preset system answers getChunk with a chunk.
-bool presetSystemLanded(TestHost& host);
-
-constexpr const char* kNeedsEngine = "needs the limiter engine (branch engine) in main";
-constexpr const char* kNeedsPresets =
-    "needs the preset system's host chunk (branch presets) in main";
-
 // Number of threads of this process (from /proc/self/task).
 int threadCount();
 // Number of open file descriptors of this process.

@@ -67,9 +67,6 @@ void scramble(Instance& fx, uint32_t seed) {
 
 class State : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!presetSystemLanded(host)) GTEST_SKIP() << kNeedsPresets;
-    }
     TestHost host;
 };
 

@@ -1,6 +1,6 @@
-// The engine's stages in isolation: interpolator, sliding maximum, block
-// convolver, and the kernel's invariants that a host cannot observe (the level
-// leaving the gain stage, paired vs portable arithmetic).
+// The engine's stages in isolation: interpolator, sliding maximum, followers,
+// block convolver, and the kernel's invariants that a host cannot observe (the
+// level leaving the gain stage, every kernel variant against the reference).
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -25,6 +25,7 @@
 #include "engine/EnvelopeFollowers.h"
 #include "engine/HalfSampleInterpolator.h"
 #include "engine/Kernel.h"
+#include "engine/KernelVariant.h"
 #include "engine/SlidingMaxTree.h"
 
 using namespace vexal;
@@ -81,14 +82,14 @@ TEST(HalfSampleInterpolator, PairedRingMatchesTheReference) {
 
 // The extrema are computed in a shorter form than they are written; both must
 // give the same bits, also where the difference rounds (values far apart,
-// neighbours, equal values, zeros, the tree's sentinel), scalar and paired,
+// neighbours, equal values, zeros, a large value), scalar and paired,
 // with and without flush-to-zero.
 TEST(Extremum, ShortFormEqualsTheWrittenFormToTheBit) {
     auto writtenMax = [](double a, double b) { return b + 0.5 * ((a - b) + std::fabs(a - b)); };
     auto writtenMin = [](double a, double b) { return a - 0.5 * ((a - b) + std::fabs(a - b)); };
     std::mt19937_64 rng(7);
     std::uniform_real_distribution<double> exponent(-330.0, 300.0), unit(-1.0, 1.0);
-    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 1e-5, kTreeSentinel, 1.0 + 0x1p-52, 1.0 - 0x1p-53,
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 1e-5, 1e10, 1.0 + 0x1p-52, 1.0 - 0x1p-53,
                                   0x1p-1022, 4.9e-324, 1e100, -1e100};
     for (int i = 0; i < 4000; ++i) values.push_back(unit(rng) * std::pow(10.0, exponent(rng) / 10.0));
     for (int i = 0; i < 2000; ++i) values.push_back(std::nextafter(values[i], 2.0));
@@ -123,71 +124,102 @@ TEST(Extremum, ShortFormEqualsTheWrittenFormToTheBit) {
     }
 }
 
-TEST(SlidingMaxTree, RootIsTheWindowMaximum) {
-    for (int32_t width : {8, 128, 512}) {
-        std::vector<double> nodes(2 * 512);
-        SlidingMaxTree tree;
-        tree.attach(nodes.data(), 512);
-        tree.setWidth(width);
-        tree.clear();
-        std::mt19937 rng(width);
-        std::uniform_real_distribution<double> u(1e-5, 3.0);
-        std::vector<double> history;
-        int32_t position = 0;
-        for (int step = 0; step < 5000; ++step) {
-            // Runs of equal values and slow ramps as well as noise.
-            const double h = step % 300 < 100 ? u(rng) : (step % 300 < 200 ? 0.5 : 1e-5 + step % 7);
-            history.push_back(h);
-            const double root = tree.push(h, position);
-            if (++position == width) position = 0;
-            double expected = 0.0;
-            for (size_t k = history.size() > size_t(width) ? history.size() - width : 0;
-                 k < history.size(); ++k)
-                expected = std::max(expected, history[k]);
-            // The half-sum maximum can round an internal node by one unit in
-            // the last place; the root is the window maximum to that rounding.
-            ASSERT_NEAR(root, expected, expected * 2.3e-16) << width << " " << step;
-            ASSERT_EQ(nodes[0], kTreeSentinel);
+// Detector leaves as the kernel makes them: uniform noise, or programme-like
+// material (a pink-ish bed with hits well over full scale), runs of one value
+// and slow ramps, all at or above the 1e-5 floor.
+std::vector<double> leafStream(size_t n, uint32_t seed, bool programme) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::vector<double> s(n);
+    double bed[3] = {};
+    for (size_t i = 0; i < n; ++i) {
+        double x;
+        if (programme) {
+            const double w = u(rng) - 0.5;  // three one-poles summed: a rough pink
+            bed[0] = 0.997 * bed[0] + 0.03 * w;
+            bed[1] = 0.96 * bed[1] + 0.1 * w;
+            bed[2] = 0.6 * bed[2] + 0.3 * w;
+            x = bed[0] + bed[1] + bed[2];
+            if (i % 997 < 40) x += 2.0 * std::exp(-double(i % 997) / 8.0) * (u(rng) - 0.5);
+        } else {
+            x = i % 300 < 150 ? 3.0 * u(rng) : (i % 300 < 220 ? 0.5 : (i % 7) * 0.1);
+        }
+        s[i] = std::max(std::fabs(x), 1e-5);
+    }
+    return s;
+}
+
+// Every width the windows may take, driven by the reference scan and by the
+// chunked runs (pairs in two-lane and scalar form, runs of uneven length),
+// through a clear: each window maximum is the largest of the last W leaves
+// since the clear, to the bit.
+TEST(SlidingMaxTree, EveryWidthGivesTheExactWindowMaximum) {
+    constexpr int32_t kCapacity = 512;
+    std::vector<double> storageA(SlidingMaxTree::doublesFor(kCapacity) + 2);
+    std::vector<double> storageB(storageA.size()), storageC(storageA.size());
+    auto aligned = [](std::vector<double>& v) {
+        return reinterpret_cast<double*>((reinterpret_cast<uintptr_t>(v.data()) + 15) & ~uintptr_t(15));
+    };
+    SlidingMaxTree reference, paired, scalar;
+    reference.attach(aligned(storageA), kCapacity);
+    paired.attach(aligned(storageB), kCapacity);
+    scalar.attach(aligned(storageC), kCapacity);
+    for (int32_t width = 8; width <= kCapacity; ++width) {
+        const size_t n = 2 * width + 700;
+        const std::vector<double> l = leafStream(n, width, width % 2 == 0);
+        const std::vector<double> r = leafStream(n, width + 1000, width % 2 == 1);
+        std::vector<double> leaves(2 * n), roots(2 * n), scalarRoots(2 * n);
+        for (size_t i = 0; i < n; ++i) {
+            leaves[2 * i] = l[i];
+            leaves[2 * i + 1] = r[i];
+        }
+        int32_t posA = 0, posB = 0, posC = 0;
+        size_t since = 0;  // first frame after the last clear
+        size_t i = 0;
+        for (int32_t run : {1, 7, 64, 3, 61, 200, 5, 64, 1000}) {
+            if (run == 200 || i == 0) {  // start, and a clear part-way through
+                for (SlidingMaxTree* t : {&reference, &paired, &scalar}) {
+                    t->setWidth(width);
+                    t->clear();
+                }
+                posA = posB = posC = 0;
+                since = i;
+            }
+            const int32_t k = static_cast<int32_t>(std::min<size_t>(run, n - i));
+#if VEXAL_HAVE_SSE2
+            paired.pushRun<SsePair>(&leaves[2 * i], &roots[2 * i], k, posB);
+#else
+            paired.pushRun<ScalarPair>(&leaves[2 * i], &roots[2 * i], k, posB);
+#endif
+            scalar.pushRun<ScalarPair>(&leaves[2 * i], &scalarRoots[2 * i], k, posC);
+            for (int32_t j = 0; j < k; ++j, ++i) {
+                const ScalarPair plain = reference.push(ScalarPair::load(&leaves[2 * i]), posA);
+                if (++posA == width) posA = 0;
+                double wantL = 0.0, wantR = 0.0;
+                for (size_t m = i + 1 - std::min<size_t>(width, i + 1 - since); m <= i; ++m) {
+                    wantL = std::max(wantL, l[m]);
+                    wantR = std::max(wantR, r[m]);
+                }
+                ASSERT_EQ(plain.l, wantL) << width << " " << i;
+                ASSERT_EQ(plain.r, wantR) << width << " " << i;
+                ASSERT_EQ(roots[2 * i], wantL) << width << " " << i;
+                ASSERT_EQ(roots[2 * i + 1], wantR) << width << " " << i;
+                ASSERT_EQ(scalarRoots[2 * i], wantL) << width << " " << i;
+                ASSERT_EQ(scalarRoots[2 * i + 1], wantR) << width << " " << i;
+            }
+            ASSERT_EQ(posB, posA);
+            ASSERT_EQ(posC, posA);
+            if (i == n) break;
         }
     }
 }
 
-// The walk built for a known width leaves every node from the root down as
-// the general walk does, including values above the sentinel.
-TEST(SlidingMaxTree, FixedWidthWalkEqualsTheGeneralOne) {
-    auto check = [](auto width) {
-        constexpr int32_t W = decltype(width)::value;
-        std::vector<double> general(2 * W), fixed(2 * W);
-        SlidingMaxTree a, b;
-        a.attach(general.data(), W);
-        b.attach(fixed.data(), W);
-        a.clear();
-        b.clear();
-        std::mt19937 rng(W);
-        std::uniform_real_distribution<double> u(1e-5, 3.0);
-        int32_t position = 0;
-        for (int step = 0; step < 20 * W + 3000; ++step) {
-            const double h = step % 500 == 7 ? 1e12 : (step % 300 < 150 ? u(rng) * u(rng) : 1e-5 + (step % 11) * 0.1);
-            const double ra = a.push(h, position), rb = b.pushAtWidth<W>(h, position);
-            ASSERT_EQ(std::bit_cast<uint64_t>(ra), std::bit_cast<uint64_t>(rb)) << W << " " << step;
-            position = (position + 1) % W;
-        }
-        for (int32_t i = 1; i < 2 * W; ++i) ASSERT_EQ(general[i], fixed[i]) << W << " node " << i;
-    };
-    check(std::integral_constant<int32_t, 8>{});
-    check(std::integral_constant<int32_t, 16>{});
-    check(std::integral_constant<int32_t, 32>{});
-    check(std::integral_constant<int32_t, 64>{});
-    check(std::integral_constant<int32_t, 128>{});
-    check(std::integral_constant<int32_t, 256>{});
-    check(std::integral_constant<int32_t, 512>{});
-}
-
 // --- envelope followers ----------------------------------------------------------
 
-// The run over a chunk (registers kept across frames) matches frame-by-frame
-// steps bit for bit, in both detector orders.
-TEST(EnvelopeFollowers, RunMatchesSingleFrames) {
+// The register banks of every width (kept across a run of frames) match
+// frame-by-frame steps bit for bit, in both detector orders.
+template <int Width>
+void checkFollowerBank() {
     alignas(64) double attack[16], release[16];
     for (int j = 0; j < 16; ++j) {
         attack[j] = 1.0 - std::exp(-1000.0 / ((32.0 - (j / 2) * 31.0 / 7.0) * 96000.0));
@@ -200,18 +232,27 @@ TEST(EnvelopeFollowers, RunMatchesSingleFrames) {
         for (int pass = 0; pass < 3; ++pass) {
             std::vector<double> x(v);
             for (double& e : x) e = std::fabs(e) * (pass + 1);
-            followEnvelopesOver(a1, a2, x.data(), 61, attack, release, second, rowsA.data(), 128);
+            FollowerBank<Width> bank;
+            bank.load(attack, release, a1, a2);
+            for (int i = 0; i < 61; ++i) bank.step(x[2 * i], x[2 * i + 1], second, &rowsA[2 * i], 128);
+            bank.store(a1, a2);
             for (int i = 0; i < 61; ++i) {
                 followEnvelopes(b1, b2, x[2 * i], x[2 * i + 1], attack, release, second);
                 for (int j = 0; j < 16; ++j) rowsB[(j >> 1) * 128 + 2 * i + (j & 1)] = b2[j];
             }
-            ASSERT_EQ(rowsA, rowsB) << second << " " << pass;
+            ASSERT_EQ(rowsA, rowsB) << Width << " " << second << " " << pass;
             for (int j = 0; j < 16; ++j) {
                 ASSERT_EQ(a1[j], b1[j]);
                 ASSERT_EQ(a2[j], b2[j]);
             }
         }
     }
+}
+
+TEST(EnvelopeFollowers, RegisterBanksMatchSingleFrames) {
+    checkFollowerBank<2>();
+    checkFollowerBank<4>();
+    checkFollowerBank<8>();
 }
 
 // --- block convolver -----------------------------------------------------------
@@ -303,6 +344,37 @@ TEST(BlockConvolver, TransformMatchesDirectConvolution) {
     }
 }
 
+#if VEXAL_HAVE_SSE2
+// The direct sums of every variant (two-lane, four-lane and eight-lane forms)
+// give the bits of the portable pair-wise loop, and so do the transforms.
+TEST(BlockConvolver, EveryVariantGivesThePortableBits) {
+    for (int32_t n = 8; n <= 256; n *= 2) {
+        std::vector<double> taps = noise(n, 1.0, n + 1);
+        for (double& t : taps) t = std::fabs(t) / n;
+        const size_t length = 5 * n + 3;
+        const std::vector<double> l = noise(length, 5.0, 7 * n), r = noise(length, 0.01, 9 * n);
+        for (bool fft : {false, true}) {
+            ConvolverRig portable(taps);
+            portable.conv.forceMethod(fft);
+            std::vector<double> want(2 * length);
+            for (size_t t = 0; t < length; ++t)
+                portable.conv.push(ScalarPair::make(std::fabs(l[t]), std::fabs(r[t]))).store(&want[2 * t]);
+            for (KernelVariant v : kAllKernelVariants) {
+                if (v == KernelVariant::portable || !kernelVariantSupported(v)) continue;
+                ConvolverRig rig(taps);
+                rig.conv.setVariant(v);
+                rig.conv.forceMethod(fft);
+                for (size_t t = 0; t < length; ++t) {
+                    const SsePair y = rig.conv.push(SsePair::make(std::fabs(l[t]), std::fabs(r[t])));
+                    ASSERT_EQ(y.left(), want[2 * t]) << kernelVariantName(v) << " " << n << " " << fft << " " << t;
+                    ASSERT_EQ(y.right(), want[2 * t + 1]) << kernelVariantName(v) << " " << n << " " << fft << " " << t;
+                }
+            }
+        }
+    }
+}
+#endif
+
 // --- the kernel ------------------------------------------------------------------
 
 // An engine driven directly, with the settings a Plugin derives.
@@ -311,9 +383,7 @@ struct EngineRig {
     EngineState state;
     MeterValues meters;
 
-    explicit EngineRig(bool paired) {
-        state.useVectorKernels = paired;
-    }
+    explicit EngineRig(KernelVariant variant) { state.kernelVariant = variant; }
     void prepare(float rate, const std::vector<std::pair<int32_t, float>>& params) {
         plugin.setSampleRate(rate);
         for (auto [index, value] : params) plugin.setParameter(index, value);
@@ -321,8 +391,9 @@ struct EngineRig {
         state.setSmoothKernel(plugin.smoothKernelTaps(), s.smoothLen);
         state.reset(s);
     }
-    void process(const double* l, const double* r, double* ol, double* orr, int32_t n) {
-        processLimiter<double>(state, plugin.engineSettings(), meters, l, r, ol, orr, n);
+    template <class Sample>
+    void process(const Sample* l, const Sample* r, Sample* ol, Sample* orr, int32_t n) {
+        processLimiter<Sample>(state, plugin.engineSettings(), meters, l, r, ol, orr, n);
     }
 };
 
@@ -334,36 +405,94 @@ std::vector<std::pair<int32_t, float>> randomParameters(std::mt19937& rng) {
     return p;
 }
 
-TEST(Kernel, PairedAndPortableArithmeticAreBitIdentical) {
-    if (!vectorKernelsAvailable()) GTEST_SKIP() << "no paired arithmetic on this processor";
-    testsupport::TempConfigDir::clear();
+std::vector<KernelVariant> supportedVariants() {
+    std::vector<KernelVariant> v;
+    for (KernelVariant k : kAllKernelVariants)
+        if (kernelVariantSupported(k)) v.push_back(k);
+    return v;
+}
+
+// Every variant this processor runs against the portable reference, bit for
+// bit: outputs of odd block lengths (guard values around each block must stay
+// untouched), every meter value, both sample types, random settings at every
+// rate class, the leveller switched off and on between blocks.
+template <class Sample>
+void checkVariantAgainstReference(KernelVariant variant) {
+    constexpr Sample kGuard = Sample(-7.25);
+    constexpr size_t kPad = 3;
     std::mt19937 rng(77);
     const float rates[] = {44100.0f, 96000.0f, 192000.0f};
     for (int trial = 0; trial < 9; ++trial) {
-        EngineRig paired(true), portable(false);
-        const auto params = randomParameters(rng);
-        paired.prepare(rates[trial % 3], params);
-        portable.prepare(rates[trial % 3], params);
+        EngineRig fast(variant), reference(KernelVariant::portable);
+        auto params = randomParameters(rng);
+        params.emplace_back(kTransShape, stepValue(trial % 3, 3));
+        fast.prepare(rates[trial % 3], params);
+        reference.prepare(rates[trial % 3], params);
         const size_t n = 6007;
         const std::vector<double> l = noise(n, 6.0, trial), r = noise(n, 0.5 + trial, trial + 50);
-        std::vector<double> a(2 * n), b(2 * n);
+        const std::vector<Sample> inL(l.begin(), l.end()), inR(r.begin(), r.end());
         size_t done = 0;
-        for (int32_t len : {1, 3, 17, 255, 256, 257, 1000, 4095}) {
+        int block = 0;
+        for (int32_t len : {1, 3, 17, 63, 65, 255, 257, 1001, 4095}) {
+            // The leveller switched off for a while (its level still moves) and on again.
+            if (block == 3 || block == 6)
+                for (EngineRig* rig : {&fast, &reference})
+                    rig->plugin.setParameter(kLeveller, block == 3 ? 1.0f : 0.3f);
+            ++block;
             const int32_t k = static_cast<int32_t>(std::min<size_t>(len, n - done));
-            paired.process(&l[done], &r[done], &a[done], &a[n + done], k);
-            portable.process(&l[done], &r[done], &b[done], &b[n + done], k);
+            std::vector<Sample> a(2 * (k + 2 * kPad), kGuard), b(a);
+            Sample* aL = &a[kPad];
+            Sample* aR = &a[k + 3 * kPad];
+            Sample* bL = &b[kPad];
+            Sample* bR = &b[k + 3 * kPad];
+            fast.process<Sample>(&inL[done], &inR[done], aL, aR, k);
+            reference.process<Sample>(&inL[done], &inR[done], bL, bR, k);
+            ASSERT_EQ(a, b) << kernelVariantName(variant) << " trial " << trial << " at " << done;
+            for (size_t g = 0; g < kPad; ++g) {
+                ASSERT_EQ(a[g], kGuard);
+                ASSERT_EQ(a[k + kPad + g], kGuard);
+                ASSERT_EQ(a[k + 2 * kPad + g], kGuard);
+                ASSERT_EQ(a[2 * k + 3 * kPad + g], kGuard);
+            }
             done += k;
         }
-        for (size_t i = 0; i < done; ++i) {
-            ASSERT_EQ(a[i], b[i]) << trial << " " << i;
-            ASSERT_EQ(a[n + i], b[n + i]) << trial << " " << i;
-        }
         for (int c = 0; c < 2; ++c) {
-            EXPECT_EQ(paired.meters.gainReduction[c].load(), portable.meters.gainReduction[c].load());
-            EXPECT_EQ(paired.meters.outputMeanSquare[c].load(),
-                      portable.meters.outputMeanSquare[c].load());
+            EXPECT_EQ(fast.meters.inputPeak[c].load(), reference.meters.inputPeak[c].load());
+            EXPECT_EQ(fast.meters.outputPeak[c].load(), reference.meters.outputPeak[c].load());
+            EXPECT_EQ(fast.meters.inputMeanSquare[c].load(), reference.meters.inputMeanSquare[c].load());
+            EXPECT_EQ(fast.meters.outputMeanSquare[c].load(), reference.meters.outputMeanSquare[c].load());
+            EXPECT_EQ(fast.meters.gainReduction[c].load(), reference.meters.gainReduction[c].load());
         }
     }
+}
+
+TEST(Kernel, EveryVariantMatchesTheReference) {
+    testsupport::TempConfigDir::clear();
+    for (KernelVariant variant : supportedVariants()) {
+        if (variant == KernelVariant::portable) continue;
+        SCOPED_TRACE(kernelVariantName(variant));
+        checkVariantAgainstReference<float>(variant);
+        checkVariantAgainstReference<double>(variant);
+    }
+}
+
+// A request names its variant; one the processor lacks falls back to the best
+// below it, an unknown or missing one to the best of all.
+TEST(Kernel, VariantRequestsAndFallback) {
+    const std::vector<KernelVariant> supported = supportedVariants();
+    const KernelVariant best = supported.back();
+    EXPECT_EQ(chooseKernelVariant(nullptr), best);
+    EXPECT_EQ(chooseKernelVariant("fastest"), best);
+    EXPECT_EQ(chooseKernelVariant("AVX2"), best);  // names are lower case
+    EXPECT_EQ(chooseKernelVariant("portable"), KernelVariant::portable);
+    for (KernelVariant v : kAllKernelVariants) {
+        KernelVariant expected = v;
+        while (!kernelVariantSupported(expected)) expected = static_cast<KernelVariant>(int32_t(expected) - 1);
+        EXPECT_EQ(chooseKernelVariant(kernelVariantName(v)), expected) << kernelVariantName(v);
+    }
+    EXPECT_EQ(EngineState().kernelVariant, selectedKernelVariant());
+    const char* request = std::getenv("VEXAL_KERNEL");
+    EXPECT_EQ(selectedKernelVariant(), chooseKernelVariant(request));
 }
 
 // Every sample leaves the gain stage at magnitude 1 or less (1/1.001 with
@@ -375,7 +504,7 @@ TEST(Kernel, GainStageNeverExceedsTheThreshold) {
     const float rates[] = {44100.0f, 48000.0f, 88200.0f, 96000.0f, 176400.0f, 192000.0f};
     for (int trial = 0; trial < 18; ++trial) {
         for (bool oversample : {false, true}) {
-            EngineRig rig(trial % 2 == 0);
+            EngineRig rig(trial % 2 == 0 ? KernelVariant::portable : selectedKernelVariant());
             auto params = randomParameters(rng);
             params.emplace_back(kOversample, oversample ? 1.0f : 0.0f);
             params.emplace_back(kPower, 1.0f);
@@ -398,8 +527,8 @@ TEST(Kernel, GainStageNeverExceedsTheThreshold) {
 TEST(Kernel, RestoresTheCallersFloatingPointControl) {
     testsupport::TempConfigDir::clear();
     const std::vector<double> l = noise(700, 3.0, 9);
-    for (bool paired : {true, false}) {
-        EngineRig usual(paired), odd(paired);
+    for (KernelVariant variant : supportedVariants()) {
+        EngineRig usual(variant), odd(variant);
         usual.prepare(44100.0f, {});
         odd.prepare(44100.0f, {});
         std::vector<double> expected(700), out(700);
@@ -418,7 +547,7 @@ TEST(Kernel, RestoresTheCallersFloatingPointControl) {
 
 TEST(Kernel, ZeroFramesChangeNothing) {
     testsupport::TempConfigDir::clear();
-    EngineRig rig(true);
+    EngineRig rig(selectedKernelVariant());
     rig.prepare(44100.0f, {});
     const std::vector<double> l = noise(300, 3.0, 5);
     std::vector<double> out(300), again(300);
