@@ -86,6 +86,10 @@ Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallbac
 }
 
 Plugin::~Plugin() {
+    // A host may delete us with the window still open: the window (and the
+    // thread that keeps it alive without host idle calls) goes first, while
+    // everything it reads still exists.
+    if (presetEditor()) presetEditor()->close();
     std::lock_guard<std::recursive_timed_mutex> hold(processLock);
     delete engine;
     delete noiseShapeSets;

@@ -94,6 +94,26 @@ TEST_F(EditorHostTest, CloseWithoutOpenAndOpenTwice) {
     EXPECT_EQ(threadCount(), threads);
 }
 
+TEST_F(EditorHostTest, AHostThatDeletesTheInstanceWithTheWindowOpenLeavesNothingBehind) {
+    const Window parent = makeParent();
+    const int clients = serverClients();
+    const size_t threads = threadCount();
+    {
+        Instance fx(host);
+        prepare(fx);
+        ASSERT_EQ(open(fx, parent), 1);
+        settle(fx, parent);
+        // No idle calls: the fallback keeps the window alive, then the host
+        // deletes the effect without closing the window.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        fx.close();
+    }
+    XSync(display, False);
+    EXPECT_TRUE(childrenOf(parent).empty());
+    EXPECT_EQ(serverClients(), clients);
+    EXPECT_EQ(threadCount(), threads);
+}
+
 struct Counts {
     size_t descriptors, threads;
     int clients;
