@@ -37,6 +37,7 @@ struct Chunk {
     double* envelope;      // b
     double* out;
     double* shown;         // displayed gain
+    double* holdBound;     // per lane: what the gain hold's channel is sure to keep
 
     explicit Chunk(double* p) {
         auto carve = [&p](size_t n) {
@@ -61,6 +62,7 @@ struct Chunk {
         envelope = carve(kLanes);
         out = carve(kLanes);
         shown = carve(kLanes);
+        holdBound = carve(kLanes);
     }
 };
 
@@ -224,26 +226,65 @@ struct GainInputs {
     const double* levellerGain;
     double* limited;
     double* shown;
+    double* holdBound;
     double transientMix, oneMinusTransient;
     int32_t mask;
 };
 
-// Limiter gain on the delayed audio, and the meter's displayed gain.
+// Limiter gain on the delayed audio; shown receives the gain g itself.
 inline void applyGain(const GainInputs& in, int32_t lanes) {
     const double* __restrict f = in.follower;
     const double* __restrict env = in.envelope;
     const double* __restrict aD = in.delayed;
-    const double* __restrict lg = in.levellerGain;
     double* __restrict limited = in.limited;
+    double* __restrict gain = in.shown;
+    const double tau = in.transientMix, rest = in.oneMinusTransient;
+    for (int32_t e = 0; e < lanes; ++e) {
+        const double g = limiterGain(f[e], env[e], tau, rest);
+        limited[e] = g * aD[e];
+        gain[e] = g;
+    }
+}
+
+// The meter's displayed gain from g (in place in `shown`).
+inline void showGain(const GainInputs& in, int32_t lanes) {
+    const double* __restrict f = in.follower;
+    const double* __restrict lg = in.levellerGain;
     double* __restrict shown = in.shown;
     const double tau = in.transientMix, rest = in.oneMinusTransient;
     const int32_t mask = in.mask;
     for (int32_t e = 0; e < lanes; ++e) {
-        const double g = limiterGain(f[e], env[e], tau, rest);
-        limited[e] = g * aD[e];
+        const double g = shown[e];
         const double release = releaseComponent(f[e], tau, rest);
         shown[e] = displayedGain(mask, release, g / release, lg[e]);
     }
+}
+
+// Whether every displayed gain of the chunk is sure to lie at or above the
+// gain hold at the chunk's start, so that the hold keeps its bits and the
+// displayed gains need not be computed. With the release and peak parts both
+// shown (the leveller's optionally), the displayed gain is g·lg through three
+// roundings, at least g·lg·(1 − 2⁻⁵¹) as computed; the bound asks 2⁻⁴⁰ above
+// the hold, and never below 2⁻⁹⁰⁰, where nothing could round to a subnormal.
+inline bool holdStays(const GainInputs& in, const double* hold, int32_t lanes) {
+    if ((in.mask & 3) != 3) return false;
+    const double* __restrict g = in.shown;
+    const double* __restrict lg = in.levellerGain;
+    double* __restrict bound = in.holdBound;
+    const double margin = 1.0 + 0x1p-40, least = 0x1p-900;
+    const double boundL = hold[0] * margin > least ? hold[0] * margin : least;
+    const double boundR = hold[1] * margin > least ? hold[1] * margin : least;
+    for (int32_t e = 0; e < lanes; e += 2) {
+        bound[e] = boundL;
+        bound[e + 1] = boundR;
+    }
+    int32_t below = 0;
+    if (in.mask & 4) {
+        for (int32_t e = 0; e < lanes; ++e) below |= g[e] * lg[e] < bound[e];
+    } else {
+        for (int32_t e = 0; e < lanes; ++e) below |= g[e] < bound[e];
+    }
+    return below == 0;
 }
 
 inline void scaleOutput(double* __restrict out, const double* __restrict gain, int32_t lanes) {
@@ -260,7 +301,9 @@ inline V singleMagnitudes(V x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(abs(x).v))}; 
 
 // The meter taps without MeterOvs, both channels as one pair: the same
 // lane arithmetic as MeterTaps::tap, with the holds kept in registers.
-inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c) {
+// gainStays: the displayed gains leave the gain holds as they are (not computed).
+inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c,
+                            bool gainStays) {
     const V meterGain = V::both(b.inputMeterGain), coef = V::both(b.rmsCoef);
     V inPeak = {_mm_loadu_pd(t.inputPeak)}, outPeak = {_mm_loadu_pd(t.outputPeak)};
     V inSquare = {_mm_loadu_pd(t.inputMeanSquare)};
@@ -270,7 +313,7 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
         const V level = V::load(c.dry + 2 * i) * meterGain;
         inPeak = branchFreeMax(inPeak, singleMagnitudes(level));
         inSquare = inSquare + (level * level - inSquare) * coef;
-        gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
+        if (!gainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
         const V m = singleMagnitudes(V::load(c.out + 2 * i));
         outPeak = branchFreeMax(outPeak, m);
         outSquare = outSquare + (m * m - outSquare) * coef;
@@ -283,7 +326,8 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
 }
 
 // Meter taps and the requantizer, frame by frame.
-inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c,
+                               bool gainStays) {
     if (b.meterOversample) {
         const V meterGain = V::both(b.inputMeterGain);
         for (int32_t i = 0; i < n; ++i) {
@@ -292,7 +336,10 @@ inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t 
                              c.out[2 * i], c.out[2 * i + 1], true, b.rmsCoef, st.interpCoef);
         }
     } else {
-        tapMetersPaired(st.meterTaps, b, n, c);
+        if (gainStays)
+            tapMetersPaired(st.meterTaps, b, n, c, true);
+        else
+            tapMetersPaired(st.meterTaps, b, n, c, false);
     }
     if (!b.quantizeOn) return;
     for (int32_t i = 0; i < n; ++i)
@@ -317,10 +364,14 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     storeHistory(st, n, c);
     foldFollowers(c.lastStage, kLanes, c.follower, 2 * n);
 
+    bool gainStays = false;
     if (b.powerOn) {
-        applyGain({c.follower, c.envelope, c.delayed, c.levellerGain, c.out, c.shown,
-                   b.transientMix, b.oneMinusTransient, b.grShowMask},
-                  2 * n);
+        const GainInputs gains{c.follower,     c.envelope, c.delayed,         c.levellerGain,
+                               c.out,          c.shown,    c.holdBound,       b.transientMix,
+                               b.oneMinusTransient, b.grShowMask};
+        applyGain(gains, 2 * n);
+        gainStays = !b.meterOversample && holdStays(gains, st.meterTaps.gainReduction, 2 * n);
+        if (!gainStays) showGain(gains, 2 * n);
         if (probe)
             for (int32_t e = 0; e < 2 * n; ++e) probe[e] = c.out[e];
         scaleOutput(c.out, c.output, 2 * n);
@@ -330,7 +381,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
             c.shown[e] = 1.0;
         }
     }
-    meterAndRequantize(st, b, n, c);
+    meterAndRequantize(st, b, n, c, gainStays);
     clipOutput(c.out, 2 * n);
     for (int32_t i = 0; i < n; ++i) {
         outR[i] = static_cast<Sample>(c.out[2 * i + 1]);
