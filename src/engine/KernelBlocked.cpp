@@ -124,18 +124,22 @@ inline void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL
     driveAndPeak(c.driven, c.drive, c.peak, n);
 }
 
-// The ring's last kHistory levelled pairs, oldest first, ahead of the chunk.
+// The ring's last kHistory levelled pairs, oldest first, ahead of the chunk:
+// the ring from interpIndex on, then its start.
 inline void loadHistory(const EngineState& st, const Chunk& c) {
-    for (int32_t m = 0; m < kHistory; ++m) {
-        const int32_t slot = (st.interpIndex + m) & (kInterpRingSize - 1);
-        V::load(st.interpRing + 2 * slot).store(c.levelled + 2 * m);
-    }
+    const int32_t older = kInterpRingSize - st.interpIndex;
+    std::memcpy(c.levelled, st.interpRing + 2 * st.interpIndex, sizeof(double) * 2 * older);
+    std::memcpy(c.levelled + 2 * older, st.interpRing, sizeof(double) * 2 * st.interpIndex);
 }
 
 inline void storeHistory(EngineState& st, int32_t n, const Chunk& c) {
-    for (int32_t m = kHistory; m < kHistory + n; ++m) {
-        V::load(c.levelled + 2 * m).store(st.interpRing + 2 * st.interpIndex);
-        st.interpIndex = (st.interpIndex + 1) & (kInterpRingSize - 1);
+    const double* from = c.levelled + 2 * kHistory;
+    for (int32_t done = 0; done < n;) {
+        const int32_t room = kInterpRingSize - st.interpIndex;
+        const int32_t run = n - done < room ? n - done : room;
+        std::memcpy(st.interpRing + 2 * st.interpIndex, from + 2 * done, sizeof(double) * 2 * run);
+        st.interpIndex = (st.interpIndex + run) & (kInterpRingSize - 1);
+        done += run;
     }
 }
 
