@@ -37,6 +37,7 @@ struct Chunk {
     double* envelope;      // b
     double* out;
     double* shown;         // displayed gain
+    double* holdBound;     // per lane: what the gain hold's channel is sure to keep
 
     explicit Chunk(double* p) {
         auto carve = [&p](size_t n) {
@@ -61,6 +62,7 @@ struct Chunk {
         envelope = carve(kLanes);
         out = carve(kLanes);
         shown = carve(kLanes);
+        holdBound = carve(kLanes);
     }
 };
 
@@ -122,18 +124,22 @@ inline void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL
     driveAndPeak(c.driven, c.drive, c.peak, n);
 }
 
-// The ring's last kHistory levelled pairs, oldest first, ahead of the chunk.
+// The ring's last kHistory levelled pairs, oldest first, ahead of the chunk:
+// the ring from interpIndex on, then its start.
 inline void loadHistory(const EngineState& st, const Chunk& c) {
-    for (int32_t m = 0; m < kHistory; ++m) {
-        const int32_t slot = (st.interpIndex + m) & (kInterpRingSize - 1);
-        V::load(st.interpRing + 2 * slot).store(c.levelled + 2 * m);
-    }
+    const int32_t older = kInterpRingSize - st.interpIndex;
+    std::memcpy(c.levelled, st.interpRing + 2 * st.interpIndex, sizeof(double) * 2 * older);
+    std::memcpy(c.levelled + 2 * older, st.interpRing, sizeof(double) * 2 * st.interpIndex);
 }
 
 inline void storeHistory(EngineState& st, int32_t n, const Chunk& c) {
-    for (int32_t m = kHistory; m < kHistory + n; ++m) {
-        V::load(c.levelled + 2 * m).store(st.interpRing + 2 * st.interpIndex);
-        st.interpIndex = (st.interpIndex + 1) & (kInterpRingSize - 1);
+    const double* from = c.levelled + 2 * kHistory;
+    for (int32_t done = 0; done < n;) {
+        const int32_t room = kInterpRingSize - st.interpIndex;
+        const int32_t run = n - done < room ? n - done : room;
+        std::memcpy(st.interpRing + 2 * st.interpIndex, from + 2 * done, sizeof(double) * 2 * run);
+        st.interpIndex = (st.interpIndex + run) & (kInterpRingSize - 1);
+        done += run;
     }
 }
 
@@ -224,26 +230,65 @@ struct GainInputs {
     const double* levellerGain;
     double* limited;
     double* shown;
+    double* holdBound;
     double transientMix, oneMinusTransient;
     int32_t mask;
 };
 
-// Limiter gain on the delayed audio, and the meter's displayed gain.
+// Limiter gain on the delayed audio; shown receives the gain g itself.
 inline void applyGain(const GainInputs& in, int32_t lanes) {
     const double* __restrict f = in.follower;
     const double* __restrict env = in.envelope;
     const double* __restrict aD = in.delayed;
-    const double* __restrict lg = in.levellerGain;
     double* __restrict limited = in.limited;
+    double* __restrict gain = in.shown;
+    const double tau = in.transientMix, rest = in.oneMinusTransient;
+    for (int32_t e = 0; e < lanes; ++e) {
+        const double g = limiterGain(f[e], env[e], tau, rest);
+        limited[e] = g * aD[e];
+        gain[e] = g;
+    }
+}
+
+// The meter's displayed gain from g (in place in `shown`).
+inline void showGain(const GainInputs& in, int32_t lanes) {
+    const double* __restrict f = in.follower;
+    const double* __restrict lg = in.levellerGain;
     double* __restrict shown = in.shown;
     const double tau = in.transientMix, rest = in.oneMinusTransient;
     const int32_t mask = in.mask;
     for (int32_t e = 0; e < lanes; ++e) {
-        const double g = limiterGain(f[e], env[e], tau, rest);
-        limited[e] = g * aD[e];
+        const double g = shown[e];
         const double release = releaseComponent(f[e], tau, rest);
         shown[e] = displayedGain(mask, release, g / release, lg[e]);
     }
+}
+
+// Whether every displayed gain of the chunk is sure to lie at or above the
+// gain hold at the chunk's start, so that the hold keeps its bits and the
+// displayed gains need not be computed. With the release and peak parts both
+// shown (the leveller's optionally), the displayed gain is g·lg through three
+// roundings, at least g·lg·(1 − 2⁻⁵¹) as computed; the bound asks 2⁻⁴⁰ above
+// the hold, and never below 2⁻⁹⁰⁰, where nothing could round to a subnormal.
+inline bool holdStays(const GainInputs& in, const double* hold, int32_t lanes) {
+    if ((in.mask & 3) != 3) return false;
+    const double* __restrict g = in.shown;
+    const double* __restrict lg = in.levellerGain;
+    double* __restrict bound = in.holdBound;
+    const double margin = 1.0 + 0x1p-40, least = 0x1p-900;
+    const double boundL = hold[0] * margin > least ? hold[0] * margin : least;
+    const double boundR = hold[1] * margin > least ? hold[1] * margin : least;
+    for (int32_t e = 0; e < lanes; e += 2) {
+        bound[e] = boundL;
+        bound[e + 1] = boundR;
+    }
+    int32_t below = 0;
+    if (in.mask & 4) {
+        for (int32_t e = 0; e < lanes; ++e) below |= g[e] * lg[e] < bound[e];
+    } else {
+        for (int32_t e = 0; e < lanes; ++e) below |= g[e] < bound[e];
+    }
+    return below == 0;
 }
 
 inline void scaleOutput(double* __restrict out, const double* __restrict gain, int32_t lanes) {
@@ -260,7 +305,9 @@ inline V singleMagnitudes(V x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(abs(x).v))}; 
 
 // The meter taps without MeterOvs, both channels as one pair: the same
 // lane arithmetic as MeterTaps::tap, with the holds kept in registers.
-inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c) {
+// gainStays: the displayed gains leave the gain holds as they are (not computed).
+inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c,
+                            bool gainStays) {
     const V meterGain = V::both(b.inputMeterGain), coef = V::both(b.rmsCoef);
     V inPeak = {_mm_loadu_pd(t.inputPeak)}, outPeak = {_mm_loadu_pd(t.outputPeak)};
     V inSquare = {_mm_loadu_pd(t.inputMeanSquare)};
@@ -270,7 +317,7 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
         const V level = V::load(c.dry + 2 * i) * meterGain;
         inPeak = branchFreeMax(inPeak, singleMagnitudes(level));
         inSquare = inSquare + (level * level - inSquare) * coef;
-        gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
+        if (!gainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
         const V m = singleMagnitudes(V::load(c.out + 2 * i));
         outPeak = branchFreeMax(outPeak, m);
         outSquare = outSquare + (m * m - outSquare) * coef;
@@ -283,7 +330,8 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
 }
 
 // Meter taps and the requantizer, frame by frame.
-inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c,
+                               bool gainStays) {
     if (b.meterOversample) {
         const V meterGain = V::both(b.inputMeterGain);
         for (int32_t i = 0; i < n; ++i) {
@@ -292,7 +340,10 @@ inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t 
                              c.out[2 * i], c.out[2 * i + 1], true, b.rmsCoef, st.interpCoef);
         }
     } else {
-        tapMetersPaired(st.meterTaps, b, n, c);
+        if (gainStays)
+            tapMetersPaired(st.meterTaps, b, n, c, true);
+        else
+            tapMetersPaired(st.meterTaps, b, n, c, false);
     }
     if (!b.quantizeOn) return;
     for (int32_t i = 0; i < n; ++i)
@@ -317,10 +368,14 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     storeHistory(st, n, c);
     foldFollowers(c.lastStage, kLanes, c.follower, 2 * n);
 
+    bool gainStays = false;
     if (b.powerOn) {
-        applyGain({c.follower, c.envelope, c.delayed, c.levellerGain, c.out, c.shown,
-                   b.transientMix, b.oneMinusTransient, b.grShowMask},
-                  2 * n);
+        const GainInputs gains{c.follower,     c.envelope, c.delayed,         c.levellerGain,
+                               c.out,          c.shown,    c.holdBound,       b.transientMix,
+                               b.oneMinusTransient, b.grShowMask};
+        applyGain(gains, 2 * n);
+        gainStays = !b.meterOversample && holdStays(gains, st.meterTaps.gainReduction, 2 * n);
+        if (!gainStays) showGain(gains, 2 * n);
         if (probe)
             for (int32_t e = 0; e < 2 * n; ++e) probe[e] = c.out[e];
         scaleOutput(c.out, c.output, 2 * n);
@@ -330,7 +385,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
             c.shown[e] = 1.0;
         }
     }
-    meterAndRequantize(st, b, n, c);
+    meterAndRequantize(st, b, n, c, gainStays);
     clipOutput(c.out, 2 * n);
     for (int32_t i = 0; i < n; ++i) {
         outR[i] = static_cast<Sample>(c.out[2 * i + 1]);

@@ -57,15 +57,17 @@ public:
     void pushRun(const double* in, double* roots, int32_t n, int32_t& position) {
         V run = V::load(prefix);
         int32_t p = position;
+        double* const leaves = leaf;  // locals: the stores below cannot move them
+        const double* const suffixes = suffix;
         for (int32_t done = 0; done < n;) {
             const int32_t count = n - done < width - p ? n - done : width - p;
             const double* from = in + 2 * done;
             double* to = roots + 2 * done;
             for (int32_t i = 0; i < count; ++i) {
                 const V h = V::load(from + 2 * i);
-                h.store(leaf + 2 * (p + i));
+                h.store(leaves + 2 * (p + i));
                 run = exactMax(run, h);
-                exactMax(run, V::load(suffix + 2 * (p + i + 1))).store(to + 2 * i);
+                exactMax(run, V::load(suffixes + 2 * (p + i + 1))).store(to + 2 * i);
             }
             p += count;
             done += count;
