@@ -288,21 +288,27 @@ void Editor::pumped() {
 }
 
 void Editor::applyParameter(int32_t index, float v) {
+    // A control that takes the value as it is, redrawn at the next draw.
+    auto show = [v](CControl* c) {
+        c->setValue(v);
+        c->invalid();
+    };
     switch (index) {
-        case kOutput: output->setValue(v); output->invalid(); fields[1]->setValue(v); fields[1]->invalid(); break;
-        case kDrive: drive->setValue(v); drive->invalid(); fields[0]->setValue(v); fields[0]->invalid(); break;
-        case kTransient: transient->setValue(v); transient->invalid(); fields[2]->setValue(v); fields[2]->invalid(); break;
-        case kRelease: release->setValue(v); release->invalid(); fields[3]->setValue(v); fields[3]->invalid(); break;
-        case kLink: link->setValue(v); link->invalid(); fields[5]->setValue(v); fields[5]->invalid(); break;
-        case kLeveller: leveller->setValue(v); leveller->invalid(); fields[4]->setValue(v); fields[4]->invalid(); break;
-        case kTransShape: transShape->setValue(v); transShape->invalid(); break;
-        case kOversample: oversample->setValue(v); oversample->invalid(); break;
-        case kDetectorOrder: detectorOrder->setValue(v); detectorOrder->invalid(); break;
-        case kPower: power->setValue(v); power->invalid(); break;
-        case kCalibrate: calibrate->setValue(v); calibrate->invalid(); break;
-        case kMeterOvs: meterOvs->setValue(v); meterOvs->invalid(); break;
-        case kAutoOut: autoOut->setValue(v); autoOut->invalid(); break;
-        case kPostMeter: postMeter->setValue(v); postMeter->invalid(); break;
+        // A knob and the value field beneath it.
+        case kOutput: show(output); show(fields[1]); break;
+        case kDrive: show(drive); show(fields[0]); break;
+        case kTransient: show(transient); show(fields[2]); break;
+        case kRelease: show(release); show(fields[3]); break;
+        case kLink: show(link); show(fields[5]); break;
+        case kLeveller: show(leveller); show(fields[4]); break;
+        case kTransShape: show(transShape); break;
+        case kOversample: show(oversample); break;
+        case kDetectorOrder: show(detectorOrder); break;
+        case kPower: show(power); break;
+        case kCalibrate: show(calibrate); break;
+        case kMeterOvs: show(meterOvs); break;
+        case kAutoOut: show(autoOut); break;
+        case kPostMeter: show(postMeter); break;
         case kScale:
             modeButton->setScale(v);
             updateMeterMode(index, v);
@@ -310,8 +316,7 @@ void Editor::applyParameter(int32_t index, float v) {
         case kBits: bits->setIndex(v); break;
         case kNoiseShape: noiseShape->setIndex(v); break;
         case kQuantize:
-            quantize->setValue(v);
-            quantize->invalid();
+            show(quantize);
             bits->setEnabled(v);
             noiseShape->setEnabled(v);
             autoblack->setEnabled(v);
@@ -322,8 +327,7 @@ void Editor::applyParameter(int32_t index, float v) {
             updateMeterMode(index, v);
             break;
         case kAttZoom:
-            attZoom->setValue(v);
-            attZoom->invalid();
+            show(attZoom);
             meterGR->setZoom(v);
             break;
         case kAttShow: {
