@@ -33,13 +33,20 @@ CBitmap::~CBitmap() {
 void CBitmap::draw(CDrawContext* context, const CRect& dest, const CPoint& offset) const {
     if (!surface || !context || dest.isEmpty()) return;
     cairo_t* cr = context->getCairo();
-    cairo_save(cr);
-    cairo_set_source_surface(cr, surface, dest.left - offset.x, dest.top - offset.y);
+    // The pattern is our own (never cairo_get_source, which hands out a new
+    // object on every call once a context is in an error state).
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface);
+    cairo_matrix_t placement;
+    cairo_matrix_init_translate(&placement, offset.x - dest.left, offset.y - dest.top);
+    cairo_pattern_set_matrix(pattern, &placement);
     // Whole pixels only: artwork is copied, never resampled or blended at edges.
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+    cairo_save(cr);
+    cairo_set_source(cr, pattern);
     cairo_rectangle(cr, dest.left, dest.top, dest.getWidth(), dest.getHeight());
     cairo_fill(cr);
     cairo_restore(cr);
+    cairo_pattern_destroy(pattern);
 }
 
 }  // namespace vexal

@@ -2,9 +2,13 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+
+#include "DisplayText.h"
+
 namespace vexal {
 
-CFontDesc::CFontDesc(const char* family, CCoord s, bool bold) : size(s) {
+CFontDesc::CFontDesc(const char* family, CCoord s, bool bold) : size(s > 0 ? s : kStandardSize) {
     face = cairo_toy_font_face_create(family, CAIRO_FONT_SLANT_NORMAL,
                                       bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
 }
@@ -13,15 +17,36 @@ CFontDesc::~CFontDesc() {
     if (face) cairo_font_face_destroy(face);
 }
 
-CDrawContext::CDrawContext(cairo_surface_t* target) {
-    cr = cairo_create(target);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    surfaceRect = CRect(0, 0, cairo_image_surface_get_width(target),
-                        cairo_image_surface_get_height(target));
-    state.clip = surfaceRect;
+CDrawContext::CDrawContext(cairo_surface_t* t)
+    : target(t), standardFont(new CFontDesc(CFontDesc::kStandardFamily, CFontDesc::kStandardSize)) {
+    surfaceRect = CRect(0, 0, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target));
+    createCairo();
 }
 
-CDrawContext::~CDrawContext() { cairo_destroy(cr); }
+CDrawContext::~CDrawContext() {
+    cairo_destroy(cr);
+    standardFont->forget();
+}
+
+void CDrawContext::createCairo() {
+    cr = cairo_create(target);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    state = State{};
+    state.font = standardFont;
+    state.clip = surfaceRect;
+    savedCount = 0;
+}
+
+bool CDrawContext::isHealthy() const { return cairo_status(cr) == CAIRO_STATUS_SUCCESS; }
+
+bool CDrawContext::recover() {
+    if (isHealthy()) return false;
+    // A context in an error state draws nothing ever again, and some of its
+    // getters hand out new objects on every call: it is replaced, not reused.
+    cairo_destroy(cr);
+    createCairo();
+    return true;
+}
 
 void CDrawContext::setSource(const CColor& c) {
     cairo_set_source_rgba(cr, c.red / 255.0, c.green / 255.0, c.blue / 255.0, c.alpha / 255.0);
@@ -43,8 +68,7 @@ void CDrawContext::drawRect(const CRect& r, CDrawStyle style) {
     }
 }
 
-void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign align) {
-    if (!text || !*text || !state.font || r.isEmpty()) return;
+void CDrawContext::showText(const char* displayed, CCoord x, const CRect& r) {
     cairo_save(cr);
     cairo_rectangle(cr, r.left, r.top, r.getWidth(), r.getHeight());
     cairo_clip(cr);
@@ -52,29 +76,50 @@ void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign al
     cairo_set_font_size(cr, state.font->getSize());
     // Text keeps its antialiasing: only shapes are drawn hard-edged.
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
-    cairo_text_extents_t ext;
-    cairo_text_extents(cr, text, &ext);
     cairo_font_extents_t font;
     cairo_font_extents(cr, &font);
-    CCoord x = r.left + 1;
-    if (align == kCenterText)
-        x = r.left + (r.getWidth() - ext.x_advance) / 2;
-    else if (align == kRightText)
-        x = r.right - 1 - ext.x_advance;
     const CCoord y = r.top + (r.getHeight() + font.ascent - font.descent) / 2;
     setSource(state.fontColor);
     cairo_move_to(cr, static_cast<int>(x + 0.5), static_cast<int>(y + 0.5));
-    cairo_show_text(cr, text);
+    cairo_show_text(cr, displayed);
     cairo_restore(cr);
 }
 
+void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign align) {
+    if (!text || !*text || r.isEmpty()) return;
+    char shown[kDisplayBytes];
+    displayText(text, shown, sizeof shown);
+    const CCoord width = measure(shown);
+    CCoord x = r.left + 1;
+    if (width <= r.getWidth() - 2) {
+        if (align == kCenterText)
+            x = r.left + (r.getWidth() - width) / 2;
+        else if (align == kRightText)
+            x = r.right - 1 - width;
+    }
+    showText(shown, x, r);
+}
+
+void CDrawContext::drawStringFrom(const char* text, const CRect& r, CCoord x) {
+    if (!text || !*text || r.isEmpty()) return;
+    char shown[kDisplayBytes];
+    displayText(text, shown, sizeof shown);
+    showText(shown, x, r);
+}
+
 CCoord CDrawContext::getStringWidth(const char* text) {
-    if (!text || !state.font) return 0;
+    if (!text || !*text) return 0;
+    char shown[kDisplayBytes];
+    displayText(text, shown, sizeof shown);
+    return measure(shown);
+}
+
+CCoord CDrawContext::measure(const char* displayed) {
     cairo_save(cr);
     cairo_set_font_face(cr, state.font->getFace());
     cairo_set_font_size(cr, state.font->getSize());
-    cairo_text_extents_t ext;
-    cairo_text_extents(cr, text, &ext);
+    cairo_text_extents_t ext{};
+    cairo_text_extents(cr, displayed, &ext);
     cairo_restore(cr);
     return ext.x_advance;
 }

@@ -104,6 +104,9 @@ void CFrame::invalidRect(const CRect& rect) {
 void CFrame::redrawAll() { setDirty(true); }
 
 int CFrame::drawDirty() {
+    // A context cairo has put into an error state draws nothing: it is
+    // replaced and the whole window drawn again.
+    if (context->recover()) setDirty(true);
     if (isDirty()) {
         setDirty(false);
         areaCount = 0;
@@ -127,6 +130,7 @@ int CFrame::drawDirty() {
         drawRect(context.get(), r);
         context->resetClipRect();
     }
+    if (context->recover()) redrawAll();  // this round's picture may be incomplete
     cairo_surface_flush(backBuffer);
     for (int i = 0; i < drawn; ++i) present(pending[i]);
     return drawn;
@@ -233,7 +237,9 @@ CMouseEventResult CFrame::onMouseDown(CPoint& where, const CButtonState& buttons
     // A click anywhere but on the focused view ends its editing.
     if (focusView && focusView != view) setFocusView(nullptr);
     if (!view) return kMouseEventNotHandled;
-    if (view->wantsFocus() && focusView != view) setFocusView(view);
+    // Only a left click gives the keyboard to a view (a right click on a value
+    // field must not start editing it).
+    if (view->wantsFocus() && focusView != view && buttons.isLeftButton()) setFocusView(view);
     CPoint p = where;
     const CMouseEventResult result = view->onMouseDown(p, buttons);
     if (result == kMouseEventHandled) mouseDownView = view;
@@ -380,7 +386,7 @@ void CFrame::setOverlayView(CView* view) {
 void CFrame::showMessage(const char* text, const char* caption) {
     if (focusView) setFocusView(nullptr);
     if (!messageBox) messageBox = new CMessageBox(size);
-    messageBox->setTexts(text, caption);
+    messageBox->setTexts(text, caption, context.get());
     setOverlayView(nullptr);
     messageBox->attached(this);
     setOverlayView(messageBox);

@@ -70,11 +70,10 @@ CMouseEventResult COptionMenu::onMouseDown(CPoint&, const CButtonState& buttons)
 bool COptionMenu::popupMenu() {
     if (!frame || count == 0 || popup) return false;
     CDrawContext* context = frame->getDrawContext();
-    CFontDesc* f = font;
     CCoord width = kMinColumnWidth;
-    if (context && f) {
+    if (context) {
         context->saveGlobalState();
-        context->setFont(f);
+        context->setFont(font);  // the standard font when the menu has none
         for (int32_t i = 0; i < count; ++i)
             width = std::max(width, context->getStringWidth(titles[i]) + 16);
         context->restoreGlobalState();

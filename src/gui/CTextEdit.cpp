@@ -1,9 +1,11 @@
 #include "CTextEdit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "CFrame.h"
+#include "DisplayText.h"
 
 namespace vexal {
 
@@ -124,7 +126,12 @@ CMouseEventResult CTextEdit::onMouseDown(CPoint&, const CButtonState& buttons) {
 }
 
 void CTextEdit::takeFocus() {
-    currentText(edit);
+    // The user edits what the field shows: a name in a Windows code page is
+    // turned into the text it displays, and typed on as such.
+    char shown[kTextBytes];
+    currentText(shown);
+    displayText(shown, edit, sizeof edit);
+    scroll = 0;
     caret = static_cast<int32_t>(std::strlen(edit));
     editingText = true;
     if (frame) frame->setTextFocus(true);
@@ -246,20 +253,32 @@ void CTextEdit::draw(CDrawContext* context) {
     drawBack(context);
     context->setFont(font);
     context->setFontColor(fontColor);
-    context->drawString(edit, size, align);
-    // The caret: a line after the text typed so far.
     char before[kTextBytes];
     std::memcpy(before, edit, static_cast<size_t>(caret));
     before[caret] = 0;
     const CCoord full = context->getStringWidth(edit);
-    CCoord x = size.left + 1;
-    if (align == kCenterText)
-        x = size.left + (size.getWidth() - full) / 2;
-    else if (align == kRightText)
-        x = size.right - 1 - full;
-    x = static_cast<int>(x + context->getStringWidth(before) + 0.5);
+    const CCoord upToCaret = context->getStringWidth(before);
+    // Text that fits sits as the field aligns it; longer text scrolls so that
+    // the caret stays inside the field.
+    const CCoord inner = size.getWidth() - 2 * kTextInset;
+    CCoord start;
+    if (full <= inner) {
+        scroll = 0;
+        start = size.left + 1;
+        if (align == kCenterText)
+            start = size.left + (size.getWidth() - full) / 2;
+        else if (align == kRightText)
+            start = size.right - 1 - full;
+    } else {
+        scroll = std::clamp(scroll, upToCaret - inner, upToCaret);
+        scroll = std::clamp(scroll, CCoord(0), full - inner);
+        start = size.left + kTextInset - scroll;
+    }
+    context->drawStringFrom(edit, size, start);
+    caretX = static_cast<int>(start + upToCaret + 0.5);
+    caretX = std::clamp(caretX, size.left + 1, size.right - 2);
     context->setFillColor(fontColor);
-    context->drawRect(CRect(x, size.top + 2, x + 1, size.bottom - 2), kDrawFilled);
+    context->drawRect(CRect(caretX, size.top + 2, caretX + 1, size.bottom - 2), kDrawFilled);
     drawFrameLine(context);
     setDirty(false);
 }

@@ -78,6 +78,8 @@ public:
     void setText(const char* text);
     const char* getText() const { return text; }
     bool isEditingText() const { return editingText; }
+    // Where the caret was last drawn (window x), while editing.
+    CCoord getCaretX() const { return caretX; }
     const char* getEditText() const { return edit; }
 
     void draw(CDrawContext* context) override;
@@ -104,7 +106,10 @@ private:
     void* stringToValueData = nullptr;
     char text[kTextBytes] = {};
     char edit[kTextBytes] = {};
+    static constexpr CCoord kTextInset = 3;
     int32_t caret = 0;  // byte position in edit
+    CCoord scroll = 0;  // pixels of a long text hidden to the left of the field
+    CCoord caretX = 0;
     bool editingText = false;
 };
 

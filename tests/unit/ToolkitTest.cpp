@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,7 +13,9 @@
 #include "gui/CAnimKnob.h"
 #include "gui/CButtons.h"
 #include "gui/CFrame.h"
+#include "gui/CMessageBox.h"
 #include "gui/COptionMenu.h"
+#include "gui/DisplayText.h"
 #include "gui/CTextEdit.h"
 #include "gui/GuiClock.h"
 
@@ -425,4 +428,260 @@ TEST(DrawContext, PixelsOfBitmapsRectanglesAndStrokes) {
 
     bitmap->forget();
     cairo_surface_destroy(target);
+}
+
+namespace {
+
+// The pixels of an area of a surface, 0x00RRGGBB.
+std::vector<uint32_t> pixelsIn(cairo_surface_t* s, const CRect& r) {
+    std::vector<uint32_t> out;
+    for (int y = static_cast<int>(r.top); y < static_cast<int>(r.bottom); ++y)
+        for (int x = static_cast<int>(r.left); x < static_cast<int>(r.right); ++x) out.push_back(pixel(s, x, y));
+    return out;
+}
+
+size_t differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    size_t n = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) n += a[i] != b[i];
+    return n;
+}
+
+// What a view adds to the picture inside its frame line: the view drawn,
+// against the frame drawn without it.
+size_t inkOf(CFrame* frame, CView* view) {
+    CRect inner = view->getViewSize();
+    inner.left += 2;
+    inner.top += 2;
+    inner.right -= 2;
+    inner.bottom -= 2;
+    frame->redrawAll();
+    frame->drawDirty();
+    const auto shown = pixelsIn(frame->getBackBuffer(), inner);
+    view->setVisible(false);
+    frame->redrawAll();
+    frame->drawDirty();
+    const auto hidden = pixelsIn(frame->getBackBuffer(), inner);
+    view->setVisible(true);
+    return differing(shown, hidden);
+}
+
+// A bitmap of one colour, its reference handed to whoever takes it.
+CBitmap* filledBitmap(int32_t w, int32_t h, CColor colour) {
+    auto* bitmap = new CBitmap(w, h);
+    CDrawContext c(bitmap->getSurface());
+    c.setFillColor(colour);
+    c.drawRect(CRect(0, 0, w, h), kDrawFilled);
+    return bitmap;
+}
+
+bool valueAsWord(float, char* text, void*) {
+    std::snprintf(text, CParamDisplay::kTextBytes, "Word");
+    return true;
+}
+
+}  // namespace
+
+TEST_F(Toolkit, EveryTextViewDrawsInkWithoutAFontOfItsOwn) {
+    CBitmap* paper = filledBitmap(524, 462, CColor{200, 200, 200, 255});
+    frame->setBackground(paper);
+    paper->forget();
+    // None of these is given a font: they draw in the toolkit's standard one.
+    auto* display = new CParamDisplay(CRect(10, 10, 90, 30));
+    display->setValueToStringFunction(valueAsWord, nullptr);
+    auto* field = new CTextEdit(CRect(10, 40, 90, 60), &listener, 1, "Name");
+    auto* menu = new COptionMenu(CRect(100, 10, 180, 30), &listener, 2);
+    for (const char* title : {"First", "Second", "Third"}) menu->addEntry(title);
+    for (CView* v : std::initializer_list<CView*>{display, field, menu}) frame->addView(v);
+    EXPECT_GT(inkOf(frame, display), 20u);
+    EXPECT_GT(inkOf(frame, field), 20u);
+    EXPECT_GT(inkOf(frame, menu), 20u);
+    // And the open menu: every entry's title, not only the current-entry mark.
+    ASSERT_TRUE(menu->popupMenu());
+    frame->drawDirty();
+    COptionMenuPopup* popup = menu->getPopup();
+    for (int32_t i = 0; i < 3; ++i) {
+        CRect title = popup->entryRect(i);
+        title.left += 12;
+        size_t ink = 0;
+        for (uint32_t p : pixelsIn(frame->getBackBuffer(), title)) ink += (p & 0xFF) < 0x80;  // dark on light
+        EXPECT_GT(ink, 10u) << "entry " << i;
+    }
+}
+
+TEST_F(Toolkit, RightAndMiddleClicksLeaveAValueFieldAlone) {
+    auto* field = new CTextEdit(CRect(10, 10, 90, 30), &listener, 7, "text");
+    frame->addView(field);
+    for (uint32_t buttons : {kRButton, kMButton, kRButton | kShift}) {
+        down(20, 20, buttons);
+        EXPECT_FALSE(field->isEditingText()) << buttons;
+        EXPECT_EQ(frame->getFocusView(), nullptr);
+        EXPECT_FALSE(frame->hasTextFocus());
+        EXPECT_EQ(key('x', 0, CFrame::KeySource::host), -1);
+    }
+    down(20, 20);
+    EXPECT_TRUE(field->isEditingText());
+}
+
+TEST_F(Toolkit, LongTextShowsItsStartAndKeepsTheCaretInsideWhileEditing) {
+    auto* field = new CTextEdit(CRect(10, 10, 134, 24), &listener, 1000, "");
+    field->setHoriAlign(kCenterText);
+    frame->addView(field);
+    // Not editing: a name too long for the field shows its first letters at its left edge.
+    field->setText("WWWWWWWWWWWWWWWWWWWWWWWW");
+    frame->redrawAll();
+    frame->drawDirty();
+    int firstInk = -1;
+    for (int x = 10; x < 134 && firstInk < 0; ++x)
+        for (int y = 12; y < 22; ++y)
+            if ((pixel(frame->getBackBuffer(), x, y) & 0xFF) > 0x40) {  // light ink on the black back
+                firstInk = x;
+                break;
+            }
+    EXPECT_GE(firstInk, 11);
+    EXPECT_LE(firstInk, 14);
+
+    // Editing: every caret position of a long name lies inside the field.
+    field->setText("");
+    down(20, 15);
+    ASSERT_TRUE(field->isEditingText());
+    const CRect box = field->getViewSize();
+    auto caretInside = [&] {
+        frame->drawDirty();
+        return field->getCaretX() >= box.left + 1 && field->getCaretX() <= box.right - 2;
+    };
+    for (int i = 0; i < 24; ++i) {
+        key('W');
+        fakeNow += 1000;
+        EXPECT_TRUE(caretInside()) << "after " << i + 1 << " letters, caret at " << field->getCaretX();
+    }
+    const CCoord atEnd = field->getCaretX();
+    EXPECT_GT(atEnd, box.right - 10);  // scrolled: the caret sits at the right edge
+    key(0, platform::kKeyHome);
+    EXPECT_TRUE(caretInside());
+    EXPECT_LE(field->getCaretX(), box.left + 4);
+    for (int i = 0; i < 24; ++i) {
+        key(0, platform::kKeyRight);
+        EXPECT_TRUE(caretInside()) << i;
+    }
+    EXPECT_EQ(field->getCaretX(), atEnd);
+}
+
+TEST(DrawContext, TextThatIsNotUtf8IsShownAsWindows1252AndNeverBreaksTheContext) {
+    struct Case {
+        const char* stored;
+        const char* shown;  // the same text in UTF-8
+    } const cases[] = {
+        {"Caf\xe9", "Café"},
+        {"\x80 \x8a\x9f \xa0\xff", "€ ŠŸ \xc2\xa0ÿ"},
+        {"\xc3\xa9t\xe9", "été"},          // valid UTF-8 is kept, the stray byte read as 1252
+        {"Na\xefve \xc3(", "Naïve Ã("},    // a broken sequence: its bytes one by one
+        {"\xed\xa0\x80", "í\xc2\xa0€"},    // an encoded surrogate is no UTF-8
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        char converted[64];
+        displayText(c.stored, converted, sizeof converted);
+        EXPECT_STREQ(converted, c.shown);
+
+        cairo_surface_t* a = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 120, 20);
+        cairo_surface_t* b = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 120, 20);
+        {
+            CDrawContext stored(a), shown(b);
+            for (CDrawContext* c2 : {&stored, &shown}) {
+                c2->setFillColor(kWhiteCColor);
+                c2->drawRect(CRect(0, 0, 120, 20), kDrawFilled);
+            }
+            stored.drawString(c.stored, CRect(0, 0, 120, 20), kLeftText);
+            shown.drawString(c.shown, CRect(0, 0, 120, 20), kLeftText);
+            EXPECT_EQ(stored.getStringWidth(c.stored), shown.getStringWidth(c.shown));
+            EXPECT_TRUE(stored.isHealthy());
+            // Still drawing: a rectangle after the text lands.
+            stored.setFillColor(CColor{1, 2, 3, 255});
+            stored.drawRect(CRect(118, 18, 120, 20), kDrawFilled);
+            shown.setFillColor(CColor{1, 2, 3, 255});
+            shown.drawRect(CRect(118, 18, 120, 20), kDrawFilled);
+        }
+        EXPECT_EQ(pixelsIn(a, CRect(0, 0, 120, 20)), pixelsIn(b, CRect(0, 0, 120, 20)));
+        EXPECT_EQ(pixel(a, 119, 19), 0x010203u);
+        cairo_surface_destroy(a);
+        cairo_surface_destroy(b);
+    }
+    // A cut never splits a character.
+    char small[4];
+    EXPECT_EQ(displayText("a\xe9\xe9", small, sizeof small), 3u);
+    EXPECT_STREQ(small, "aé");
+}
+
+TEST_F(Toolkit, AFrameWhoseContextFailedMakesANewOneAndDrawsAgain) {
+    auto* a = new Probe(CRect(10, 10, 60, 60), "a", &log);
+    CBitmap* colour = filledBitmap(50, 50, CColor{1, 2, 3, 255});
+    a->setBackground(colour);
+    colour->forget();
+    frame->addView(a);
+    frame->drawDirty();
+    // Any cairo error is permanent for a context: here an unbalanced restore.
+    cairo_restore(frame->getDrawContext()->getCairo());
+    ASSERT_FALSE(frame->getDrawContext()->isHealthy());
+    EXPECT_GE(frame->drawDirty(), 1);  // everything again, on a new context
+    EXPECT_TRUE(frame->getDrawContext()->isHealthy());
+    EXPECT_EQ(pixel(frame->getBackBuffer(), 20, 20), 0x010203u);  // the view's bitmap
+    EXPECT_EQ(frame->drawDirty(), 0);
+}
+
+TEST_F(Toolkit, MessagesWrapAtWordsInsideABoxSizedToThem) {
+    const std::string longText =
+        "The preset file could not be written to /home/user/Music/Presets/My mastering presets, "
+        "so no program was changed: check the folder's permissions and the free space.";
+    const std::string oneWord(120, 'x');
+    struct Case {
+        std::string text;
+        bool wordsWhole;  // every line ends at a space
+        int32_t lines;    // at least
+    } const cases[] = {
+        {"Could not open user manual", true, 1},
+        {longText, true, 3},
+        {"Path: " + oneWord + " end", false, 2},
+        {"First line\nSecond line", true, 2},
+    };
+    CFontDesc* font = new CFontDesc("Arial", 11);
+    CDrawContext* context = frame->getDrawContext();
+    CCoord oneLine = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        frame->showMessage(c.text.c_str(), "Could not save preset");
+        auto* box = dynamic_cast<CMessageBox*>(frame->getOverlayView());
+        ASSERT_NE(box, nullptr);
+        ASSERT_GE(box->getLineCount(), c.lines);
+        std::string joined;
+        context->saveGlobalState();
+        context->setFont(font);
+        for (int32_t i = 0; i < box->getLineCount(); ++i) {
+            char line[CMessageBox::kTextBytes];
+            box->getLine(i, line);
+            EXPECT_LE(context->getStringWidth(line), CMessageBox::kTextWidth) << line;
+            EXPECT_GT(std::strlen(line), 0u);
+            if (!joined.empty()) joined += c.wordsWhole ? " " : "";
+            joined += line;
+        }
+        context->restoreGlobalState();
+        std::string expected = c.text;
+        std::replace(expected.begin(), expected.end(), '\n', ' ');
+        if (!c.wordsWhole) expected.erase(std::remove(expected.begin(), expected.end(), ' '), expected.end());
+        if (!c.wordsWhole) joined.erase(std::remove(joined.begin(), joined.end(), ' '), joined.end());
+        EXPECT_EQ(joined, expected);
+        // The box holds its lines, centred in the window, and grows with them.
+        const CRect r = box->getViewSize();
+        EXPECT_EQ(r.getWidth(), CMessageBox::kBoxWidth);
+        EXPECT_EQ(r.left + r.right, 524);
+        EXPECT_GE(r.top, 0);
+        EXPECT_LE(r.bottom, 462);
+        EXPECT_GE(r.getHeight(), 15 * box->getLineCount() + 40);
+        if (box->getLineCount() == 1) oneLine = r.getHeight();
+        EXPECT_EQ(r.getHeight(), oneLine + 15 * (box->getLineCount() - 1));
+        frame->drawDirty();
+        EXPECT_TRUE(context->isHealthy());
+        key(0, platform::kKeyReturn);
+        EXPECT_FALSE(frame->isShowingMessage());
+    }
+    font->forget();
 }

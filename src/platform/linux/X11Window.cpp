@@ -263,7 +263,16 @@ void X11Window::setFocus(Window target) {
     if (trap.sync() && (trap.windowFailed(window) || trap.windowFailed(parent))) gone = true;
 }
 
-void X11Window::takeKeyboardFocus() { setFocus(window); }
+void X11Window::takeKeyboardFocus() {
+    if (gone) return;
+    // Remember who typed before us (the host's own window, whose shortcuts
+    // must work again after the field is done).
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus != window) focusBefore = focus;
+    setFocus(window);
+}
 
 void X11Window::returnKeyboardFocus() {
     if (gone) return;
@@ -271,7 +280,19 @@ void X11Window::returnKeyboardFocus() {
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display, &focus, &revert);
-    if (focus == window) setFocus(parent);
+    const Window before = focusBefore;
+    focusBefore = None;
+    if (focus != window) return;
+    setFocus(stillExists(before) ? before : parent);
+}
+
+bool X11Window::stillExists(Window w) {
+    if (w == None) return false;
+    if (w == PointerRoot) return true;
+    X11ErrorTrap trap(display);
+    XWindowAttributes attributes{};
+    const bool found = XGetWindowAttributes(display, w, &attributes) != 0;
+    return !trap.sync() && found && attributes.map_state == IsViewable;
 }
 
 }  // namespace vexal::platform

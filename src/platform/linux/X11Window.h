@@ -43,6 +43,8 @@ private:
     void buttonPressed(const XButtonEvent& event, WindowEvents& events);
     void keyPressed(XKeyEvent& event, WindowEvents& events);
     void setFocus(Window target);
+    // A window that can take the keyboard focus: there, and viewable.
+    bool stillExists(Window w);
 
     Display* display;
     Window parent;
@@ -53,6 +55,7 @@ private:
     int32_t width;
     int32_t height;
     bool gone = false;  // destroyed by the host: never touched again
+    Window focusBefore = None;  // who held the keyboard before a text field took it
     DoubleClickDetector clicks;
     X11Presenter presenter;
 };
