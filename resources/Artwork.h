@@ -141,9 +141,10 @@ Rgb scale(Rgb c, double factor);
 
 enum class Align { left, centre, right };
 // Text with its baseline at y; x is the left edge, centre or right edge.
+// Narrow: Arial Narrow (Liberation Sans Narrow), for labels that share a row.
 void text(cairo_t* cr, std::string_view s, double x, double y, double size, Rgb c,
-          Align align = Align::left, bool bold = false);
-double textWidth(cairo_t* cr, std::string_view s, double size, bool bold = false);
+          Align align = Align::left, bool bold = false, bool narrow = false);
+double textWidth(cairo_t* cr, std::string_view s, double size, bool bold = false, bool narrow = false);
 
 // An image of `frames` frames of `rect`'s size, each filled with what the
 // background shows at `rect`, so that a control blends into the window.

@@ -11,11 +11,14 @@ using namespace layout;
 
 constexpr double kLabelSize = 7.5;
 constexpr double kHeadingSize = 8.0;
+constexpr double kKnobLabelBaseline = 347;
 
 double centreX(Rect r) { return (r.left + r.right) / 2.0; }
 
-void label(cairo_t* cr, const char* s, double x, double baseline, Align align = Align::centre) {
-    text(cr, s, x, baseline, kLabelSize, palette::label, align, true);
+// Every control's name is centred on it, in the narrow face: two switches
+// side by side leave a 4-pixel gap between their names.
+void label(cairo_t* cr, const char* s, Rect control, double baseline) {
+    text(cr, s, centreX(control), baseline, kLabelSize, palette::label, Align::centre, true, true);
 }
 
 void heading(cairo_t* cr, const char* s, double x, double baseline) {
@@ -52,57 +55,61 @@ void drawMeterWells(cairo_t* cr) {
     recess(cr, Rect{148, 38, 207, 405}, palette::groove);
     recess(cr, Rect{320, 38, 378, 405}, palette::groove);
     recess(cr, gainMeter, palette::groove);
-    label(cr, "INPUT", centreX(inputMeter), 33);
-    label(cr, "GAIN REDUCTION", centreX(gainMeter), 33);
-    label(cr, "OUTPUT", 349, 33);
+    label(cr, "INPUT", inputMeter, 33);
+    label(cr, "GAIN REDUCTION", gainMeter, 33);
+    label(cr, "OUTPUT", outputMeter, 33);
     lcdStrip(cr, inputReadout);
     lcdStrip(cr, outputReadout);
     lcdStrip(cr, gainReadout);
 }
 
 void drawLeftSection(cairo_t* cr) {
-    label(cr, "ORDER", detectorOrder.right, 35, Align::right);
-    label(cr, "OVERSAMPLE", oversample.left, 35, Align::left);
-    label(cr, "TRANSIENT SHAPE", centreX(transShape), 116);
-    label(cr, "TRANSIENT", centreX(transient), 162);
+    label(cr, "ORDER", detectorOrder, 35);
+    label(cr, "OVERSAMPLE", oversample, 35);
+    label(cr, "TRANSIENT SHAPE", transShape, 116);
+    label(cr, "TRANSIENT", transient, 162);
     recess(cr, transientValue, palette::lcdField);
-    label(cr, "RELEASE", centreX(release), 260);
+    label(cr, "RELEASE", release, 260);
     recess(cr, releaseValue, palette::lcdField);
-    label(cr, "DRIVE", centreX(drive), 346);
+    // Midway between the field above and the dial below (its ring starts
+    // 4 pixels into the knob's rectangle).
+    label(cr, "DRIVE", drive, kKnobLabelBaseline);
     recess(cr, driveValue, palette::darkField);
-    label(cr, "POST", centreX(postMeter), 364);
+    label(cr, "POST", postMeter, 364);
 }
 
 void drawRightSection(cairo_t* cr) {
-    label(cr, "QUANTIZE", quantize.right, 35, Align::right);
-    label(cr, "AUTOBLACK", autoblack.left, 35, Align::left);
-    label(cr, "BITS", bits.right, 73, Align::right);
-    label(cr, "NOISE SHAPE", noiseShape.left, 73, Align::left);
-    label(cr, "LEVELLER", centreX(leveller), 162);
+    label(cr, "QUANTIZE", quantize, 35);
+    label(cr, "AUTOBLACK", autoblack, 35);
+    label(cr, "BITS", bits, 73);
+    label(cr, "NOISE SHAPE", noiseShape, 73);
+    label(cr, "LEVELLER", leveller, 162);
     recess(cr, levellerValue, palette::lcdField);
-    label(cr, "L/R LINK", centreX(link), 260);
+    label(cr, "L/R LINK", link, 260);
     recess(cr, linkValue, palette::lcdField);
-    label(cr, "OUTPUT", centreX(output), 346);
+    label(cr, "OUTPUT", output, kKnobLabelBaseline);
     recess(cr, outputValue, palette::darkField);
-    label(cr, "AUTO", centreX(autoOut), 364);
+    label(cr, "AUTO", autoOut, 364);
 }
 
 void drawCentreSection(cairo_t* cr) {
-    label(cr, "SHOW", 263, 226);
-    label(cr, "SCALE", centreX(meterMode), 301);
-    label(cr, "METER OVS", centreX(meterOvs), 303);
-    label(cr, "CALIBRATE", centreX(calibrate), 337);
-    label(cr, "POWER", power.left - 3, 413, Align::right);
+    label(cr, "SHOW", Rect{showStage2.left, 0, showLeveller.right, 0}, 226);
+    label(cr, "SCALE", meterMode, 301);
+    label(cr, "METER OVS", meterOvs, 303);
+    label(cr, "CALIBRATE", calibrate, 337);
+    // Between the logo above and the switch's ring below.
+    label(cr, "POWER", power, 397);
 }
 
 void drawLogo(cairo_t* cr) {
     const double cx = centreX(logo);
+    // Kept high in its area: the Power switch's name sits beneath it.
     const double vexal = textWidth(cr, "Vexal", 13, true);
     const double zvk = textWidth(cr, "ZVK ", 13, true);
     const double left = cx - (zvk + vexal) / 2;
-    text(cr, "ZVK ", left, 386, 13, palette::accent, Align::left, true);
-    text(cr, "Vexal", left + zvk, 386, 13, palette::lcd, Align::left, true);
-    text(cr, "Ortelwerk", cx, 397, 8, palette::labelDim, Align::centre, false);
+    text(cr, "ZVK ", left, 379, 13, palette::accent, Align::left, true);
+    text(cr, "Vexal", left + zvk, 379, 13, palette::lcd, Align::left, true);
+    text(cr, "Ortelwerk", cx, 388, 7, palette::labelDim, Align::centre, false);
 }
 
 void drawPresetStrip(cairo_t* cr) {

@@ -106,21 +106,23 @@ Rgb scale(Rgb c, double factor) {
     return {s(c.r), s(c.g), s(c.b)};
 }
 
-static void useFont(cairo_t* cr, double size, bool bold) {
-    cairo_select_font_face(cr, "Arial", CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+static void useFont(cairo_t* cr, double size, bool bold, bool narrow) {
+    cairo_select_font_face(cr, narrow ? "Arial Narrow" : "Arial", CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
 }
 
-double textWidth(cairo_t* cr, std::string_view s, double size, bool bold) {
-    useFont(cr, size, bold);
+double textWidth(cairo_t* cr, std::string_view s, double size, bool bold, bool narrow) {
+    useFont(cr, size, bold, narrow);
     const std::string str(s);
     cairo_text_extents_t e;
     cairo_text_extents(cr, str.c_str(), &e);
     return e.x_advance;
 }
 
-void text(cairo_t* cr, std::string_view s, double x, double y, double size, Rgb c, Align align, bool bold) {
-    const double w = textWidth(cr, s, size, bold);
+void text(cairo_t* cr, std::string_view s, double x, double y, double size, Rgb c, Align align, bool bold,
+          bool narrow) {
+    const double w = textWidth(cr, s, size, bold, narrow);
     double left = x;
     if (align == Align::centre) left = x - w / 2;
     if (align == Align::right) left = x - w;

@@ -63,11 +63,12 @@ void drawDial(cairo_t* cr, double cx, double cy, double radius, double position,
     cairo_stroke(cr);
 }
 
-Image knobStrip(const Image& background, Rect place, bool fromCentre) {
+// margin: pixels between the rectangle's edge and the dial's body.
+Image knobStrip(const Image& background, Rect place, bool fromCentre, double margin = 7.0) {
     const int w = place.width(), h = place.height();
     Image strip = stripOver(background, place, kFrames);
     cairo_t* cr = strip.context();
-    const double radius = std::min(w, h) / 2.0 - 7.0;
+    const double radius = std::min(w, h) / 2.0 - margin;
     for (int f = 0; f < kFrames; ++f) {
         cairo_save(cr);
         cairo_rectangle(cr, 0, f * h, w, h);
@@ -84,8 +85,9 @@ Image knobStrip(const Image& background, Rect place, bool fromCentre) {
 void drawKnobs(Artwork& art, const Image& background) {
     art[147] = knobStrip(background, layout::leveller, false);
     art[148] = knobStrip(background, layout::link, false);
-    art[150] = knobStrip(background, layout::drive, true);  // 0 dB in the middle
-    art[151] = knobStrip(background, layout::output, false);
+    // Drive and Output leave their names room above the ring.
+    art[150] = knobStrip(background, layout::drive, true, 9.0);  // 0 dB in the middle
+    art[151] = knobStrip(background, layout::output, false, 9.0);
     art[152] = knobStrip(background, layout::transient, false);
     art[153] = knobStrip(background, layout::release, false);
 }

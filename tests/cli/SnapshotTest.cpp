@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "CliHarness.h"
 
@@ -53,6 +55,43 @@ TEST(Snapshot, TheEditorLooksAsTheReadmeShowsIt) {
         for (int x = 0; x < 524; ++x)
             if (largestChannelDifference(rendered.pixel(x, y), committed.pixel(x, y)) > 48) ++differing;
     EXPECT_LE(differing, 524 * 462 / 500) << "regenerate with: build/vexal snapshot docs/editor.png";
+}
+
+// A preset whose name is in a Windows code page: the bar is drawn, and the
+// name shows as the text it spells.
+TEST(Snapshot, APresetNamedInWindows1252ShowsTheBarAndTheName) {
+    TempDir dir;
+    ASSERT_EQ(runVexal({"params", "--save-preset", dir / "default.zvk"}).status, 0);
+    std::string bytes;
+    {
+        std::ifstream in(dir / "default.zvk", std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const size_t at = bytes.find("Default");
+    ASSERT_NE(at, std::string::npos);
+    auto named = [&](const std::string& name, const std::string& file) {
+        std::string patched = bytes;
+        patched.replace(at, 7, (name + std::string(7, '\0')).substr(0, 7));
+        std::ofstream(dir / file, std::ios::binary) << patched;
+        const RunResult run = runVexal({"snapshot", dir / (file + ".png"), "--preset", dir / file});
+        EXPECT_EQ(run.status, 0) << run.err;
+        return Image(dir / (file + ".png"));
+    };
+    const Image latin1 = named("Caf\xe9", "latin1.zvk");
+    const Image utf8 = named("Caf\xc3\xa9", "utf8.zvk");
+    ASSERT_TRUE(latin1.ok());
+    ASSERT_TRUE(utf8.ok());
+    int ink = 0;
+    for (int y = 447; y < 461; ++y)
+        for (int x = 194; x < 318; ++x) {
+            EXPECT_EQ(latin1.pixel(x, y), utf8.pixel(x, y)) << x << ", " << y;
+            ink += (latin1.pixel(x, y) & 0xFF) < 0x80;
+        }
+    EXPECT_GT(ink, 20) << "no name in the field";
+    // The rest of the bar is there too: the rocker's and buttons' pixels match.
+    for (int y = 447; y < 462; ++y)
+        for (int x = 0; x < 524; ++x)
+            if (x < 194 || x >= 318) ASSERT_EQ(latin1.pixel(x, y), utf8.pixel(x, y)) << x << ", " << y;
 }
 
 TEST(Snapshot, RefusesWhatItCannotDo) {

@@ -136,3 +136,70 @@ TEST_F(EditorHostTest, AClickOnTheRockersRightHalfSelectsTheNextProgram) {
 
 }  // namespace
 }  // namespace edhost
+
+namespace edhost {
+namespace {
+
+Window focusHolder(Display* display) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    return focus;
+}
+
+TEST_F(EditorHostTest, EnterAndEscapeGiveTheKeyboardBackToTheWindowThatHadIt) {
+    const Window parent = makeParent();
+    Instance fx(host);
+    prepare(fx);
+    ASSERT_EQ(open(fx, parent), 1);
+    settle(fx, parent);
+    const Window editor = childrenOf(parent).at(0);
+    struct Case {
+        const char* name;
+        KeySym key;
+        bool holderGone;  // the window that had the keyboard is destroyed meanwhile
+    } const cases[] = {
+        {"Enter", XK_Return, false},
+        {"Escape", XK_Escape, false},
+        {"Enter, the holder gone", XK_Return, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The host's own window (not the plug-in's parent) has the keyboard.
+        const Window holder = makeParent(700, 60);
+        XSetInputFocus(display, holder, RevertToParent, CurrentTime);
+        XSync(display, False);
+        ASSERT_EQ(focusHolder(display), holder);
+        click(editor, kDriveField.centreX(), kDriveField.centreY());
+        ASSERT_TRUE(idleUntil(fx, [&] { return fx.dispatch(vst::effEditKeyUp, 0, 0) == 1; }));
+        EXPECT_EQ(focusHolder(display), editor) << "the field took the keyboard";
+        if (c.holderGone) destroyParent(holder);
+        tap(c.key);
+        const Window expected = c.holderGone ? parent : holder;
+        EXPECT_TRUE(idleUntil(fx, [&] { return focusHolder(display) == expected; }))
+            << "focus is with 0x" << std::hex << focusHolder(display);
+        EXPECT_EQ(fx.dispatch(vst::effEditKeyUp, 0, 0), 0);
+        if (!c.holderGone) destroyParent(holder);
+    }
+    fx.dispatch(vst::effEditClose);
+}
+
+TEST_F(EditorHostTest, RightAndMiddleClicksOnAValueFieldLeaveItUnfocused) {
+    const Window parent = makeParent();
+    Instance fx(host);
+    prepare(fx);
+    ASSERT_EQ(open(fx, parent), 1);
+    settle(fx, parent);
+    const Window editor = childrenOf(parent).at(0);
+    for (unsigned int button : {3u, 2u}) {
+        click(editor, kDriveField.centreX(), kDriveField.centreY(), button);
+        idleFor(fx, 60, 150);
+        EXPECT_EQ(fx.dispatch(vst::effEditKeyUp, 0, 0), 0) << "button " << button;
+        EXPECT_EQ(fx.dispatch(vst::effEditKeyDown, '3', 0), 0);
+        EXPECT_NE(focusHolder(display), editor);
+    }
+    fx.dispatch(vst::effEditClose);
+}
+
+}  // namespace
+}  // namespace edhost

@@ -3,7 +3,11 @@
 // file dialog requests and answers, and the manual button.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -339,6 +343,67 @@ TEST_F(PresetBar, MenuEntryFiveSelectsProgramFive) {
     EXPECT_EQ(plugin->getCurrentProgram(), 5);
     EXPECT_EQ(editor->getNameField()->getText(), storedName(*plugin, 5));
     EXPECT_EQ(editor->getProgramMenu()->getCurrentIndex(), 5);
+}
+
+TEST_F(PresetBar, NamesInAWindowsCodePageKeepTheirBytesAndShowAsTheirText) {
+    const std::string latin1 = "Caf\xe9";
+    // The name field as drawn, for the name the field holds.
+    auto drawnName = [&] {
+        frame->redrawAll();
+        frame->drawDirty();
+        EXPECT_TRUE(frame->getDrawContext()->isHealthy());
+        cairo_surface_t* s = frame->getBackBuffer();
+        cairo_surface_flush(s);
+        std::vector<uint32_t> pixels;
+        for (int y = 447; y < 461; ++y)
+            for (int x = 194; x < 318; ++x) {
+                uint32_t v;
+                std::memcpy(&v, cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + 4 * x, 4);
+                pixels.push_back(v & 0xFFFFFF);
+            }
+        return pixels;
+    };
+    editor->getNameField()->setText("Caf\xc3\xa9");
+    const auto cafe = drawnName();
+    const std::string file = TempConfigDir::path() + "/latin1.zvk";
+    struct Source {
+        const char* name;
+        std::function<void()> bring;
+    } const sources[] = {
+        {"the host", [&] {
+             std::string name = latin1;
+             plugin->setProgramName(name.data());
+         }},
+        {"a preset file", [&] {
+             std::string name = latin1;
+             plugin->setProgramName(name.data());
+             ASSERT_TRUE(editor->savePresetFileTo(file.c_str()));
+             char other[] = "Other";
+             plugin->setProgramName(other);
+             ASSERT_TRUE(editor->loadPresetFileFrom(file.c_str(), false));
+         }},
+        {"the chunk", [&] {
+             std::string name = latin1;
+             plugin->setProgramName(name.data());
+             void* data = nullptr;
+             const int32_t size = plugin->getChunk(&data, false);
+             const std::vector<uint8_t> chunk(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+             char other[] = "Other";
+             plugin->setProgramName(other);
+             ASSERT_EQ(plugin->setChunk(const_cast<uint8_t*>(chunk.data()), size, false), 0);
+         }},
+    };
+    for (const Source& source : sources) {
+        SCOPED_TRACE(source.name);
+        source.bring();
+        EXPECT_EQ(storedName(*plugin, plugin->getCurrentProgram()), latin1);
+        EXPECT_EQ(editor->getNameField()->getText(), latin1);
+        EXPECT_EQ(drawnName(), cafe);
+    }
+    // Typed over, the name becomes the text the user saw.
+    CPoint inField{250, 454};
+    frame->onMouseDown(inField, kLButton);
+    EXPECT_STREQ(editor->getNameField()->getEditText(), "Caf\xc3\xa9");
 }
 
 TEST_F(PresetBar, HostNamesAndBankLoadsReachTheBar) {
