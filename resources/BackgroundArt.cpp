@@ -9,7 +9,7 @@ namespace {
 
 using namespace layout;
 
-constexpr double kLabelSize = 7.5;
+constexpr double kLabelSize = 7.0;
 constexpr double kHeadingSize = 8.0;
 constexpr double kKnobLabelBaseline = 347;
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "core/Plugin.h"
+#include "gui/DisplayText.h"
 #include "presets/CPresetSystemEditor.h"
 #include "presets/StateBlock.h"
 
@@ -76,7 +77,11 @@ static std::string textRequest(EffectHost& host, int32_t opcode, int32_t index) 
     char text[256] = {};
     host.dispatch(opcode, index, 0, text);
     text[sizeof text - 1] = 0;
-    return text;
+    // Shown, listed and matched as the text it spells, also when stored in a
+    // Windows code page.
+    char shown[displayBytesFor(sizeof text)];
+    displayText(text, shown, sizeof shown);
+    return shown;
 }
 
 std::string EffectHost::parameterName(int32_t index) {
@@ -93,7 +98,11 @@ std::string EffectHost::programName(int32_t index) {
     char text[256] = {};
     if (dispatch(vst::effGetProgramNameIndexed, index, 0, text) == 0) return {};
     text[sizeof text - 1] = 0;
-    return text;
+    // Shown, listed and matched as the text it spells, also when stored in a
+    // Windows code page.
+    char shown[displayBytesFor(sizeof text)];
+    displayText(text, shown, sizeof shown);
+    return shown;
 }
 
 void EffectHost::selectProgram(int32_t index) { plugin->selectProgram(index); }

@@ -90,8 +90,9 @@ void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign al
     char shown[kDisplayBytes];
     displayText(text, shown, sizeof shown);
     const CCoord width = measure(shown);
-    CCoord x = r.left + 1;
+    CCoord x = r.left + kOverflowInset;
     if (width <= r.getWidth() - 2) {
+        x = r.left + 1;
         if (align == kCenterText)
             x = r.left + (r.getWidth() - width) / 2;
         else if (align == kRightText)

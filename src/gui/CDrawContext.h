@@ -95,6 +95,7 @@ private:
         CRect clip;
     };
     static constexpr int kMaxSaved = 8;
+    static constexpr CCoord kOverflowInset = 3;  // text that does not fit starts this far in
 
     void applyClip();
     void setSource(const CColor& c);

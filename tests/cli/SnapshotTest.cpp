@@ -75,6 +75,7 @@ TEST(Snapshot, APresetNamedInWindows1252ShowsTheBarAndTheName) {
         std::ofstream(dir / file, std::ios::binary) << patched;
         const RunResult run = runVexal({"snapshot", dir / (file + ".png"), "--preset", dir / file});
         EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find("\"Caf\xc3\xa9\""), std::string::npos) << run.out;  // as it spells
         return Image(dir / (file + ".png"));
     };
     const Image latin1 = named("Caf\xe9", "latin1.zvk");

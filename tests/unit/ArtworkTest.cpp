@@ -289,3 +289,98 @@ TEST(Artwork, ScaleImagesCarryTheirMarks) {
 
 }  // namespace
 }  // namespace vexal
+
+namespace vexal {
+namespace {
+
+struct Box {
+    int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;  // right and bottom exclusive
+    bool empty() const { return right < 0; }
+    double centreX() const { return (left + right) / 2.0; }
+};
+
+bool differs(Rgb a, Rgb b, int by) {
+    return std::abs(a.r - b.r) > by || std::abs(a.g - b.g) > by || std::abs(a.b - b.b) > by;
+}
+
+// Where an image differs from the ground colour within an area.
+Box inkIn(const Decoded& image, int left, int top, int right, int bottom, Rgb ground) {
+    Box box;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            if (differs(image.at(x, y), ground, 30)) {
+                box.left = std::min(box.left, x);
+                box.top = std::min(box.top, y);
+                box.right = std::max(box.right, x + 1);
+                box.bottom = std::max(box.bottom, y + 1);
+            }
+    return box;
+}
+
+// The first row of a control's first frame that differs from the background beneath it.
+int firstDrawnRow(const Decoded& strip, const Decoded& background, int left, int top) {
+    for (int y = 0; y < strip.height(); ++y)
+        for (int x = 0; x < strip.width(); ++x)
+            if (differs(strip.at(x, y), background.at(left + x, top + y), 30)) return y;
+    return strip.height();
+}
+
+// The name drawn over a column: the ink around it, up to 4 clear columns on either side.
+Box nameAround(const Decoded& image, int column, int top, int bottom, Rgb ground) {
+    auto inkAt = [&](int x) { return !inkIn(image, x, top, x + 1, bottom, ground).empty(); };
+    int left = column, right = column;
+    for (int x = column; x >= column - 60 && left - x < 4; --x)
+        if (inkAt(x)) left = x;
+    for (int x = column; x <= column + 60 && x - right < 4; ++x)
+        if (inkAt(x)) right = x;
+    return inkIn(image, left, top, right + 1, bottom, ground);
+}
+
+TEST(Artwork, ControlNamesAreCentredOnTheirControlsWithRoomAround) {
+    const Decoded background = decode(128);
+    ASSERT_TRUE(background.ok());
+    const Rgb ground = background.at(8, 60);
+    struct Name {
+        const char* name;
+        int controlLeft, controlRight;  // the control it names
+        int top, bottom;                // the rows its letters lie in
+    } const names[] = {
+        {"ORDER", 44, 77, 24, 40},         {"OVERSAMPLE", 81, 114, 24, 40}, {"QUANTIZE", 412, 445, 24, 40},
+        {"AUTOBLACK", 449, 482, 24, 40},   {"BITS", 412, 445, 60, 78},      {"NOISE SHAPE", 449, 482, 60, 78},
+        {"DRIVE", 52, 108, 337, 349},      {"OUTPUT", 417, 475, 337, 349},  {"POWER", 245, 280, 390, 400},
+    };
+    for (const Name& n : names) {
+        SCOPED_TRACE(n.name);
+        const int centre = (n.controlLeft + n.controlRight) / 2;
+        const Box ink = nameAround(background, centre, n.top, n.bottom, ground);
+        ASSERT_FALSE(ink.empty());
+        EXPECT_NEAR(ink.centreX(), (n.controlLeft + n.controlRight) / 2.0, 1.0);
+        // Clear of everything else on its rows (its neighbour's name included).
+        EXPECT_TRUE(inkIn(background, ink.left - 4, n.top, ink.left, n.bottom, ground).empty());
+        EXPECT_TRUE(inkIn(background, ink.right, n.top, ink.right + 4, n.bottom, ground).empty());
+    }
+
+    // Above and below: the value field's edge (row 336), the name, the dial's ring.
+    const Decoded driveKnob = decode(150), outputKnob = decode(151), power = decode(149);
+    struct Room {
+        const char* name;
+        int left, right;   // columns of the name
+        int above;         // the last row of what lies above
+        int below;         // the first drawn row of the control beneath
+    } const rooms[] = {
+        {"DRIVE", 52, 108, 336, 349 + firstDrawnRow(driveKnob, background, 52, 349)},
+        {"OUTPUT", 417, 475, 336, 349 + firstDrawnRow(outputKnob, background, 417, 349)},
+        {"POWER", 245, 280, inkIn(background, 226, 370, 302, 391, ground).bottom - 1,
+         400 + firstDrawnRow(power, background, 245, 400)},
+    };
+    for (const Room& r : rooms) {
+        SCOPED_TRACE(r.name);
+        const Box ink = inkIn(background, r.left, r.above + 1, r.right, r.below, ground);
+        ASSERT_FALSE(ink.empty());
+        EXPECT_GE(ink.top - r.above - 1, 3) << "too close to what lies above";
+        EXPECT_GE(r.below - ink.bottom, 4) << "too close to the control";
+    }
+}
+
+}  // namespace
+}  // namespace vexal
