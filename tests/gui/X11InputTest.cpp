@@ -201,6 +201,9 @@ TEST_F(X11Test, KeysArriveOnceAsCharactersOrVirtualKeysWhileTheWindowHasTheFocus
         // Keymap changes first, so that no case meets a mapping change halfway.
         for (const KeyCase& c : kKeys) keycodeFor(c.keysym, c.shifted);
 
+        // The host's window has the keyboard; the field takes it, then gives it back.
+        XSetInputFocus(host, parent, RevertToParent, CurrentTime);
+        XSync(host, False);
         window->takeKeyboardFocus();
         Window focus = 0;
         int revert = 0;
