@@ -164,8 +164,14 @@ void CTextEdit::commit() {
             endEdit();
         }
     } else {
-        setText(edit);
-        valueChanged();
+        // A text left as it was keeps its bytes (a name in a Windows code page
+        // is not rewritten as UTF-8 merely by pressing Enter).
+        char shown[kTextBytes];
+        displayText(text, shown, sizeof shown);
+        if (std::strcmp(shown, edit) != 0) {
+            setText(edit);
+            valueChanged();
+        }
     }
     finish();
 }

@@ -400,10 +400,20 @@ TEST_F(PresetBar, NamesInAWindowsCodePageKeepTheirBytesAndShowAsTheirText) {
         EXPECT_EQ(editor->getNameField()->getText(), latin1);
         EXPECT_EQ(drawnName(), cafe);
     }
-    // Typed over, the name becomes the text the user saw.
+    // Edited, the name is the text the user saw; left as it was, it keeps its bytes.
     CPoint inField{250, 454};
+    auto key = [&](uint32_t character, int32_t virtualKey) {
+        frame->onKeyDown(VstKeyCode{character, virtualKey, 0}, CFrame::KeySource::window);
+    };
     frame->onMouseDown(inField, kLButton);
     EXPECT_STREQ(editor->getNameField()->getEditText(), "Caf\xc3\xa9");
+    key(0, platform::kKeyReturn);
+    EXPECT_EQ(storedName(*plugin, plugin->getCurrentProgram()), latin1);
+    barNow += 1000;
+    frame->onMouseDown(inField, kLButton);
+    key('!', 0);
+    key(0, platform::kKeyReturn);
+    EXPECT_EQ(storedName(*plugin, plugin->getCurrentProgram()), "Caf\xc3\xa9!");
 }
 
 TEST_F(PresetBar, HostNamesAndBankLoadsReachTheBar) {
