@@ -3,6 +3,8 @@
 // host hears is read from the effect's host callback.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <cmath>
 #include <cstring>
 #include <cstdint>
@@ -490,6 +492,48 @@ TEST_F(EditorWindow, AtRestThePollsRedrawNothing) {
             EXPECT_FALSE(control(static_cast<Control>(c))->isDirty()) << c;
         EXPECT_EQ(frame->drawDirty(), 0);
     }
+}
+
+}  // namespace
+}  // namespace vexal
+
+namespace vexal {
+namespace {
+
+// What a view adds to the window inside its edges: drawn, against hidden.
+size_t inkOf(CFrame* frame, CView* view) {
+    const CRect r = view->getViewSize();
+    auto grab = [&] {
+        frame->redrawAll();
+        frame->drawDirty();
+        cairo_surface_t* s = frame->getBackBuffer();
+        std::vector<uint32_t> pixels;
+        for (int y = static_cast<int>(r.top) + 2; y < static_cast<int>(r.bottom) - 2; ++y)
+            for (int x = static_cast<int>(r.left) + 2; x < static_cast<int>(r.right) - 2; ++x) {
+                uint32_t v;
+                std::memcpy(&v, cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + 4 * x, 4);
+                pixels.push_back(v & 0xFFFFFF);
+            }
+        return pixels;
+    };
+    const auto shown = grab();
+    view->setVisible(false);
+    const auto hidden = grab();
+    view->setVisible(true);
+    size_t n = 0;
+    for (size_t i = 0; i < shown.size(); ++i) n += shown[i] != hidden[i];
+    return n;
+}
+
+TEST_F(EditorWindow, EveryViewThatShowsTextDrawsIt) {
+    int textViews = 0;
+    for (int32_t i = 0; i < frame->getNbViews(); ++i) {
+        auto* display = dynamic_cast<CParamDisplay*>(frame->getView(i));
+        if (!display || (display->getStyle() & (CParamDisplay::kNoDrawStyle | CParamDisplay::kNoTextStyle))) continue;
+        ++textViews;
+        EXPECT_GT(inkOf(frame, display), 20u) << "view " << i << " tag " << display->getTag();
+    }
+    EXPECT_EQ(textViews, 7);  // six value fields and the program name
 }
 
 }  // namespace
