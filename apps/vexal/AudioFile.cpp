@@ -5,11 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -49,16 +47,6 @@ bool formatIsValid(int32_t format, int32_t sampleRate, int32_t channels) {
     info.samplerate = sampleRate;
     info.channels = channels;
     return sf_format_check(&info) != 0;
-}
-
-// The temporary file being written, for the interrupt handler.
-char interruptedTemporary[PATH_MAX] = {};
-std::atomic<bool> temporaryActive{false};
-
-void removeTemporaryAndExit(int signal) {
-    if (temporaryActive.load()) unlink(interruptedTemporary);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
 }
 
 // Rounds to the word length here: libsndfile would truncate the lower bits
@@ -228,47 +216,35 @@ int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFo
 
 // --- output ---------------------------------------------------------------------------
 
+platform::ReplaceOptions replaceOptionsFor(Existing existing) {
+    platform::ReplaceOptions options;
+    options.keepExisting = existing == Existing::keep;
+    options.replaceWriteProtected = existing == Existing::force;
+    return options;
+}
+
+std::string refusalText(const std::string& problem) {
+    if (problem == "exists") return problem + "; --no-clobber keeps it";
+    if (problem == "is write-protected") return problem + "; --force replaces it";
+    return problem;
+}
+
 OutputFile::OutputFile(const std::string& target, int32_t format, int32_t sampleRate,
                        int32_t channels, Existing existing)
-    : target(target), destination(followLinks(target)), existing(existing) {
+    : target(target) {
     if (!formatIsValid(format, sampleRate, channels))
         throw ProcessingError(target + ": " + describeFormat(format) + " at " +
                               std::to_string(sampleRate) + " Hz cannot be written in this format");
-    struct stat old{};
-    const bool exists = lstat(destination.c_str(), &old) == 0;
-    if (exists && existing == Existing::keep)
-        throw ProcessingError(target + ": exists; --no-clobber keeps it");
-    const auto slash = destination.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : destination.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
-    std::string pattern = (slash == std::string::npos ? "" : folder) + "." + name + ".vexal-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back(0);
-    const int fd = mkstemp(buffer.data());
-    if (fd < 0) throw ProcessingError(target + ": cannot write: " + std::strerror(errno));
-    temporary = buffer.data();
-    if (temporary.size() < sizeof interruptedTemporary) {
-        std::memcpy(interruptedTemporary, temporary.c_str(), temporary.size() + 1);
-        temporaryActive = true;
-    }
-    // mkstemp makes the file private: a replaced file keeps its
-    // permissions, a new one gets the usual ones.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : (0666 & ~mask));
-
+    std::string problem;
+    if (!replacement.begin(target, replaceOptionsFor(existing), problem))
+        throw ProcessingError(target + ": " + refusalText(problem));
     SF_INFO info{};
     info.format = format;
     info.samplerate = sampleRate;
     info.channels = channels;
-    file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
-    if (!file) {
-        const std::string why = sf_strerror(nullptr);
-        ::close(fd);
-        unlink(temporary.c_str());
-        temporaryActive = false;
-        throw ProcessingError(target + ": cannot write: " + why);
-    }
+    // The descriptor stays the replacement's: it flushes and closes it.
+    file = sf_open_fd(replacement.descriptor(), SFM_WRITE, &info, SF_FALSE);
+    if (!file) throw ProcessingError(target + ": cannot write: " + sf_strerror(nullptr));
     this->channels = channels;
     bits = pcmBits(format);
     isFloat = (format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
@@ -276,10 +252,7 @@ OutputFile::OutputFile(const std::string& target, int32_t format, int32_t sample
 }
 
 OutputFile::~OutputFile() {
-    if (committed) return;
     if (file) sf_close(file);
-    unlink(temporary.c_str());
-    temporaryActive = false;
 }
 
 void OutputFile::write(const double* interleaved, int64_t frames, double* stored) {
@@ -317,43 +290,14 @@ void OutputFile::close() {
 
 void OutputFile::commit() {
     close();
-    if (existing == Existing::keep) {
-        // A link fails if a file of that name appeared meanwhile.
-        if (::link(temporary.c_str(), destination.c_str()) != 0)
-            throw ProcessingError(target + ": cannot write: " + std::strerror(errno));
-        unlink(temporary.c_str());
-    } else if (std::rename(temporary.c_str(), destination.c_str()) != 0) {
-        throw ProcessingError(target + ": cannot replace: " + std::strerror(errno));
-    }
-    committed = true;
-    temporaryActive = false;
-}
-
-std::string followLinks(const std::string& path) {
-    std::string current = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st{};
-        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
-        std::vector<char> text(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
-        const ssize_t n = readlink(current.c_str(), text.data(), text.size() - 1);
-        if (n <= 0) return current;
-        const std::string link(text.data(), static_cast<size_t>(n));
-        const auto slash = current.find_last_of('/');
-        current = link[0] == '/' || slash == std::string::npos ? link : current.substr(0, slash + 1) + link;
-    }
-    return current;
+    std::string problem;
+    if (!replacement.commit(problem)) throw ProcessingError(target + ": " + refusalText(problem));
 }
 
 bool isSameFile(const std::string& a, const std::string& b) {
     struct stat sa{}, sb{};
     if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-void installInterruptCleanup() {
-    std::signal(SIGINT, removeTemporaryAndExit);
-    std::signal(SIGTERM, removeTemporaryAndExit);
-    std::signal(SIGHUP, removeTemporaryAndExit);
 }
 
 }  // namespace vexal::cli

@@ -9,6 +9,8 @@
 
 #include <sndfile.h>
 
+#include "platform/FileReplacement.h"
+
 namespace vexal::cli {
 
 enum class SampleFormat { asInput, pcm16, pcm24, float32 };
@@ -52,15 +54,23 @@ int32_t outputFormatFor(const std::string& target, int32_t inputFormat, SampleFo
 int32_t pcmBits(int32_t format);
 std::string describeFormat(int32_t format);
 
-// What happens to an existing target.
-enum class Existing { replace, keep };
+// What happens to an existing target: replaced unless write-protected,
+// kept (--no-clobber), or replaced even when write-protected (--force).
+enum class Existing { replace, keep, force };
+
+// The replacement rules for `existing`.
+platform::ReplaceOptions replaceOptionsFor(Existing existing);
+// A refusal of the file helper as vexal says it, with the option that
+// changes it: "is write-protected; --force replaces it".
+std::string refusalText(const std::string& problem);
 
 class OutputFile {
 public:
-    // Creates the temporary file; throws ProcessingError when the target's
-    // folder cannot be written, or the target exists and is to be kept. A
-    // target that is a symbolic link is written through to the file it
-    // names; an existing file keeps its permissions.
+    // Creates the temporary file (platform/FileReplacement.h); throws
+    // ProcessingError when the target's folder cannot be written, or the
+    // target exists and is to be kept, is write-protected or is no regular
+    // file. A target that is a symbolic link is written through to the file
+    // it names; an existing file keeps its permissions and owner.
     OutputFile(const std::string& target, int32_t format, int32_t sampleRate, int32_t channels,
                Existing existing = Existing::replace);
     // Removes the temporary file unless commit() succeeded.
@@ -78,32 +88,23 @@ public:
     void close();
     // Closes the temporary file and renames it over the target.
     void commit();
-    const std::string& temporaryPath() const { return temporary; }
+    const std::string& temporaryPath() const { return replacement.temporaryPath(); }
 
 private:
     std::string target;
-    std::string destination;  // the target with symbolic links followed
-    Existing existing;
-    std::string temporary;
+    platform::FileReplacement replacement;
     SNDFILE* file = nullptr;
     int32_t channels = 0;
     int32_t bits = 0;
     bool isFloat = false;
     bool exact = false;
-    bool committed = false;
     std::vector<int32_t> integers;
     std::vector<float> floats;
     std::vector<double> decoded;  // what the codes stand for, when the caller does not ask
 };
 
-// The path a write to `path` reaches: symbolic links followed, also a
-// final one that names a file not yet there.
-std::string followLinks(const std::string& path);
-
 // True when both paths name the same existing file (device and inode).
 bool isSameFile(const std::string& a, const std::string& b);
 
-// Ctrl-C and termination remove the temporary file being written.
-void installInterruptCleanup();
 
 }  // namespace vexal::cli

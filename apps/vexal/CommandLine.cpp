@@ -164,7 +164,11 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else if (process && option == "--strict") {
             line.render.strict = true;
         } else if (process && option == "--no-clobber") {
+            if (line.render.existing == Existing::force) throw UsageError("--no-clobber and --force contradict each other");
             line.render.existing = Existing::keep;
+        } else if ((process || line.command == Command::params) && option == "--force") {
+            if (line.render.existing == Existing::keep) throw UsageError("--no-clobber and --force contradict each other");
+            line.render.existing = Existing::force;
         } else if (reports && option == "--json") {
             line.json = true;
         } else if (reports && option == "--quiet") {
@@ -173,7 +177,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
             throw UsageError("unknown option \"" + option + "\"");
         }
         if (attached && (option == "--keep-latency" || option == "--json" || option == "--quiet" ||
-                         option == "--no-user-state" || option == "--strict" || option == "--no-clobber" ||
+                         option == "--no-user-state" || option == "--strict" || option == "--no-clobber" || option == "--force" ||
                          option == "--album" || option == "--through" || option == "--explain"))
             throw UsageError(option + " takes no value");
     }

@@ -39,20 +39,19 @@ void makeFolder(const std::string& folder) {
 }
 
 // params --save-preset/--save-bank/--save-chunk: the state the settings made.
+// Each replaces its file whole or leaves it as it was.
 void saveState(EffectHost& host, const CommandLine& line) {
-    if (!line.savePreset.empty() && !host.savePresetFile(line.savePreset))
-        throw ProcessingError(line.savePreset + ": cannot write the preset file");
-    if (!line.saveBank.empty() && !host.saveBankFile(line.saveBank))
-        throw ProcessingError(line.saveBank + ": cannot write the bank file");
+    const platform::ReplaceOptions options = replaceOptionsFor(line.render.existing);
+    std::string problem;
+    if (!line.savePreset.empty() && !host.savePresetFile(line.savePreset, options, problem))
+        throw ProcessingError(line.savePreset + ": preset not saved: " + refusalText(problem));
+    if (!line.saveBank.empty() && !host.saveBankFile(line.saveBank, options, problem))
+        throw ProcessingError(line.saveBank + ": bank not saved: " + refusalText(problem));
     if (!line.saveChunk.empty()) {
         const std::vector<char> chunk = host.getChunk();
-        std::FILE* file = std::fopen(line.saveChunk.c_str(), "wb");
-        const bool written = file && !chunk.empty() &&
-                             std::fwrite(chunk.data(), 1, chunk.size(), file) == chunk.size();
-        if ((file && std::fclose(file) != 0) || !written) {
-            std::remove(line.saveChunk.c_str());
-            throw ProcessingError(line.saveChunk + ": cannot write the chunk file");
-        }
+        if (chunk.empty()) throw ProcessingError(line.saveChunk + ": chunk not saved: the plug-in gave none");
+        if (!platform::replaceFileContents(line.saveChunk, chunk.data(), chunk.size(), options, problem))
+            throw ProcessingError(line.saveChunk + ": chunk not saved: " + refusalText(problem));
     }
 }
 
@@ -100,7 +99,6 @@ void reportResult(const RenderResult& result, bool json, std::vector<std::string
 }
 
 int runProcess(const CommandLine& line) {
-    installInterruptCleanup();
     // Settings and the output's format are checked once, before any file:
     // their errors are usage errors.
     {

@@ -24,7 +24,6 @@ void writeDemoInput(const std::string& path) {
 }  // namespace
 
 int runDemo(const CommandLine& line) {
-    installInterruptCleanup();
     const std::string folder = line.outDir.empty() ? "out/demo" : line.outDir;
     std::error_code error;
     std::filesystem::create_directories(folder, error);

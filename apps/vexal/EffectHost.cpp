@@ -1,7 +1,6 @@
 #include "EffectHost.h"
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 
@@ -127,41 +126,35 @@ std::vector<char> EffectHost::getChunk() {
 // order their owner identifier announces.
 namespace {
 
-bool readBlockFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size <= 4 || static_cast<uint64_t>(size) > kMaxStoredBlockBytes) return false;
-    in.seekg(0);
-    bytes.resize(static_cast<size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    return in.gcount() == size;
+bool readBlockFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& problem) {
+    problem.clear();
+    return platform::readRegularFile(path, kMaxStoredBlockBytes, bytes, problem) && bytes.size() > 4;
 }
 
-bool writeBlockFile(const std::string& path, uint8_t* block, int32_t size) {
+bool writeBlockFile(const std::string& path, uint8_t* block, int32_t size, const platform::ReplaceOptions& options,
+                    std::string& problem) {
     const std::unique_ptr<uint8_t[]> owned(block);
-    if (!block || size <= 0) return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(block), size);
-    out.close();
-    return static_cast<bool>(out);
+    if (!block || size <= 0) {
+        problem = "the plug-in gave no state";
+        return false;
+    }
+    return platform::replaceFileContents(path, block, static_cast<size_t>(size), options, problem);
 }
 
 }  // namespace
 
-bool EffectHost::loadPresetFile(const std::string& path) {
+bool EffectHost::loadPresetFile(const std::string& path, std::string& problem) {
     CPresetSystemEditor* editor = plugin->presetEditor();
     std::vector<uint8_t> bytes;
-    return editor && readBlockFile(path, bytes) &&
+    return editor && readBlockFile(path, bytes, problem) &&
            editor->loadStoredBlock(bytes.data(), bytes.size(), CPresetSystemEditor::BlockFamily::program,
                                    false, true);
 }
 
-bool EffectHost::loadBankFile(const std::string& path) {
+bool EffectHost::loadBankFile(const std::string& path, std::string& problem) {
     CPresetSystemEditor* editor = plugin->presetEditor();
     std::vector<uint8_t> bytes;
-    if (!editor || !readBlockFile(path, bytes) ||
+    if (!editor || !readBlockFile(path, bytes, problem) ||
         !editor->loadStoredBlock(bytes.data(), bytes.size(), CPresetSystemEditor::BlockFamily::bank, false,
                                  true))
         return false;
@@ -170,18 +163,20 @@ bool EffectHost::loadBankFile(const std::string& path) {
     return true;
 }
 
-bool EffectHost::savePresetFile(const std::string& path) {
+bool EffectHost::savePresetFile(const std::string& path, const platform::ReplaceOptions& options,
+                                std::string& problem) {
     CPresetSystemEditor* editor = plugin->presetEditor();
     uint8_t* block = nullptr;
     const int32_t size = editor ? editor->buildProgramBlock(&block) : 0;
-    return writeBlockFile(path, block, size);
+    return writeBlockFile(path, block, size, options, problem);
 }
 
-bool EffectHost::saveBankFile(const std::string& path) {
+bool EffectHost::saveBankFile(const std::string& path, const platform::ReplaceOptions& options,
+                              std::string& problem) {
     CPresetSystemEditor* editor = plugin->presetEditor();
     uint8_t* block = nullptr;
     const int32_t size = editor ? editor->buildBankBlock(&block) : 0;
-    return writeBlockFile(path, block, size);
+    return writeBlockFile(path, block, size, options, problem);
 }
 
 void EffectHost::process(double* inL, double* inR, double* outL, double* outR, int32_t frames) {

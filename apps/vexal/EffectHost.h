@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileReplacement.h"
 #include "vst/aeffect.h"
 
 namespace vexal {
@@ -61,10 +62,13 @@ public:
     std::vector<char> getChunk();
     // Preset (.zvk) and bank (.zvb) files through the preset system's editor
     // object; false when the file cannot be read or written, or is refused.
-    bool loadPresetFile(const std::string& path);
-    bool loadBankFile(const std::string& path);
-    bool savePresetFile(const std::string& path);
-    bool saveBankFile(const std::string& path);
+    // `problem` says why a file could not be read or written (empty when
+    // the plug-in refused what it read). Reads take regular files only and
+    // never block; writes replace the file whole or not at all.
+    bool loadPresetFile(const std::string& path, std::string& problem);
+    bool loadBankFile(const std::string& path, std::string& problem);
+    bool savePresetFile(const std::string& path, const platform::ReplaceOptions& options, std::string& problem);
+    bool saveBankFile(const std::string& path, const platform::ReplaceOptions& options, std::string& problem);
 
     // One block; right channel pointers are ignored in mono.
     void process(double* inL, double* inR, double* outL, double* outR, int32_t frames);

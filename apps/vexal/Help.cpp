@@ -36,6 +36,7 @@ const char* const kProcessHelp =
     "  --strict             a truncated input, or a target or ceiling not reached, is an error\n"
     "                       and nothing is written\n"
     "  --no-clobber         never replace an existing output file\n"
+    "  --force              replace a write-protected output file too\n"
     "  --json               the report as JSON\n"
     "  --quiet              no progress bar\n";
 
@@ -54,12 +55,13 @@ const char* const kProgramsHelp =
 
 const char* const kParamsHelp =
     "usage: vexal params [settings] [--explain] [--save-preset FILE.zvk] [--save-bank FILE.zvb]\n"
-    "                    [--save-chunk FILE]\n"
+    "                    [--save-chunk FILE] [--force]\n"
     "All 26 parameters after the settings: index, name, value text, label, host value.\n"
     "  --explain            what each parameter does, with its range and units\n"
     "  --save-preset FILE   write the current program as a preset file\n"
     "  --save-bank FILE     write the bank as a bank file\n"
-    "  --save-chunk FILE    write the bank chunk a host would save\n" VEXAL_SETTINGS_HELP;
+    "  --save-chunk FILE    write the bank chunk a host would save\n"
+    "  --force              replace write-protected files with --save-*\n" VEXAL_SETTINGS_HELP;
 
 const char* const kDemoHelp =
     "usage: vexal demo [DIR] [--json] [--quiet] [--no-user-state]\n"

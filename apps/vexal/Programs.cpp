@@ -1,31 +1,33 @@
 #include "Programs.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "LowerCase.h"
 #include "ParameterSetting.h"
 #include "UsageError.h"
+#include "platform/FileReplacement.h"
 #include "presets/ProgramRecord.h"
+#include "presets/StateBlock.h"
 
 namespace vexal::cli {
 
 namespace {
 
-std::vector<char> readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw UsageError(path + ": cannot open: " + std::strerror(errno));
-    std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw UsageError(path + ": cannot read the chunk file");
-    return data;
+// A chunk is the 8-byte head and at most the largest stored block.
+constexpr size_t kMaxChunkFileBytes = kMaxStoredBlockBytes + 8;
+
+std::vector<char> readChunkFile(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::string problem;
+    if (!platform::readRegularFile(path, kMaxChunkFileBytes, bytes, problem))
+        throw UsageError(path + ": " + problem);
+    return std::vector<char>(bytes.begin(), bytes.end());
 }
 
-void checkReadable(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw UsageError(path + ": cannot open: " + std::strerror(errno));
+void loadFailed(const std::string& path, const std::string& problem, const char* kind) {
+    if (!problem.empty()) throw UsageError(path + ": " + problem);
+    throw UsageError(path + ": not a ZVK Vexal " + kind + " file");
 }
 
 }  // namespace
@@ -62,20 +64,18 @@ int32_t resolveProgram(EffectHost& host, const std::string& choice) {
 
 void applySettings(EffectHost& host, const Settings& settings) {
     if (!settings.chunkFile.empty()) {
-        std::vector<char> chunk = readWholeFile(settings.chunkFile);
+        std::vector<char> chunk = readChunkFile(settings.chunkFile);
         if (chunk.empty() || !host.setChunk(chunk))
             throw UsageError(settings.chunkFile + ": the plug-in refused the chunk");
     }
     if (!settings.bankFile.empty()) {
-        checkReadable(settings.bankFile);
-        if (!host.loadBankFile(settings.bankFile))
-            throw UsageError(settings.bankFile + ": not a ZVK Vexal bank file");
+        std::string problem;
+        if (!host.loadBankFile(settings.bankFile, problem)) loadFailed(settings.bankFile, problem, "bank");
     }
     if (!settings.program.empty()) host.selectProgram(resolveProgram(host, settings.program));
     if (!settings.presetFile.empty()) {
-        checkReadable(settings.presetFile);
-        if (!host.loadPresetFile(settings.presetFile))
-            throw UsageError(settings.presetFile + ": not a ZVK Vexal preset file");
+        std::string problem;
+        if (!host.loadPresetFile(settings.presetFile, problem)) loadFailed(settings.presetFile, problem, "preset");
     }
     for (const Adjustment& a : settings.adjustments) {
         if (a.kind == Adjustment::Kind::set)

@@ -58,14 +58,21 @@ Signal loadSignal(const std::string& source) {
     return s;
 }
 
-// Writes through a temporary file, so a failed write leaves no half picture.
+// Replaces the picture whole, or leaves the old one.
 void writePng(cairo_surface_t* image, const std::string& path) {
-    const std::string temporary = path + ".tmp-vexal";
-    if (cairo_surface_write_to_png(image, temporary.c_str()) != CAIRO_STATUS_SUCCESS ||
-        std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        throw ProcessingError(path + ": cannot write the picture");
-    }
+    platform::FileReplacement file;
+    std::string problem;
+    struct Sink {
+        platform::FileReplacement& file;
+        std::string& problem;
+    } sink{file, problem};
+    auto write = [](void* closure, const unsigned char* data, unsigned int length) {
+        auto* s = static_cast<Sink*>(closure);
+        return s->file.write(data, length, s->problem) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+    };
+    if (!file.begin(path, {}, problem) || cairo_surface_write_to_png_stream(image, write, &sink) != CAIRO_STATUS_SUCCESS ||
+        !file.commit(problem))
+        throw ProcessingError(path + ": picture not saved: " + refusalText(problem.empty() ? "cannot be written" : problem));
 }
 
 }  // namespace

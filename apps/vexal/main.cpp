@@ -5,12 +5,14 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Help.h"
+#include "TemporaryFiles.h"
 #include "UsageError.h"
 #include "UserState.h"
 
 using namespace vexal::cli;
 
 int main(int argc, char** argv) {
+    installInterruptCleanup();
     try {
         const CommandLine line = parseCommandLine(argc, argv);
         if (line.noUserState) ignoreUserState();

@@ -416,7 +416,21 @@ void Editor::resetMeters() {
 // --- metering preferences ---------------------------------------------------------------------
 
 void Editor::saveMeteringPrefs() {
-    // The confirmation shows whatever the store then does.
+    // The highlight confirms a complete save; a failed one says which value
+    // could not be written and why, and the values written before it stay
+    // (each is whole, old or new).
+    platform::SettingsStore& store = settingsStore();
+    for (const MeteringPref& pref : kMeteringPrefs) {
+        if (store.writeNumber(platform::SettingsKey::prefs, pref.valueName,
+                              stepIndex(effect->getParameter(pref.parameter), pref.steps)))
+            continue;
+        if (frame) {
+            const std::string text = std::string("The metering set-up was not saved: \"") + pref.valueName +
+                                     "\" could not be written (" + store.lastProblem() + ").";
+            frame->showMessage(text.c_str(), "Not saved");
+        }
+        return;
+    }
     highlightStart = guiTicks();
     if (highlightStart == 0) highlightStart = 1;  // 0 means "nothing highlighted"
     if (hasWindow() && modeButton) {
@@ -424,10 +438,6 @@ void Editor::saveMeteringPrefs() {
             s->setHighlighted(true);
         modeButton->setHighlighted(true);
     }
-    platform::SettingsStore& store = settingsStore();
-    for (const MeteringPref& pref : kMeteringPrefs)
-        store.writeNumber(platform::SettingsKey::prefs, pref.valueName,
-                          stepIndex(effect->getParameter(pref.parameter), pref.steps));
 }
 
 void Editor::clearHighlights() {

@@ -48,6 +48,10 @@ public:
     virtual State poll(std::string& detail) = 0;
 };
 
+// `path` is a file, or an address (http:, https:, file:) handed on as it is.
 std::unique_ptr<DocumentOpener> startOpenDocument(const std::string& path);
+
+// True for the addresses startOpenDocument hands on without looking for a file.
+bool isDocumentAddress(const std::string& path);
 
 }  // namespace vexal::platform

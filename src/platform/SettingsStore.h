@@ -38,6 +38,11 @@ public:
 
     // A missing value is no error.
     virtual bool deleteValue(SettingsKey key, const char* name) = 0;
+
+    // Why the last write or delete failed, for the user: where and what the
+    // system said ("/home/u/.config/.../MemoA cannot be written: no space
+    // left on device").
+    virtual std::string lastProblem() const { return {}; }
 };
 
 // The store of this platform for the current user.

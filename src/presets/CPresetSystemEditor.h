@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "../gui/AEffGUIEditor.h"
 #include "../gui/CTimer.h"
@@ -135,6 +136,8 @@ protected:
 
 protected:
     platform::SettingsStore& settingsStore() { return *settings; }
+    // "<what> could not be <action>: <why>." in the window (a store the user asked for).
+    void reportStoreFailure(const char* what, const char* action);
 
 private:
     class IdleTimer : public CTimer {
@@ -160,8 +163,12 @@ private:
     // Decides the byte order from the owner id; false when it matches neither.
     bool isOwnBlock(const uint8_t* data, size_t size, bool& reversed);
     bool storeBlock(const char* valueName, bool bank);
+    void storeOrReport(const char* valueName, bool bank, const char* what);
+    void clearOrReport(const char* valueName, const char* what);
     bool loadStoredValue(const char* valueName, BlockFamily family);
     bool writeFile(const char* path, bool bank);
+    // A regular file of more than 4 bytes, read whole; else fileProblem says why.
+    bool readFile(const char* path, std::vector<uint8_t>& bytes);
     void rememberPath(const char* path, char* fileName);
     // Applies the program block records to program c; false on a fault.
     bool applyProgramRecords(const uint8_t* records, size_t size, int32_t count, bool reversed,
@@ -180,6 +187,7 @@ private:
     char bankFile[kPathBytes] = {};
     char presetFile[kPathBytes] = {};
     bool pathsChanged = false;
+    std::string fileProblem;  // why the last file read or write failed; empty: it did not
     int32_t latencySamples = 0;
 
     // The bar's controls while the window is open, none otherwise.

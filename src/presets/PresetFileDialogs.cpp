@@ -1,8 +1,8 @@
 // The file dialogs of the preset bar: each starts the toolkit's asynchronous
 // file selector and returns at once; the file is read or written when the
 // answer arrives at idle. A load or save that fails says why in the window.
-#include <filesystem>
-#include <fstream>
+#include <sys/stat.h>
+
 #include <string>
 
 #include "../gui/CFrame.h"
@@ -37,29 +37,11 @@ std::string shownName(const char* path) {
     return name;
 }
 
-bool opensForReading(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return static_cast<bool>(in);
-}
-
-// Why a file could not be loaded, looked at after the loader refused it.
-std::string loadProblem(const char* path, const FileKind& kind) {
-    std::error_code error;
-    const std::filesystem::path file(path);
-    const auto status = std::filesystem::status(file, error);
-    if (status.type() == std::filesystem::file_type::not_found) return "The file does not exist.";
-    if (std::filesystem::is_directory(status)) return "This is a folder, not a file.";
-    if (!std::filesystem::is_regular_file(status)) return "This is not a regular file.";
-    if (!opensForReading(file)) return "The file could not be read (no permission).";
-    return std::string("This is not a ZVK ") + kind.noun +
-           " file, or it is damaged; no program was changed.";
-}
-
-std::string saveProblem(const char* path) {
-    std::error_code error;
-    if (std::filesystem::is_directory(std::filesystem::path(path), error))
-        return "This is a folder, not a file.";
-    return "The file could not be written (check the folder's permissions and free space).";
+// The helper's reason as a sentence: "is a folder, not a file" reads
+// "This is a folder, not a file.", "does not exist" "The file does not exist."
+std::string sentence(const std::string& problem) {
+    const bool aKind = problem.starts_with("is a ") || problem.starts_with("is not");
+    return (aKind ? "This " : "The file ") + problem + ".";
 }
 
 }  // namespace
@@ -90,6 +72,9 @@ void CPresetSystemEditor::runFileDialog(bool bank, bool save, bool reversed) {
 
 void CPresetSystemEditor::fileDialogAnswered(bool bank, bool save, bool reversed, const char* path) {
     const FileKind& kind = bank ? kBankFiles : kPresetFiles;
+    struct stat old {};
+    const bool existed = save && ::stat(path, &old) == 0 && S_ISREG(old.st_mode);
+    fileProblem.clear();
     bool done;
     if (save)
         done = bank ? saveBankFileTo(path) : savePresetFileTo(path);
@@ -101,7 +86,11 @@ void CPresetSystemEditor::fileDialogAnswered(bool bank, bool save, bool reversed
     std::string text = "\"";
     text += shownName(path);
     text += "\": ";
-    text += save ? saveProblem(path) : loadProblem(path, kind);
+    if (!fileProblem.empty())
+        text += sentence(fileProblem);
+    else
+        text += std::string("This is not a ZVK ") + kind.noun + " file, or it is damaged; no program was changed.";
+    if (existed) text += " The file as it was is kept.";
     std::string caption = save ? "Could not save " : "Could not load ";
     caption += kind.noun;
     frame->showMessage(text.c_str(), caption.c_str());

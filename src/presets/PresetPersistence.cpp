@@ -2,11 +2,11 @@
 // memories and the remembered paths.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
+#include "../gui/CFrame.h"
+#include "../platform/FileReplacement.h"
 #include "CPresetSystemEditor.h"
 #include "CPresetSystemEffect.h"
 
@@ -17,22 +17,6 @@ namespace {
 using platform::SettingsKey;
 
 constexpr size_t kMaxPathChars = CPresetSystemEditor::kPathBytes - 1;
-
-// Reads a whole regular file of at most maxBytes; false for anything else,
-// also when the file changes size while it is read.
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, size_t maxBytes) {
-    std::error_code error;
-    const std::filesystem::path file(path);
-    if (!std::filesystem::is_regular_file(file, error)) return false;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error || size > maxBytes) return false;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    bytes.resize(static_cast<size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<size_t>(in.gcount()) != bytes.size()) return false;
-    return in.peek() == std::ifstream::traits_type::eof();
-}
 
 void copyPath(char* member, const std::string& text) {
     // A part too long for its buffer is forgotten rather than cut into another path.
@@ -62,13 +46,19 @@ bool CPresetSystemEditor::writeFile(const char* path, bool bank) {
     uint8_t* raw = nullptr;
     const int32_t size = bank ? buildBankBlock(&raw) : buildProgramBlock(&raw);
     const Block block(raw);
-    if (!block || size <= 0) return false;
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
-    bool ok = std::fwrite(block.get(), 1, static_cast<size_t>(size), file) ==
-              static_cast<size_t>(size);
-    ok = (std::fclose(file) == 0) && ok;
-    return ok;
+    fileProblem.clear();
+    if (!block || size <= 0) {
+        fileProblem = "cannot be written: the programs could not be collected";
+        return false;
+    }
+    // The dialog asked before replacing; a file nobody may write stays as it is.
+    return platform::replaceFileContents(path, block.get(), static_cast<size_t>(size), {}, fileProblem);
+}
+
+bool CPresetSystemEditor::readFile(const char* path, std::vector<uint8_t>& bytes) {
+    fileProblem.clear();
+    if (!platform::readRegularFile(path, kMaxStoredBlockBytes, bytes, fileProblem)) return false;
+    return bytes.size() > 4;
 }
 
 bool CPresetSystemEditor::savePresetFileTo(const char* path) {
@@ -87,7 +77,7 @@ bool CPresetSystemEditor::loadPresetFileFrom(const char* path, bool reversed) {
     if (!path || !path[0]) return false;
     rememberPath(path, presetFile);
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes, kMaxStoredBlockBytes) || bytes.size() <= 4) return false;
+    if (!readFile(path, bytes)) return false;
     return loadStoredBlock(bytes.data(), bytes.size(), BlockFamily::program, reversed, true);
 }
 
@@ -95,7 +85,7 @@ bool CPresetSystemEditor::loadBankFileFrom(const char* path, bool reversed) {
     if (!path || !path[0]) return false;
     rememberPath(path, bankFile);
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes, kMaxStoredBlockBytes) || bytes.size() <= 4) return false;
+    if (!readFile(path, bytes)) return false;
     bool order = false;
     if (!isOwnBlock(bytes.data(), bytes.size(), order)) return false;
     const bool loaded = loadStoredBlock(bytes.data(), bytes.size(), BlockFamily::bank, reversed, true);
@@ -124,22 +114,38 @@ bool CPresetSystemEditor::loadStoredValue(const char* valueName, BlockFamily fam
     return loadStoredBlock(bytes.data(), bytes.size(), family, false, false);
 }
 
-void CPresetSystemEditor::storeDefaultBank() { storeBlock("DefaultBank", true); }
-void CPresetSystemEditor::clearDefaultBank() {
-    if (settings) settings->deleteValue(SettingsKey::main, "DefaultBank");
+// A store the user asked for says so in the window when it fails; with the
+// window closed (a host calling us without it) there is nobody to tell.
+void CPresetSystemEditor::reportStoreFailure(const char* what, const char* action) {
+    if (!frame) return;
+    std::string text = std::string(what) + " could not be " + action;
+    const std::string why = settings ? settings->lastProblem() : std::string();
+    text += why.empty() ? std::string(".") : ": " + why + ".";
+    frame->showMessage(text.c_str(), "Not saved");
 }
+
+void CPresetSystemEditor::storeOrReport(const char* valueName, bool bank, const char* what) {
+    if (!storeBlock(valueName, bank)) reportStoreFailure(what, "stored");
+}
+
+void CPresetSystemEditor::clearOrReport(const char* valueName, const char* what) {
+    if (settings && !settings->deleteValue(SettingsKey::main, valueName)) reportStoreFailure(what, "cleared");
+}
+
+void CPresetSystemEditor::storeDefaultBank() { storeOrReport("DefaultBank", true, "The default bank"); }
+void CPresetSystemEditor::clearDefaultBank() { clearOrReport("DefaultBank", "The default bank"); }
 void CPresetSystemEditor::loadDefaultBank() { loadStoredValue("DefaultBank", BlockFamily::bank); }
 
-void CPresetSystemEditor::storeDefaultProgram() { storeBlock("DefaultPreset", false); }
-void CPresetSystemEditor::clearDefaultProgram() {
-    if (settings) settings->deleteValue(SettingsKey::main, "DefaultPreset");
+void CPresetSystemEditor::storeDefaultProgram() {
+    storeOrReport("DefaultPreset", false, "The default program");
 }
+void CPresetSystemEditor::clearDefaultProgram() { clearOrReport("DefaultPreset", "The default program"); }
 void CPresetSystemEditor::loadDefaultProgram() {
     loadStoredValue("DefaultPreset", BlockFamily::program);
 }
 
-void CPresetSystemEditor::storeMemoA() { storeBlock("MemoA", false); }
-void CPresetSystemEditor::storeMemoB() { storeBlock("MemoB", false); }
+void CPresetSystemEditor::storeMemoA() { storeOrReport("MemoA", false, "Memory A"); }
+void CPresetSystemEditor::storeMemoB() { storeOrReport("MemoB", false, "Memory B"); }
 void CPresetSystemEditor::recallMemoA() { loadStoredValue("MemoA", BlockFamily::program); }
 void CPresetSystemEditor::recallMemoB() { loadStoredValue("MemoB", BlockFamily::program); }
 

@@ -68,7 +68,7 @@ void CPresetSystemEditor::openUserManual() {
     // The stored location first (an address is handed on as it is); a stale
     // one does not hide the manual installed with the plug-in.
     std::string path = manualPath();
-    if (path.empty() || !(contains(path, "://") || isFile(path))) path = installedManualPath();
+    if (path.empty() || !(platform::isDocumentAddress(path) || isFile(path))) path = installedManualPath();
     if (manualButton) manualButton->clearPressed();
     if (!frame) return;
     if (path.empty()) {

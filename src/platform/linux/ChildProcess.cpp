@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <new>
 
@@ -66,7 +68,8 @@ public:
         std::string answer = child.output();
         if (!answer.empty() && answer.back() == '\n') answer.pop_back();
         // A success without a path, or a path over several lines, is no choice we can use.
-        if (child.exitStatus() != 0 || answer.empty() || answer.find('\n') != std::string::npos)
+        if (child.exitStatus() != 0 || child.overflowed() || answer.empty() ||
+            answer.find('\n') != std::string::npos)
             return State::failed;
         path = std::move(answer);
         return State::chosen;
@@ -97,7 +100,8 @@ class ChildDocumentOpener final : public DocumentOpener {
 public:
     explicit ChildDocumentOpener(const std::string& path) : document(path) {
         struct stat info{};
-        if (stat(path.c_str(), &info) != 0) {
+        // An address is xdg-open's to resolve; only a file can be missing here.
+        if (!isDocumentAddress(path) && stat(path.c_str(), &info) != 0) {
             state = State::missing;
             return;
         }
@@ -171,6 +175,12 @@ private:
 };
 
 }  // namespace
+
+bool isDocumentAddress(const std::string& path) {
+    std::string scheme = path.substr(0, std::min<size_t>(path.size(), 8));
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return scheme.starts_with("http:") || scheme.starts_with("https:") || scheme.starts_with("file:");
+}
 
 std::unique_ptr<FileDialog> startFileDialog(const FileDialogRequest& request) {
     try {

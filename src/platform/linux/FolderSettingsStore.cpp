@@ -1,5 +1,7 @@
 #include "FolderSettingsStore.h"
 
+#include "../FileReplacement.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,17 +51,6 @@ bool readBounded(const std::string& path, std::vector<uint8_t>& bytes, size_t ma
     }
     ::close(fd);
     return ok;
-}
-
-bool writeAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -122,24 +113,21 @@ bool FolderSettingsStore::readNumber(SettingsKey key, const char* name, int32_t&
 bool FolderSettingsStore::writeBinary(SettingsKey key, const char* name, const void* data,
                                       size_t size) {
     const std::string path = valuePath(key, name);
-    if (path.empty() || (size > 0 && !data) || !makeFolders(keyFolder(key))) return false;
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, static_cast<const uint8_t*>(data), size) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
+    if (path.empty() || (size > 0 && !data)) {
+        problem = root.empty() ? "there is no settings folder (HOME is not set)" : "not a value name";
         return false;
     }
-    // Make the rename itself durable.
-    const int dir = ::open(keyFolder(key).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    if (!makeFolders(keyFolder(key))) {
+        problem = keyFolder(key) + ": the folder cannot be made: " + std::strerror(errno);
+        return false;
     }
-    return true;
+    // The values are ours: a write-protected one is replaced all the same.
+    ReplaceOptions options;
+    options.checkWriteProtection = false;
+    std::string why;
+    if (replaceFileContents(path, data, size, options, why)) return true;
+    problem = path + " " + why;
+    return false;
 }
 
 bool FolderSettingsStore::writeString(SettingsKey key, const char* name, const std::string& text) {
@@ -156,7 +144,9 @@ bool FolderSettingsStore::writeNumber(SettingsKey key, const char* name, int32_t
 bool FolderSettingsStore::deleteValue(SettingsKey key, const char* name) {
     const std::string path = valuePath(key, name);
     if (path.empty()) return false;
-    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+    problem = path + " cannot be removed: " + std::strerror(errno);
+    return false;
 }
 
 std::unique_ptr<SettingsStore> makeSettingsStore() {

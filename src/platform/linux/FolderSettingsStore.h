@@ -2,8 +2,8 @@
 // $VEXAL_CONFIG_DIR if set, else $XDG_CONFIG_HOME/Ortelwerk/ZVKvexal/
 // (default ~/.config/Ortelwerk/ZVKvexal/); the PREFS key is its subfolder.
 // Binary values are raw bytes, strings UTF-8, numbers 4 little-endian bytes.
-// Every write goes to a uniquely named temporary file that is synced and
-// renamed over the old one, so a value is always either old or new.
+// Every write replaces the value's file whole (platform/FileReplacement.h),
+// so a value is always either old or new.
 #pragma once
 
 #include <string>
@@ -26,6 +26,7 @@ public:
     bool writeString(SettingsKey key, const char* name, const std::string& text) override;
     bool writeNumber(SettingsKey key, const char* name, int32_t number) override;
     bool deleteValue(SettingsKey key, const char* name) override;
+    std::string lastProblem() const override { return problem; }
 
     const std::string& folder() const { return root; }
     static std::string defaultFolder();
@@ -36,6 +37,7 @@ private:
     bool makeFolders(const std::string& path) const;
 
     std::string root;  // empty: no store (reads miss, writes fail)
+    std::string problem;
 };
 
 }  // namespace vexal::platform

@@ -19,8 +19,9 @@ namespace vexal::platform {
 
 namespace {
 
-// More than any path a dialog prints; the rest is dropped.
-constexpr size_t kMaxOutput = 64 * 1024;
+// Far more than any answer a dialog gives (many long paths); an answer
+// beyond it is no answer (`overflowed`), never a cut one.
+constexpr size_t kMaxOutput = 4 * 1024 * 1024;
 constexpr int kTerminateWaitMs = 100;
 
 bool isInherited(std::string_view entry) {
@@ -79,7 +80,14 @@ bool Subprocess::start(const std::string& program, const std::vector<std::string
     envp.push_back(nullptr);
 
     int pipeFds[2] = {-1, -1};
-    if (output == Output::capture && pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    // Only our end is non-blocking: the child writes as to any pipe, and
+    // waits while a long answer does not fit until we have read some.
+    if (output == Output::capture &&
+        (pipe2(pipeFds, O_CLOEXEC) != 0 || fcntl(pipeFds[0], F_SETFL, O_NONBLOCK) != 0)) {
+        if (pipeFds[0] >= 0) close(pipeFds[0]);
+        if (pipeFds[1] >= 0) close(pipeFds[1]);
+        return false;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
@@ -124,7 +132,9 @@ void Subprocess::drain() {
     while (true) {
         const ssize_t n = read(outputFd, buffer, sizeof buffer);
         if (n > 0) {
-            captured.append(buffer, std::min(static_cast<size_t>(n), kMaxOutput - std::min(kMaxOutput, captured.size())));
+            const size_t room = kMaxOutput - std::min(kMaxOutput, captured.size());
+            if (static_cast<size_t>(n) > room) overflow = true;
+            captured.append(buffer, std::min(static_cast<size_t>(n), room));
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

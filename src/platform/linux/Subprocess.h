@@ -34,6 +34,8 @@ public:
     bool running() const { return pid > 0; }
     int exitStatus() const { return status; }
     const std::string& output() const { return captured; }
+    // True when it wrote more than we keep (4 MiB): `output` is then incomplete.
+    bool overflowed() const { return overflow; }
 
     // Ends a running program: SIGTERM, up to ~100 ms for it to go, then SIGKILL;
     // always reaped.
@@ -47,6 +49,7 @@ private:
     int outputFd = -1;
     int status = -1;
     std::string captured;
+    bool overflow = false;
 };
 
 }  // namespace vexal::platform
