@@ -182,6 +182,17 @@ TEST_F(ChildProcessTest, ZenityElseKdialogGetsTheTitleStartAndFilterWithoutTheHo
     }
 }
 
+TEST_F(ChildProcessTest, AnAnswerLargerThanAPipeHoldsIsReadWhole) {
+    // 200 000 bytes in one write: the dialog waits on the full pipe until
+    // we read, as on any pipe, instead of failing with EAGAIN.
+    script("zenity", "/usr/bin/printf '/%0199999d\\n' 0");
+    auto dialog = startFileDialog(loadRequest());
+    ASSERT_TRUE(dialog);
+    std::string path;
+    ASSERT_EQ(finish(*dialog, path), FileDialog::State::chosen);
+    EXPECT_EQ(path, "/" + std::string(199999, '0'));
+}
+
 TEST_F(ChildProcessTest, WithoutZenityOrKdialogTheDialogIsUnavailable) {
     auto dialog = startFileDialog(loadRequest());
     ASSERT_TRUE(dialog);

@@ -13,6 +13,7 @@
 #include <limits>
 #include <vector>
 
+#include "../support/SmallFilesystem.h"
 #include "core/ParameterTable.h"
 #include "core/Plugin.h"
 #include "editor/CInfo.h"
@@ -23,6 +24,8 @@
 #include "editor/Editor.h"
 #include "editor/VexalSwitches.h"
 #include "gui/CFrame.h"
+#include "gui/CMessageBox.h"
+#include "platform/FileReplacement.h"
 #include "gui/CTextEdit.h"
 #include "gui/GuiClock.h"
 
@@ -451,6 +454,56 @@ TEST_F(EditorWindow, RightClickOnAMeteringSwitchStoresTheSetUpAndHighlights) {
         EXPECT_STREQ(text, t[1]) << t[0];
     }
     std::filesystem::remove_all(prefs);
+}
+
+// A save that did not write all six values shows no highlight and says
+// which value failed and why.
+TEST_F(EditorWindow, AFailedMeteringSaveShowsNoHighlightAndSaysWhich) {
+    using platform::testhook::FaultAt;
+    const std::string config = std::getenv("VEXAL_CONFIG_DIR");
+    const std::filesystem::path prefs = std::filesystem::path(config) / "PREFS";
+    std::filesystem::remove_all(prefs);
+    auto highlighted = [&] {
+        bool any = editor->modeSwitch()->isHighlighted();
+        for (Control c : {kShowStageOne, kShowStageTwo, kShowLeveller, kAttZoomSwitch, kMeterOvsSwitch, kPostMeterSwitch})
+            any = any || static_cast<CVexalButton*>(control(c))->isHighlighted();
+        return any;
+    };
+    auto message = [&] {
+        auto* box = dynamic_cast<CMessageBox*>(frame->getOverlayView());
+        return box ? box->getText() : std::string();
+    };
+    auto dismiss = [&] {
+        CPoint anywhere{5, 5};
+        frame->onMouseDown(anywhere, kLButton);
+    };
+
+    platform::testhook::injectFault(FaultAt::write, ENOSPC);
+    click(kAttZoomSwitch, kRButton);
+    platform::testhook::clearFault();
+    EXPECT_FALSE(highlighted());
+    EXPECT_EQ(message(), "The metering set-up was not saved: \"Metering_Scale\" could not be written (" +
+                             (prefs / "Metering_Scale").string() + " cannot be written: no space left on device).");
+    dismiss();
+
+    // The fourth value cannot be written: the first three are, the highlight is not shown.
+    std::filesystem::create_directories(prefs / "Metering_AttShow");
+    click(kMeterOvsSwitch, kRButton);
+    EXPECT_FALSE(highlighted());
+    EXPECT_NE(message().find("\"Metering_AttShow\" could not be written"), std::string::npos) << message();
+    EXPECT_NE(message().find("is a folder, not a file"), std::string::npos) << message();
+    EXPECT_TRUE(std::filesystem::exists(prefs / "Metering_Zoom"));
+    EXPECT_FALSE(std::filesystem::exists(prefs / "Metering_Post"));
+    dismiss();
+    std::filesystem::remove_all(prefs);
+
+    // A settings folder that is really read-only.
+    EXPECT_SMALL_FILESYSTEM_PASSES(testsupport::withSmallFilesystem(config, 64 * 1024, [&] {
+        ASSERT_TRUE(testsupport::remountReadOnly(config));
+        click(kPostMeterSwitch, kRButton);
+        EXPECT_FALSE(highlighted());
+        EXPECT_NE(message().find("read-only file system"), std::string::npos) << message();
+    }));
 }
 
 TEST_F(EditorWindow, HostValuesOutsideTheRangeNeverLeaveTheArtwork) {

@@ -143,6 +143,10 @@ TEST_F(PresetBarPrograms, ManualOpensThroughXdgOpen) {
         {"", installed.string()},
         {stored.string(), stored.string()},
         {TempConfigDir::path() + "/missing.pdf", installed.string()},
+        // Addresses go to xdg-open as they are.
+        {"https://ortelwerk.example/vexal/manual?lang=de#limiter", "https://ortelwerk.example/vexal/manual?lang=de#limiter"},
+        {"http://localhost:8080/manual.html", "http://localhost:8080/manual.html"},
+        {"file:///opt/vexal/Manual%20Vexal.pdf", "file:///opt/vexal/Manual%20Vexal.pdf"},
     };
     editor->installed = installed.string();
     auto settings = platform::makeSettingsStore();

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -15,6 +18,8 @@
 #include "../support/PresetBarFixture.h"
 #include "gui/COptionMenu.h"
 #include "gui/CTextEdit.h"
+#include "../support/SmallFilesystem.h"
+#include "platform/FileReplacement.h"
 #include "platform/SettingsStore.h"
 #include "presets/PresetBarControls.h"
 #include "presets/ProgramNameText.h"
@@ -448,6 +453,9 @@ TEST_F(PresetBar, FailedLoadsChangeNothingAndSayWhy) {
     const std::string unreadable = write("locked.zvk", "x");
     fs::permissions(unreadable, fs::perms::none);
     const bool root = std::ifstream(unreadable).good();  // root reads anything
+    const std::string fifo = (dir / "pipe.zvk").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string large = write("large.zvk", std::string((1 << 20) + 1, 'l'));
 
     struct Case {
         std::string path;
@@ -460,7 +468,12 @@ TEST_F(PresetBar, FailedLoadsChangeNothingAndSayWhy) {
         {(dir / "missing.zvb").string(), true, "The file does not exist."},
         {write("tiny.zvk", "abcd"), false, "This is not a ZVK preset file"},
         {write("junk ä.zvb", std::string(100, 'j')), true, "This is not a ZVK bank file"},
-        {unreadable, false, root ? "This is not a ZVK preset file" : "no permission"},
+        {unreadable, false, root ? "This is not a ZVK preset file" : "The file cannot be read: permission denied."},
+        // Refused at once: nothing here may hold the host's thread.
+        {fifo, false, "This is a named pipe, not a file."},
+        {fifo, true, "This is a named pipe, not a file."},
+        {"/dev/zero", true, "This is a device, not a file."},
+        {large, false, "The file is too large (1048577 bytes)."},
         {good, false, ""},
         {good, true, "This is not a ZVK bank file", true},
     };
@@ -488,6 +501,111 @@ TEST_F(PresetBar, FailedLoadsChangeNothingAndSayWhy) {
 
     editor->fileDialogAnswered(false, true, false, dir.string().c_str());
     EXPECT_EQ(caption(), "Could not save preset");
+}
+
+std::string fileText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> folderListing(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(PresetBar, FailedSavesKeepTheOldFileAndSayWhy) {
+    using platform::testhook::FaultAt;
+    const fs::path dir = fs::path(TempConfigDir::path()) / "saves";
+    fs::create_directories(dir);
+    const std::string old = "a preset saved long ago";
+    std::ofstream(dir / "mine.zvk", std::ios::binary) << old;
+    std::ofstream(dir / "mine.zvb", std::ios::binary) << old;
+    std::ofstream(dir / "locked.zvk", std::ios::binary) << old;
+    fs::permissions(dir / "locked.zvk", fs::perms(0444));
+    ASSERT_EQ(mkfifo((dir / "pipe.zvk").c_str(), 0644), 0);
+    const std::vector<std::string> before = folderListing(dir);
+    struct Case {
+        const char* name;
+        bool bank;
+        FaultAt fault;
+        int error;
+        const char* says;
+    } const cases[] = {
+        {"mine.zvk", false, FaultAt::write, ENOSPC,
+         "The file cannot be written: no space left on device. The file as it was is kept."},
+        {"mine.zvb", true, FaultAt::write, ENOSPC, "no space left on device"},
+        {"mine.zvk", false, FaultAt::flush, EIO, "The file cannot be written: input/output error."},
+        {"locked.zvk", false, FaultAt::none, 0, "The file is write-protected. The file as it was is kept."},
+        {"pipe.zvk", false, FaultAt::none, 0, "This is a named pipe, not a file."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::testhook::injectFault(c.fault, c.error);
+        editor->fileDialogAnswered(c.bank, true, false, (dir / c.name).string().c_str());
+        platform::testhook::clearFault();
+        EXPECT_NE(message().find(c.says), std::string::npos) << message();
+        EXPECT_EQ(caption(), c.bank ? "Could not save bank" : "Could not save preset");
+        CPoint anywhere{5, 5};
+        frame->onMouseDown(anywhere, kLButton);
+    }
+    for (const char* name : {"mine.zvk", "mine.zvb", "locked.zvk"}) EXPECT_EQ(fileText(dir / name), old) << name;
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.zvk"));
+    EXPECT_EQ(folderListing(dir), before);
+
+    // The same on a file system that is really full.
+    const std::string small = (dir / "small").string();
+    fs::create_directory(small);
+    EXPECT_SMALL_FILESYSTEM_PASSES(withSmallFilesystem(small, 64 * 1024, [&] {
+        std::ofstream(small + "/mine.zvk", std::ios::binary) << old;
+        std::ofstream(small + "/mine.zvb", std::ios::binary) << old;
+        fillUp(small);
+        for (const char* name : {"mine.zvk", "mine.zvb"}) {
+            editor->fileDialogAnswered(std::string(name).ends_with("zvb"), true, false, (small + "/" + name).c_str());
+            EXPECT_NE(message().find("no space left on device"), std::string::npos) << message();
+            EXPECT_EQ(fileText(small + "/" + name), old) << name;
+        }
+        EXPECT_EQ(folderListing(small), (std::vector<std::string>{"filler", "mine.zvb", "mine.zvk"}));
+    }));
+}
+
+TEST_F(PresetBar, FailedStoresSayWhichAndWhy) {
+    using platform::testhook::FaultAt;
+    struct Case {
+        int32_t tag;
+        uint32_t buttons;
+        const char* says;
+    } const cases[] = {
+        {1015, kLButton, "Memory A could not be stored: "},
+        {1016, kLButton, "Memory B could not be stored: "},
+        {1013, kLButton | kDoubleClick, "The default bank could not be stored: "},
+        {1014, kLButton | kDoubleClick, "The default program could not be stored: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        platform::testhook::injectFault(FaultAt::write, ENOSPC);
+        click(c.tag, c.buttons);
+        platform::testhook::clearFault();
+        EXPECT_EQ(caption(), "Not saved");
+        EXPECT_EQ(message().rfind(c.says, 0), 0u) << message();
+        EXPECT_NE(message().find("cannot be written: no space left on device."), std::string::npos) << message();
+        CPoint anywhere{5, 5};
+        frame->onMouseDown(anywhere, kLButton);
+    }
+    EXPECT_FALSE(stored("MemoA") || stored("MemoB") || stored("DefaultBank") || stored("DefaultPreset"));
+    // A store that works says nothing.
+    click(1015);
+    EXPECT_TRUE(stored("MemoA"));
+    EXPECT_FALSE(frame->isShowingMessage());
+
+    // A settings folder that is really read-only: the store and the clear both say so.
+    EXPECT_SMALL_FILESYSTEM_PASSES(withSmallFilesystem(TempConfigDir::path(), 64 * 1024, [&] {
+        ASSERT_TRUE(remountReadOnly(TempConfigDir::path()));
+        click(1015);
+        EXPECT_NE(message().find("Memory A could not be stored: "), std::string::npos) << message();
+        EXPECT_NE(message().find("read-only file system"), std::string::npos) << message();
+    }));
 }
 
 TEST_F(PresetBar, ManualButtonWithoutAnyManualSaysSo) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -51,6 +52,13 @@ bool readBounded(const std::string& path, std::vector<uint8_t>& bytes, size_t ma
     }
     ::close(fd);
     return ok;
+}
+
+// As the other reasons read: "read-only file system".
+std::string lowerCaseReason(int error) {
+    std::string text = std::strerror(error);
+    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
 }
 
 }  // namespace
@@ -118,7 +126,7 @@ bool FolderSettingsStore::writeBinary(SettingsKey key, const char* name, const v
         return false;
     }
     if (!makeFolders(keyFolder(key))) {
-        problem = keyFolder(key) + ": the folder cannot be made: " + std::strerror(errno);
+        problem = keyFolder(key) + " cannot be made: " + lowerCaseReason(errno);
         return false;
     }
     // The values are ours: a write-protected one is replaced all the same.
@@ -145,7 +153,7 @@ bool FolderSettingsStore::deleteValue(SettingsKey key, const char* name) {
     const std::string path = valuePath(key, name);
     if (path.empty()) return false;
     if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
-    problem = path + " cannot be removed: " + std::strerror(errno);
+    problem = path + " cannot be removed: " + lowerCaseReason(errno);
     return false;
 }
 
