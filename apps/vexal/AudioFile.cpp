@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -88,6 +89,18 @@ int64_t announcedBeyondData(SNDFILE* file, int64_t frames) {
         return bytesPerFrame > 0 ? (announced - present) / bytesPerFrame : 0;
     }
     return 0;
+}
+
+// libsndfile's error as the other reasons read: "System error : No space
+// left on device." becomes "no space left on device".
+std::string sndfileReason(SNDFILE* file) {
+    std::string text = sf_strerror(file);
+    const std::string system = "System error : ";
+    if (!text.starts_with(system)) return text;
+    text.erase(0, system.size());
+    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
 }
 
 bool isFolder(const std::string& path) {
@@ -244,7 +257,7 @@ OutputFile::OutputFile(const std::string& target, int32_t format, int32_t sample
     info.channels = channels;
     // The descriptor stays the replacement's: it flushes and closes it.
     file = sf_open_fd(replacement.descriptor(), SFM_WRITE, &info, SF_FALSE);
-    if (!file) throw ProcessingError(target + ": cannot write: " + sf_strerror(nullptr));
+    if (!file) throw ProcessingError(target + ": cannot be written: " + sndfileReason(nullptr));
     this->channels = channels;
     bits = pcmBits(format);
     isFloat = (format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
@@ -278,7 +291,7 @@ void OutputFile::write(const double* interleaved, int64_t frames, double* stored
         written = sf_writef_double(file, interleaved, frames);
     }
     if (written != frames)
-        throw ProcessingError(target + ": write error: " + sf_strerror(file));
+        throw ProcessingError(target + ": cannot be written: " + sndfileReason(file));
 }
 
 void OutputFile::close() {

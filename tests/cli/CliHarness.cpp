@@ -63,9 +63,13 @@ std::string readBytes(const std::string& path) {
 
 bool fileExists(const std::string& path) { return fs::exists(path); }
 
-RunResult runVexal(const std::vector<std::string>& args) {
+RunResult runVexal(const std::vector<std::string>& args) { return runVexalAs({}, args); }
+
+RunResult runVexalAs(const std::vector<std::string>& prefix, const std::vector<std::string>& args) {
     const TempDir capture(false);
-    std::string command = shellQuoted(VEXAL_BINARY);
+    std::string command;
+    for (const std::string& word : prefix) command.append(shellQuoted(word)).append(" ");
+    command += shellQuoted(VEXAL_BINARY);
     for (const std::string& arg : args) command.append(" ").append(shellQuoted(arg));
     command.append(" >").append(shellQuoted(capture / "out"));
     command.append(" 2>").append(shellQuoted(capture / "err")).append(" </dev/null");

@@ -32,6 +32,8 @@ private:
 };
 
 RunResult runVexal(const std::vector<std::string>& args);
+// vexal run through `prefix` (e.g. setpriv and its options, to run it as another user).
+RunResult runVexalAs(const std::vector<std::string>& prefix, const std::vector<std::string>& args);
 
 struct Audio {
     int32_t sampleRate = 0;
