@@ -104,7 +104,7 @@ TEST(Snapshot, RefusesWhatItCannotDo) {
         {{"snapshot"}, "no output file"},
         {{"snapshot", dir / "a.png", "--at", "-1"}, "--at"},
         {{"snapshot", dir / "a.png", "--signal", dir / "missing.wav"}, "missing.wav"},
-        {{"snapshot", dir / "no-such-folder/a.png"}, "cannot write"},
+        {{"snapshot", dir / "no-such-folder/a.png"}, "a.png: picture not saved: cannot be written: no such file or directory"},
     };
     for (const Case& c : cases) {
         const RunResult run = runVexal(c.args);
