@@ -416,17 +416,21 @@ void Editor::resetMeters() {
 // --- metering preferences ---------------------------------------------------------------------
 
 void Editor::saveMeteringPrefs() {
-    // The highlight confirms a complete save; a failed one says which value
-    // could not be written and why, and the values written before it stay
-    // (each is whole, old or new).
+    // Every value is tried (each is whole, old or new); the highlight
+    // confirms only a complete save, a failed one names what was not
+    // written and why.
     platform::SettingsStore& store = settingsStore();
+    std::string failed, why;
     for (const MeteringPref& pref : kMeteringPrefs) {
         if (store.writeNumber(platform::SettingsKey::prefs, pref.valueName,
                               stepIndex(effect->getParameter(pref.parameter), pref.steps)))
             continue;
+        failed += std::string(failed.empty() ? "\"" : ", \"") + pref.valueName + "\"";
+        if (why.empty()) why = store.lastProblem();
+    }
+    if (!failed.empty()) {
         if (frame) {
-            const std::string text = std::string("The metering set-up was not saved: \"") + pref.valueName +
-                                     "\" could not be written (" + store.lastProblem() + ").";
+            const std::string text = "The metering set-up was not saved: " + failed + " could not be written (" + why + ").";
             frame->showMessage(text.c_str(), "Not saved");
         }
         return;

@@ -25,8 +25,10 @@ struct ReplaceOptions {
     // Refused when a file of that name exists (--no-clobber); checked again
     // when the new file is put in place.
     bool keepExisting = false;
-    // Refuse write-protected files at all (settings values are ours to replace).
+    // The settings store's values are ours: replaced even when write-protected
+    // or left by another user (a host once run with sudo), and then ours.
     bool checkWriteProtection = true;
+    bool keepOwner = true;
 };
 
 class FileReplacement {

@@ -88,6 +88,8 @@ void CPresetSystemEditor::fileDialogAnswered(bool bank, bool save, bool reversed
     text += "\": ";
     if (!fileProblem.empty())
         text += sentence(fileProblem);
+    else if (save)
+        text += "The file could not be written.";
     else
         text += std::string("This is not a ZVK ") + kind.noun + " file, or it is damaged; no program was changed.";
     if (existed) text += " The file as it was is kept.";

@@ -122,7 +122,7 @@ bool FileReplacement::begin(const std::string& target, const ReplaceOptions& opt
         // Owner first: a change of owner clears the set-id bits the mode then restores.
         struct stat now {};
         ::fstat(fd, &now);
-        if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+        if (options.keepOwner && (now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
             ::fchown(fd, old.st_uid, old.st_gid) != 0 && now.st_uid != old.st_uid &&
             ::fchown(fd, old.st_uid, static_cast<gid_t>(-1)) != 0)
             return fail(problem, "belongs to another user; replacing it would make it yours");

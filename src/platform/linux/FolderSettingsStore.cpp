@@ -129,9 +129,9 @@ bool FolderSettingsStore::writeBinary(SettingsKey key, const char* name, const v
         problem = keyFolder(key) + " cannot be made: " + lowerCaseReason(errno);
         return false;
     }
-    // The values are ours: a write-protected one is replaced all the same.
     ReplaceOptions options;
     options.checkWriteProtection = false;
+    options.keepOwner = false;
     std::string why;
     if (replaceFileContents(path, data, size, options, why)) return true;
     problem = path + " " + why;
