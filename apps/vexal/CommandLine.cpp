@@ -166,7 +166,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else if (process && option == "--no-clobber") {
             if (line.render.existing == Existing::force) throw UsageError("--no-clobber and --force contradict each other");
             line.render.existing = Existing::keep;
-        } else if ((process || line.command == Command::params) && option == "--force") {
+        } else if (option == "--force" && (process || snapshot || line.command == Command::params ||
+                                           line.command == Command::demo)) {
             if (line.render.existing == Existing::keep) throw UsageError("--no-clobber and --force contradict each other");
             line.render.existing = Existing::force;
         } else if (reports && option == "--json") {

@@ -14,9 +14,9 @@ namespace {
 
 constexpr const char* kDemoProgram = "CD Master 2";
 
-void writeDemoInput(const std::string& path) {
+void writeDemoInput(const std::string& path, Existing existing) {
     const std::vector<double> frames = synthesizeDemo();
-    OutputFile file(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kDemoSampleRate, 2);
+    OutputFile file(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kDemoSampleRate, 2, existing);
     file.write(frames.data(), static_cast<int64_t>(frames.size() / 2), nullptr);
     file.commit();
 }
@@ -31,9 +31,10 @@ int runDemo(const CommandLine& line) {
     const std::string input = (std::filesystem::path(folder) / "demo-in.wav").string();
     const std::string output = (std::filesystem::path(folder) / "demo-out.wav").string();
 
-    writeDemoInput(input);
+    writeDemoInput(input, line.render.existing);
     RenderOptions options;
     options.settings.program = kDemoProgram;
+    options.existing = line.render.existing;
     Progress progress(!line.quiet);
     const RenderResult result = renderFile(input, output, options, progress);
     std::vector<std::string> json;

@@ -64,16 +64,17 @@ const char* const kParamsHelp =
     "  --force              replace write-protected files with --save-*\n" VEXAL_SETTINGS_HELP;
 
 const char* const kDemoHelp =
-    "usage: vexal demo [DIR] [--json] [--quiet] [--no-user-state]\n"
+    "usage: vexal demo [DIR] [--json] [--quiet] [--no-user-state] [--force]\n"
     "Writes a 15-second test programme to DIR (default out/demo), renders it with \"CD Master 2\"\n"
-    "and prints the report.\n";
+    "and prints the report. --force replaces write-protected files there.\n";
 
 const char* const kSnapshotHelp =
-    "usage: vexal snapshot OUT.png [settings] [--signal demo|FILE] [--at SECONDS]\n"
+    "usage: vexal snapshot OUT.png [settings] [--signal demo|FILE] [--at SECONDS] [--force]\n"
     "Draws the plug-in's editor window into a PNG after running a signal through the plug-in,\n"
     "its meters fed as a host's idle calls would feed them.\n"
     "  --signal S           demo (the built-in test programme, default) or an audio file\n"
     "  --at SECONDS         how much of the signal runs before the picture (default: all)\n"
+    "  --force              replace a write-protected OUT.png\n"
     VEXAL_SETTINGS_HELP;
 
 const char* const kHelpHelp =

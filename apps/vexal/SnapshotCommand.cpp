@@ -59,7 +59,7 @@ Signal loadSignal(const std::string& source) {
 }
 
 // Replaces the picture whole, or leaves the old one.
-void writePng(cairo_surface_t* image, const std::string& path) {
+void writePng(cairo_surface_t* image, const std::string& path, Existing existing) {
     platform::FileReplacement file;
     std::string problem;
     struct Sink {
@@ -70,7 +70,7 @@ void writePng(cairo_surface_t* image, const std::string& path) {
         auto* s = static_cast<Sink*>(closure);
         return s->file.write(data, length, s->problem) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
     };
-    if (!file.begin(path, {}, problem) || cairo_surface_write_to_png_stream(image, write, &sink) != CAIRO_STATUS_SUCCESS ||
+    if (!file.begin(path, replaceOptionsFor(existing), problem) || cairo_surface_write_to_png_stream(image, write, &sink) != CAIRO_STATUS_SUCCESS ||
         !file.commit(problem))
         throw ProcessingError(path + ": picture not saved: " + refusalText(problem.empty() ? "cannot be written" : problem));
 }
@@ -108,7 +108,7 @@ int runSnapshot(const CommandLine& line) {
     CFrame* frame = editor->getFrame();
     frame->redrawAll();
     frame->drawDirty();
-    writePng(frame->getBackBuffer(), line.output);
+    writePng(frame->getBackBuffer(), line.output, line.render.existing);
     editor->close();
     setGuiTickSource(nullptr);
 
