@@ -1,7 +1,8 @@
 // The file helper every writer uses: a failed replacement (full disk,
-// failing flush or rename, a file nobody may write, something that is no
-// file) leaves the old file byte for byte and no temporary; links are
-// written through, modes kept; reads take regular files only, at once.
+// failing flush or rename, something that is no file) leaves the old file
+// byte for byte and no temporary; reads take regular files only, at once.
+// (Links, modes, owners, write protection and real full file systems are
+// checked through vexal and the editor.)
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -18,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "../support/SmallFilesystem.h"
 #include "platform/FileReplacement.h"
 
 namespace {
@@ -84,42 +84,6 @@ TEST_F(FileReplacementTest, AFailedReplacementKeepsTheOldFileAndLeavesNoTemporar
     }
 }
 
-TEST_F(FileReplacementTest, LinksAreWrittenThroughAndModesAndOwnersKept) {
-    std::ofstream(dir / "real.zvk") << "old";
-    ASSERT_EQ(chmod((dir / "real.zvk").c_str(), 0640), 0);
-    fs::create_symlink("real.zvk", dir / "link.zvk");
-    fs::create_symlink("new.zvk", dir / "dangling.zvk");
-    struct stat before {};
-    ASSERT_EQ(stat((dir / "real.zvk").c_str(), &before), 0);
-    std::string problem;
-    for (const char* name : {"link.zvk", "dangling.zvk"})
-        ASSERT_TRUE(replaceFileContents((dir / name).string(), "fresh", 5, {}, problem)) << name << problem;
-    EXPECT_TRUE(fs::is_symlink(dir / "link.zvk"));
-    EXPECT_TRUE(fs::is_symlink(dir / "dangling.zvk"));
-    EXPECT_EQ(contents(dir / "real.zvk"), "fresh");
-    EXPECT_EQ(contents(dir / "new.zvk"), "fresh");
-    struct stat after {};
-    ASSERT_EQ(stat((dir / "real.zvk").c_str(), &after), 0);
-    EXPECT_EQ(after.st_mode & 07777, 0640u);
-    EXPECT_EQ(after.st_uid, before.st_uid);
-    EXPECT_EQ(after.st_gid, before.st_gid);
-}
-
-TEST_F(FileReplacementTest, AWriteProtectedFileIsReplacedOnlyWhenAskedAndKeepsItsMode) {
-    std::ofstream(dir / "kept.zvk") << "protected";
-    ASSERT_EQ(chmod((dir / "kept.zvk").c_str(), 0444), 0);
-    std::string problem;
-    EXPECT_FALSE(replaceFileContents((dir / "kept.zvk").string(), "x", 1, {}, problem));
-    EXPECT_EQ(problem, "is write-protected");
-    EXPECT_EQ(contents(dir / "kept.zvk"), "protected");
-    ReplaceOptions force;
-    force.replaceWriteProtected = true;
-    ASSERT_TRUE(replaceFileContents((dir / "kept.zvk").string(), "x", 1, force, problem)) << problem;
-    EXPECT_EQ(contents(dir / "kept.zvk"), "x");
-    EXPECT_EQ(fs::status(dir / "kept.zvk").permissions(), fs::perms(0444));
-    EXPECT_EQ(listing(dir), std::vector<std::string>{"kept.zvk"});
-}
-
 // Makes a socket file at `path`.
 void makeSocket(const std::string& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -169,21 +133,6 @@ TEST_F(FileReplacementTest, OnlyRegularFilesAreReadOrReplacedAndNothingWaits) {
     std::string problem;
     ASSERT_TRUE(readRegularFile((dir / "large").string(), 2000, bytes, problem));
     EXPECT_EQ(bytes.size(), 2000u);
-}
-
-TEST_F(FileReplacementTest, AReallyFullFileSystemKeepsTheOldFile) {
-    const std::string mountPoint = (dir / "small").string();
-    fs::create_directory(mountPoint);
-    EXPECT_SMALL_FILESYSTEM_PASSES(testsupport::withSmallFilesystem(mountPoint, 64 * 1024, [&] {
-        std::ofstream(mountPoint + "/preset.zvk", std::ios::binary) << "old preset";
-        testsupport::fillUp(mountPoint);
-        const std::string fresh(1041, 'n');
-        std::string problem;
-        EXPECT_FALSE(replaceFileContents(mountPoint + "/preset.zvk", fresh.data(), fresh.size(), {}, problem));
-        EXPECT_EQ(problem, "cannot be written: no space left on device");
-        EXPECT_EQ(contents(mountPoint + "/preset.zvk"), "old preset");
-        EXPECT_EQ(listing(mountPoint), (std::vector<std::string>{"filler", "preset.zvk"}));
-    }));
 }
 
 }  // namespace
