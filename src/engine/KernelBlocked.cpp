@@ -163,25 +163,42 @@ inline void passLevellerOff(int32_t n, const Chunk& c) {
     for (int32_t e = 0; e < 2 * n; ++e) c.levellerGain[e] = 1.0;
 }
 
-// Half-sample estimates of the whole chunk, each summed in j order.
+// Half-sample estimates of the whole chunk, each summed in j order. Four
+// vectors of Width lanes are summed at once and stay in registers over the 32
+// taps (a sum kept in memory would be loaded and stored per tap). The lanes
+// are rounded up to whole groups: the extra ones read the scratch beyond the
+// chunk, stay within it and are never used.
+template <int Width>
 inline void estimateHalfSamples(const double* __restrict y, const double* __restrict w,
                                 double* __restrict estimate, int32_t lanes) {
-    for (int32_t e = 0; e < lanes; ++e) estimate[e] = 0.0;
-    for (int32_t j = 0; j < kInterpHalfTaps; ++j) {
-        const double* later = y + 2 * (kHistory - 31 + j);
-        const double* earlier = y + 2 * (kHistory - 32 - j);
-        const double wj = w[j];
-        for (int32_t e = 0; e < lanes; ++e) estimate[e] = estimate[e] + wj * (later[e] + earlier[e]);
+    using Vec = typename DoubleVector<Width>::type;
+    using Memory = typename DoubleVector<Width>::unaligned;
+    constexpr int32_t kGroup = 4 * Width;
+    static_assert(2 * kChunk % kGroup == 0, "groups must tile the chunk's lanes");
+    for (int32_t e0 = 0; e0 < lanes; e0 += kGroup) {
+        Vec sum[4] = {};
+#pragma GCC unroll 32
+        for (int32_t j = 0; j < kInterpHalfTaps; ++j) {
+            const double* later = y + 2 * (kHistory - 31 + j) + e0;
+            const double* earlier = y + 2 * (kHistory - 32 - j) + e0;
+            Vec wj;
+            for (int32_t l = 0; l < Width; ++l) wj[l] = w[j];
+            for (int32_t v = 0; v < 4; ++v)
+                sum[v] = sum[v] + wj * (*reinterpret_cast<const Memory*>(later + v * Width) +
+                                        *reinterpret_cast<const Memory*>(earlier + v * Width));
+        }
+        for (int32_t v = 0; v < 4; ++v) *reinterpret_cast<Memory*>(estimate + e0 + v * Width) = sum[v];
     }
 }
 
 // Detector leaves h of the whole chunk and the look-ahead delay.
+template <int Width>
 inline void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     const double* __restrict a31 = c.levelled + 2 * (kHistory - 31);
     const double* __restrict estimate = c.estimate;
     double* __restrict leaf = c.leaf;
     if (b.oversample) {
-        estimateHalfSamples(c.levelled, st.interpCoef.w, c.estimate, 2 * n);
+        estimateHalfSamples<Width>(c.levelled, st.interpCoef.w, c.estimate, 2 * n);
         for (int32_t e = 0; e < 2 * n; ++e) leaf[e] = leafValue(detectorMagnitude(a31[e], estimate[e], true));
     } else {
         for (int32_t e = 0; e < 2 * n; ++e) leaf[e] = leafValue(detectorMagnitude(a31[e], 0.0, false));
@@ -362,7 +379,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
         passLevellerOff(n, c);
     else
         levelChunk(st, b, n, c);
-    detectLeaves(st, b, n, c);
+    detectLeaves<Width>(st, b, n, c);
     pushTrees(st, n, c);
     followAndShape<Width>(st, b, n, c);
     storeHistory(st, n, c);
