@@ -7,7 +7,9 @@
 // nanoseconds per stereo frame, each with its ratio to the peer (on a shared
 // machine the best pass is the least disturbed one).
 //
-//   vexal_compare [--rounds N] [--peer path/to/limiter-stereo.so]
+//   vexal_compare [--rounds N] [--variants sse2,avx2] [--peer path/to/limiter-stereo.so]
+//
+// --variants limits the run to the named variants (all supported ones by default).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -113,9 +115,11 @@ void runScene(const Scene& scene, std::vector<Contender>& contenders, int rounds
 int main(int argc, char** argv) {
     int rounds = 7;
     std::string peer = kPeerPath;
+    std::string variants;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--peer") == 0) peer = argv[i + 1];
+        if (std::strcmp(argv[i], "--variants") == 0) variants = "," + std::string(argv[i + 1]) + ",";
     }
     // Settings must not come from the user's own folder.
     const std::filesystem::path temp =
@@ -129,6 +133,7 @@ int main(int argc, char** argv) {
         if (!vexal::kernelVariantSupported(v)) continue;
         // The variant is read when the library is loaded: a copy per variant.
         const std::string name = vexal::kernelVariantName(v);
+        if (!variants.empty() && variants.find("," + name + ",") == std::string::npos) continue;
         const std::filesystem::path copy = temp / ("ZVKVexal-" + name + ".so");
         std::filesystem::copy_file(ours, copy, std::filesystem::copy_options::overwrite_existing);
         setenv("VEXAL_KERNEL", name.c_str(), 1);

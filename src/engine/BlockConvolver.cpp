@@ -37,6 +37,10 @@ void BlockConvolver::attach(double* storage, const FftTwiddles* tw) {
     spectrumRe = p, p += kPairs + 2;
     spectrumIm = p, p += kPairs + 2;
     tapPairs = p, p += 2 * kPairs;
+    splitCos = p, p += 2 * (kPairs + 2);
+    splitSin = p, p += 2 * (kPairs + 2);
+    binRe = p, p += 2 * (kPairs + 2);
+    binIm = p, p += 2 * (kPairs + 2);
     twiddles = tw;
 }
 
@@ -70,6 +74,11 @@ void BlockConvolver::setKernel(const double* source, int32_t length) {
         }
         spectrumRe[k] = static_cast<double>(re / (4 * n));
         spectrumIm[k] = static_cast<double>(im / (4 * n));
+        const int32_t stride = kMaxFftSize / m;
+        splitCos[2 * k] = splitCos[2 * k + 1] = k < n ? twiddles->cosine[k * stride] : -1.0;
+        splitSin[2 * k] = splitSin[2 * k + 1] = k < n ? twiddles->sine[k * stride] : 0.0;
+        binRe[2 * k] = binRe[2 * k + 1] = spectrumRe[k];
+        binIm[2 * k] = binIm[2 * k + 1] = spectrumIm[k];
     }
     fftOn = n >= kFftFromLength;
 }
@@ -210,12 +219,8 @@ void BlockConvolver::convolveDirect() {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
-// complexFft on the paired layout with two butterflies per 4-lane vector from
-// the third stage on (adjacent j: the pairs of i and i + 1 sit side by side,
-// each lane with its own twiddle). Every lane does the pair-wise operations in
-// the same order, so the bits are those of complexFft<SsePair>.
-template <int LogN, bool Inverse>
-__attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, const FftTwiddles& tw) {
+template <int LogN>
+__attribute__((target("avx2"))) inline void reversePairOrder(double* re, double* im, const FftTwiddles& tw) {
     constexpr int32_t n = 1 << LogN;
     for (int32_t i = 0; i < n; ++i) {
         const int32_t j = tw.reversed[i] >> (8 - LogN);
@@ -227,7 +232,12 @@ __attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, cons
             _mm_store_pd(im + 2 * j, ai);
         }
     }
-    // First stage (one twiddle, 1 + 0i): pairs as in the generic routine.
+}
+
+// First stage (one twiddle, 1 + 0i): pairs as in the generic routine.
+template <int LogN, bool Inverse>
+__attribute__((target("avx2"))) inline void firstStageAvx2(double* re, double* im, const FftTwiddles& tw) {
+    constexpr int32_t n = 1 << LogN;
     for (int32_t i = 0; i < n; i += 2) {
         const __m128d wr = _mm_set1_pd(tw.cosine[0]);
         const __m128d wi = _mm_set1_pd(Inverse ? tw.sine[0] : -tw.sine[0]);
@@ -240,6 +250,11 @@ __attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, cons
         _mm_store_pd(re + 2 * i, _mm_add_pd(ar, tr));
         _mm_store_pd(im + 2 * i, _mm_add_pd(ai, ti));
     }
+}
+
+template <int LogN, bool Inverse>
+__attribute__((target("avx2"))) inline void laterStagesAvx2(double* re, double* im, const FftTwiddles& tw) {
+    constexpr int32_t n = 1 << LogN;
     for (int32_t len = 4; len <= n; len <<= 1) {
         const int32_t half = len / 2;
         const int32_t stride = kMaxFftSize / len;
@@ -266,6 +281,17 @@ __attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, cons
     }
 }
 
+// complexFft on the paired layout with two butterflies per 4-lane vector from
+// the third stage on (adjacent j: the pairs of i and i + 1 sit side by side,
+// each lane with its own twiddle). Every lane does the pair-wise operations in
+// the same order, so the bits are those of complexFft<SsePair>.
+template <int LogN, bool Inverse>
+__attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, const FftTwiddles& tw) {
+    reversePairOrder<LogN>(re, im, tw);
+    firstStageAvx2<LogN, Inverse>(re, im, tw);
+    laterStagesAvx2<LogN, Inverse>(re, im, tw);
+}
+
 const bool kAvx2Fft = __builtin_cpu_supports("avx2");
 
 template <class V, int LogN, bool Inverse>
@@ -282,8 +308,149 @@ inline void transform(double* re, double* im, const FftTwiddles& tw, bool) {
 }
 #endif
 
+#if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
+namespace {
+
+// One bin as a pair of lanes, or two adjacent bins as four.
+typedef double Lanes2 __attribute__((vector_size(16)));
+typedef double Lanes4 __attribute__((vector_size(32)));
+typedef double Lanes2Memory __attribute__((vector_size(16), aligned(8)));
+typedef double Lanes4Memory __attribute__((vector_size(32), aligned(8)));
+
+#define VEXAL_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+template <class T>
+VEXAL_AVX2_INLINE T loadLanes(const double* p) {
+    if constexpr (sizeof(T) == 16)
+        return *reinterpret_cast<const Lanes2Memory*>(p);
+    else
+        return *reinterpret_cast<const Lanes4Memory*>(p);
+}
+
+template <class T>
+VEXAL_AVX2_INLINE void storeLanes(double* p, T x) {
+    if constexpr (sizeof(T) == 16)
+        *reinterpret_cast<Lanes2Memory*>(p) = x;
+    else
+        *reinterpret_cast<Lanes4Memory*>(p) = x;
+}
+
+// Bins i + 1 and i (in that order) from the pairs stored at p (bins i, i + 1).
+VEXAL_AVX2_INLINE Lanes4 loadMirrored(const double* p) {
+    const Lanes4 x = loadLanes<Lanes4>(p);
+    return __builtin_shufflevector(x, x, 2, 3, 0, 1);
+}
+
+// The split of convolveFftSized (bin k from z[k] and the conjugate of its
+// mirror zc), times the kernel's bin h, for as many lanes as T holds.
+template <class T>
+VEXAL_AVX2_INLINE void splitBin(T zkr, T zki, T zcr, T zcImag, T c, T s, T hr, T hi, T& yr, T& yi) {
+    const T zci = T{} - zcImag;
+    const T ar = zkr + zcr, ai = zki + zci;
+    const T br = zkr - zcr, bi = zki - zci;
+    const T xr = ar + (c * bi - s * br);
+    const T xi = ai - (c * br + s * bi);
+    yr = xr * hr - xi * hi;
+    yi = xr * hi + xi * hr;
+}
+
+// The merge of convolveFftSized: bin k from y[k] and the conjugate of y[n − k].
+template <class T>
+VEXAL_AVX2_INLINE void mergeBin(T ykr, T yki, T ycr, T ycImag, T c, T s, T& zr, T& zi) {
+    const T yci = T{} - ycImag;
+    const T pr = ykr + ycr, pi = yki + yci;
+    const T qr = ykr - ycr, qi = yki - yci;
+    zr = pr - (c * qi + s * qr);
+    zi = pi + (c * qr - s * qi);
+}
+
+#undef VEXAL_AVX2_INLINE
+
+}  // namespace
+
+// convolveFftSized<SsePair> for AVX2, with the same operations on every lane:
+// the packing writes straight into bit-reversed order and does the forward
+// transform's first stage on the way (its partners are the zero extension,
+// whose butterfly term w·0 is exactly +0); split and merge take two bins per
+// vector, and the merge writes in the inverse transform's bit-reversed order.
+template <int LogN>
+__attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
+    constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values
+    constexpr int32_t shift = 8 - LogN;
+    const FftTwiddles& tw = *twiddles;
+    double* zr = scratch;
+    double* zi = scratch + 2 * kPairs;
+    double* yr = work;
+    double* yi = work + 2 * (kPairs + 2);
+
+    const Lanes2 zero = {0.0, 0.0};
+    for (int32_t m = 0; m < half / 2; ++m) {
+        const int32_t p = tw.reversed[m] >> shift;  // even; p + 1 is m + half/2, a zero
+        const Lanes2 xr = loadLanes<Lanes2>(block + 4 * m), xi = loadLanes<Lanes2>(block + 4 * m + 2);
+        storeLanes(zr + 2 * p, __builtin_shufflevector(xr + zero, xr - zero, 0, 1, 2, 3));
+        storeLanes(zi + 2 * p, __builtin_shufflevector(xi + zero, xi - zero, 0, 1, 2, 3));
+    }
+    laterStagesAvx2<LogN, false>(zr, zi, tw);
+
+    // Split: bins 0, n − 1 and n one at a time, 1 … n − 2 two at a time
+    // (each bin is written once, from z only).
+    const int32_t singles[3] = {0, half - 1, half};
+    for (const int32_t k : singles) {
+        const int32_t a = k & (half - 1), b = (half - k) & (half - 1);
+        Lanes2 r, i;
+        splitBin(loadLanes<Lanes2>(zr + 2 * a), loadLanes<Lanes2>(zi + 2 * a), loadLanes<Lanes2>(zr + 2 * b),
+                 loadLanes<Lanes2>(zi + 2 * b), loadLanes<Lanes2>(splitCos + 2 * k),
+                 loadLanes<Lanes2>(splitSin + 2 * k), loadLanes<Lanes2>(binRe + 2 * k),
+                 loadLanes<Lanes2>(binIm + 2 * k), r, i);
+        storeLanes(yr + 2 * k, r);
+        storeLanes(yi + 2 * k, i);
+    }
+    for (int32_t k = 1; k < half - 1; k += 2) {
+        Lanes4 r, i;
+        splitBin(loadLanes<Lanes4>(zr + 2 * k), loadLanes<Lanes4>(zi + 2 * k),
+                 loadMirrored(zr + 2 * (half - k - 1)), loadMirrored(zi + 2 * (half - k - 1)),
+                 loadLanes<Lanes4>(splitCos + 2 * k), loadLanes<Lanes4>(splitSin + 2 * k),
+                 loadLanes<Lanes4>(binRe + 2 * k), loadLanes<Lanes4>(binIm + 2 * k), r, i);
+        storeLanes(yr + 2 * k, r);
+        storeLanes(yi + 2 * k, i);
+    }
+
+    // Merge, two bins at a time; bins k and k + 1 (k even) land half/2 apart.
+    for (int32_t k = 0; k < half; k += 2) {
+        Lanes4 r, i;
+        mergeBin(loadLanes<Lanes4>(yr + 2 * k), loadLanes<Lanes4>(yi + 2 * k),
+                 loadMirrored(yr + 2 * (half - k - 1)), loadMirrored(yi + 2 * (half - k - 1)),
+                 loadLanes<Lanes4>(splitCos + 2 * k), loadLanes<Lanes4>(splitSin + 2 * k), r, i);
+        const int32_t p = tw.reversed[k] >> shift;
+        storeLanes(zr + 2 * p, __builtin_shufflevector(r, r, 0, 1));
+        storeLanes(zi + 2 * p, __builtin_shufflevector(i, i, 0, 1));
+        storeLanes(zr + 2 * (p + half / 2), __builtin_shufflevector(r, r, 2, 3));
+        storeLanes(zi + 2 * (p + half / 2), __builtin_shufflevector(i, i, 2, 3));
+    }
+    firstStageAvx2<LogN, true>(zr, zi, tw);
+    laterStagesAvx2<LogN, true>(zr, zi, tw);
+
+    // y[2m] = Re z[m], y[2m+1] = Im z[m]: the first n values plus the old
+    // tail out, the next n − 1 and a 0 the new tail.
+    for (int32_t m = 0; m < half / 2; ++m) {
+        const Lanes4 y = __builtin_shufflevector(loadLanes<Lanes2>(zr + 2 * m), loadLanes<Lanes2>(zi + 2 * m), 0, 1, 2, 3);
+        storeLanes(ready + 4 * m, y + loadLanes<Lanes4>(tail + 4 * m));
+    }
+    for (int32_t m = half / 2; m < half - 1; ++m)
+        storeLanes(tail + 4 * (m - half / 2),
+                   __builtin_shufflevector(loadLanes<Lanes2>(zr + 2 * m), loadLanes<Lanes2>(zi + 2 * m), 0, 1, 2, 3));
+    storeLanes(tail + 2 * (half - 2), loadLanes<Lanes2>(zr + 2 * (half - 1)));
+    storeLanes(tail + 2 * (half - 1), zero);
+}
+#endif
+
 template <class V, int LogN>
 void BlockConvolver::convolveFftSized() {
+#if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
+    if constexpr (std::is_same_v<V, SsePair> && LogN >= 3) {
+        if (avx2 && kAvx2Fft) return convolveFftAvx2<LogN>();
+    }
+#endif
     constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values
     constexpr int32_t stride = kMaxFftSize / (2 * half);
     double* zr = scratch;

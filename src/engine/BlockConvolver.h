@@ -22,7 +22,8 @@ namespace vexal {
 class BlockConvolver {
 public:
     // Storage for the largest length, carved from EngineState's allocation.
-    static constexpr int32_t kDoublesNeeded = 2 * 256 * 5 + 2 * 258 * 2 + 256 + 258 * 2 + 2 * 256;
+    static constexpr int32_t kDoublesNeeded =
+        2 * 256 * 5 + 2 * 258 * 2 + 256 + 258 * 2 + 2 * 256 + 4 * 2 * 258;
     void attach(double* storage, const FftTwiddles* twiddles);
 
     // Taps of length n (8 … 256); precomputes the kernel's transform.
@@ -68,6 +69,8 @@ public:
 private:
     template <class V, int LogN>
     void convolveFftSized();
+    template <int LogN>
+    void convolveFftAvx2();
 
     double* block = nullptr;
     double* ready = nullptr;
@@ -78,6 +81,11 @@ private:
     double* spectrumRe = nullptr; // n + 1 doubles, kernel transform / (4n)
     double* spectrumIm = nullptr;
     double* scratch = nullptr;    // 2 × 256 pairs, direct convolution output
+    // Per bin k = 0 … n, each held for both channels (the AVX2 transform):
+    double* splitCos = nullptr;   // the split's twiddle cos, −1 at k = n
+    double* splitSin = nullptr;   // its sin, 0 at k = n
+    double* binRe = nullptr;      // spectrumRe
+    double* binIm = nullptr;      // spectrumIm
     const FftTwiddles* twiddles = nullptr;
     int32_t n = 8;
     int32_t logN = 3;
