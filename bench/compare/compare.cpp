@@ -7,15 +7,21 @@
 // nanoseconds per stereo frame, each with its ratio to the peer (on a shared
 // machine the best pass is the least disturbed one).
 //
-//   vexal_compare [--rounds N] [--variants sse2,avx2] [--peer path/to/limiter-stereo.so]
+//   vexal_compare [--rounds N] [--variants sse2,avx2] [--baseline old/ZVKVexal.so]
+//                 [--clock thread|wall] [--peer path/to/limiter-stereo.so]
 //
-// --variants limits the run to the named variants (all supported ones by default).
+// --variants limits the run to the named variants (all supported ones by
+// default); --baseline adds another build of this plug-in in the same
+// variants, so that a change is measured before and after in one run.
+// Passes are timed by the thread's processor time (--clock wall: by the
+// wall clock).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -48,17 +54,29 @@ struct Material {
     std::vector<float> l, r, outL, outR;
 };
 
+// Wall-clock time, or the calling thread's processor time: on a machine
+// shared with other work the latter leaves out the time the thread waited
+// for a core (what remains of the others' load is their use of the caches).
+bool gWallClock = false;
+
+double nowNs() {
+    if (gWallClock)
+        return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return 1e9 * static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec);
+}
+
 // One pass over the whole material, block by block; returns ns per frame.
 double timePass(testhost::Instance& fx, Material& m) {
     const size_t frames = m.l.size();
-    const auto start = std::chrono::steady_clock::now();
+    const double start = nowNs();
     for (size_t pos = 0; pos + kBlock <= frames; pos += kBlock) {
         float* ins[2] = {&m.l[pos], &m.r[pos]};
         float* outs[2] = {&m.outL[pos], &m.outR[pos]};
         fx.effect()->processReplacing(fx.effect(), ins, outs, kBlock);
     }
-    const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
-    return ns / static_cast<double>(frames / kBlock * kBlock);
+    return (nowNs() - start) / static_cast<double>(frames / kBlock * kBlock);
 }
 
 double peakDb(const Material& m) {
@@ -100,7 +118,8 @@ void runScene(const Scene& scene, std::vector<Contender>& contenders, int rounds
         best[c] = times[c].front();
     }
     const bool havePeer = !contenders.back().ours;
-    std::printf("  %-28s %14s %14s   (ns per stereo frame; best: the least disturbed pass)\n", "", "median", "best");
+    std::printf("  %-28s %14s %14s   (ns of %s per stereo frame; best: the least disturbed pass)\n", "",
+                "median", "best", gWallClock ? "wall-clock time" : "thread processor time");
     for (size_t c = 0; c < contenders.size(); ++c) {
         std::printf("  %-28s %8.1f", contenders[c].name.c_str(), median[c]);
         if (havePeer) std::printf(" %4.2fx", median[c] / median.back());
@@ -115,11 +134,13 @@ void runScene(const Scene& scene, std::vector<Contender>& contenders, int rounds
 int main(int argc, char** argv) {
     int rounds = 7;
     std::string peer = kPeerPath;
-    std::string variants;
+    std::string variants, baseline;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--peer") == 0) peer = argv[i + 1];
         if (std::strcmp(argv[i], "--variants") == 0) variants = "," + std::string(argv[i + 1]) + ",";
+        if (std::strcmp(argv[i], "--baseline") == 0) baseline = argv[i + 1];
+        if (std::strcmp(argv[i], "--clock") == 0) gWallClock = std::strcmp(argv[i + 1], "wall") == 0;
     }
     // Settings must not come from the user's own folder.
     const std::filesystem::path temp =
@@ -128,17 +149,22 @@ int main(int argc, char** argv) {
     if (!std::getenv("VEXAL_CONFIG_DIR")) setenv("VEXAL_CONFIG_DIR", (temp / "config").c_str(), 1);
 
     std::vector<Contender> contenders;
-    const std::string ours = testhost::TestHost::defaultPluginPath();
-    for (vexal::KernelVariant v : vexal::kAllKernelVariants) {
-        if (!vexal::kernelVariantSupported(v)) continue;
-        // The variant is read when the library is loaded: a copy per variant.
-        const std::string name = vexal::kernelVariantName(v);
-        if (!variants.empty() && variants.find("," + name + ",") == std::string::npos) continue;
-        const std::filesystem::path copy = temp / ("ZVKVexal-" + name + ".so");
-        std::filesystem::copy_file(ours, copy, std::filesystem::copy_options::overwrite_existing);
-        setenv("VEXAL_KERNEL", name.c_str(), 1);
-        contenders.push_back({"ZVK Vexal, " + name, std::make_unique<testhost::TestHost>(copy.string())});
-    }
+    struct Build {
+        std::string label, path;
+    };
+    std::vector<Build> builds = {{"ZVK Vexal", testhost::TestHost::defaultPluginPath()}};
+    if (!baseline.empty()) builds.push_back({"baseline", baseline});
+    for (size_t k = 0; k < builds.size(); ++k)
+        for (vexal::KernelVariant v : vexal::kAllKernelVariants) {
+            if (!vexal::kernelVariantSupported(v)) continue;
+            // The variant is read when the library is loaded: a copy per variant.
+            const std::string name = vexal::kernelVariantName(v);
+            if (!variants.empty() && variants.find("," + name + ",") == std::string::npos) continue;
+            const std::filesystem::path copy = temp / ("ZVKVexal-" + std::to_string(k) + "-" + name + ".so");
+            std::filesystem::copy_file(builds[k].path, copy, std::filesystem::copy_options::overwrite_existing);
+            setenv("VEXAL_KERNEL", name.c_str(), 1);
+            contenders.push_back({builds[k].label + ", " + name, std::make_unique<testhost::TestHost>(copy.string())});
+        }
     unsetenv("VEXAL_KERNEL");
     if (std::filesystem::exists(peer)) {
         contenders.push_back({"LSP Limiter Stereo, defaults", std::make_unique<testhost::TestHost>(peer), false});
