@@ -234,9 +234,10 @@ __attribute__((target("avx2"))) inline void reversePairOrder(double* re, double*
     }
 }
 
-// First stage (one twiddle, 1 + 0i): pairs as in the generic routine.
+// First stage (one twiddle, 1 + 0i): pairs as in the generic routine (SSE2
+// only, so that both the AVX2 and the SSE2 paths may call it).
 template <int LogN, bool Inverse>
-__attribute__((target("avx2"))) inline void firstStageAvx2(double* re, double* im, const FftTwiddles& tw) {
+__attribute__((always_inline)) inline void firstStagePairs(double* re, double* im, const FftTwiddles& tw) {
     constexpr int32_t n = 1 << LogN;
     for (int32_t i = 0; i < n; i += 2) {
         const __m128d wr = _mm_set1_pd(tw.cosine[0]);
@@ -288,7 +289,7 @@ __attribute__((target("avx2"))) inline void laterStagesAvx2(double* re, double* 
 template <int LogN, bool Inverse>
 __attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, const FftTwiddles& tw) {
     reversePairOrder<LogN>(re, im, tw);
-    firstStageAvx2<LogN, Inverse>(re, im, tw);
+    firstStagePairs<LogN, Inverse>(re, im, tw);
     laterStagesAvx2<LogN, Inverse>(re, im, tw);
 }
 
@@ -317,10 +318,14 @@ typedef double Lanes4 __attribute__((vector_size(32)));
 typedef double Lanes2Memory __attribute__((vector_size(16), aligned(8)));
 typedef double Lanes4Memory __attribute__((vector_size(32), aligned(8)));
 
-#define VEXAL_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+// Inlined into each caller and built with its instruction set: four lanes
+// are one AVX register there, two SSE2 registers otherwise.
+#define VEXAL_LANES_INLINE __attribute__((always_inline)) inline
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 template <class T>
-VEXAL_AVX2_INLINE T loadLanes(const double* p) {
+VEXAL_LANES_INLINE T loadLanes(const double* p) {
     if constexpr (sizeof(T) == 16)
         return *reinterpret_cast<const Lanes2Memory*>(p);
     else
@@ -328,7 +333,7 @@ VEXAL_AVX2_INLINE T loadLanes(const double* p) {
 }
 
 template <class T>
-VEXAL_AVX2_INLINE void storeLanes(double* p, T x) {
+VEXAL_LANES_INLINE void storeLanes(double* p, T x) {
     if constexpr (sizeof(T) == 16)
         *reinterpret_cast<Lanes2Memory*>(p) = x;
     else
@@ -336,7 +341,7 @@ VEXAL_AVX2_INLINE void storeLanes(double* p, T x) {
 }
 
 // Bins i + 1 and i (in that order) from the pairs stored at p (bins i, i + 1).
-VEXAL_AVX2_INLINE Lanes4 loadMirrored(const double* p) {
+VEXAL_LANES_INLINE Lanes4 loadMirrored(const double* p) {
     const Lanes4 x = loadLanes<Lanes4>(p);
     return __builtin_shufflevector(x, x, 2, 3, 0, 1);
 }
@@ -344,7 +349,7 @@ VEXAL_AVX2_INLINE Lanes4 loadMirrored(const double* p) {
 // The split of convolveFftSized (bin k from z[k] and the conjugate of its
 // mirror zc), times the kernel's bin h, for as many lanes as T holds.
 template <class T>
-VEXAL_AVX2_INLINE void splitBin(T zkr, T zki, T zcr, T zcImag, T c, T s, T hr, T hi, T& yr, T& yi) {
+VEXAL_LANES_INLINE void splitBin(T zkr, T zki, T zcr, T zcImag, T c, T s, T hr, T hi, T& yr, T& yi) {
     const T zci = T{} - zcImag;
     const T ar = zkr + zcr, ai = zki + zci;
     const T br = zkr - zcr, bi = zki - zci;
@@ -356,7 +361,7 @@ VEXAL_AVX2_INLINE void splitBin(T zkr, T zki, T zcr, T zcImag, T c, T s, T hr, T
 
 // The merge of convolveFftSized: bin k from y[k] and the conjugate of y[n − k].
 template <class T>
-VEXAL_AVX2_INLINE void mergeBin(T ykr, T yki, T ycr, T ycImag, T c, T s, T& zr, T& zi) {
+VEXAL_LANES_INLINE void mergeBin(T ykr, T yki, T ycr, T ycImag, T c, T s, T& zr, T& zi) {
     const T yci = T{} - ycImag;
     const T pr = ykr + ycr, pi = yki + yci;
     const T qr = ykr - ycr, qi = yki - yci;
@@ -364,17 +369,48 @@ VEXAL_AVX2_INLINE void mergeBin(T ykr, T yki, T ycr, T ycImag, T c, T s, T& zr, 
     zi = pi + (c * qr - s * qi);
 }
 
-#undef VEXAL_AVX2_INLINE
+// The transform's stages from the second on (len ≥ 4), two butterflies per
+// four lanes (adjacent j), as laterStagesAvx2 does them.
+template <int LogN, bool Inverse>
+VEXAL_LANES_INLINE void laterStagesLanes(double* re, double* im, const FftTwiddles& tw) {
+    constexpr int32_t n = 1 << LogN;
+    for (int32_t len = 4; len <= n; len <<= 1) {
+        const int32_t half = len / 2;
+        const int32_t stride = kMaxFftSize / len;
+        for (int32_t j = 0; j < half; j += 2) {
+            const double c0 = tw.cosine[j * stride], c1 = tw.cosine[(j + 1) * stride];
+            const double s0 = tw.sine[j * stride], s1 = tw.sine[(j + 1) * stride];
+            const Lanes4 wr = {c0, c0, c1, c1};
+            const Lanes4 wi = Inverse ? Lanes4{s0, s0, s1, s1} : Lanes4{-s0, -s0, -s1, -s1};
+            for (int32_t i = j; i < n; i += len) {
+                double* pr = re + 2 * i;
+                double* pi = im + 2 * i;
+                double* qr = re + 2 * (i + half);
+                double* qi = im + 2 * (i + half);
+                const Lanes4 br = loadLanes<Lanes4>(qr), bi = loadLanes<Lanes4>(qi);
+                const Lanes4 tr = wr * br - wi * bi;
+                const Lanes4 ti = wr * bi + wi * br;
+                const Lanes4 ar = loadLanes<Lanes4>(pr), ai = loadLanes<Lanes4>(pi);
+                storeLanes(qr, ar - tr);
+                storeLanes(qi, ai - ti);
+                storeLanes(pr, ar + tr);
+                storeLanes(pi, ai + ti);
+            }
+        }
+    }
+}
+
+#undef VEXAL_LANES_INLINE
 
 }  // namespace
 
-// convolveFftSized<SsePair> for AVX2, with the same operations on every lane:
+// convolveFftSized<SsePair> with the same operations on every lane:
 // the packing writes straight into bit-reversed order and does the forward
 // transform's first stage on the way (its partners are the zero extension,
 // whose butterfly term w·0 is exactly +0); split and merge take two bins per
 // vector, and the merge writes in the inverse transform's bit-reversed order.
 template <int LogN>
-__attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
+__attribute__((always_inline)) inline void BlockConvolver::convolveFftFolded() {
     constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values
     constexpr int32_t shift = 8 - LogN;
     const FftTwiddles& tw = *twiddles;
@@ -390,7 +426,7 @@ __attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
         storeLanes(zr + 2 * p, __builtin_shufflevector(xr + zero, xr - zero, 0, 1, 2, 3));
         storeLanes(zi + 2 * p, __builtin_shufflevector(xi + zero, xi - zero, 0, 1, 2, 3));
     }
-    laterStagesAvx2<LogN, false>(zr, zi, tw);
+    laterStagesLanes<LogN, false>(zr, zi, tw);
 
     // Split: bins 0, n − 1 and n one at a time, 1 … n − 2 two at a time
     // (each bin is written once, from z only).
@@ -427,8 +463,8 @@ __attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
         storeLanes(zr + 2 * (p + half / 2), __builtin_shufflevector(r, r, 2, 3));
         storeLanes(zi + 2 * (p + half / 2), __builtin_shufflevector(i, i, 2, 3));
     }
-    firstStageAvx2<LogN, true>(zr, zi, tw);
-    laterStagesAvx2<LogN, true>(zr, zi, tw);
+    firstStagePairs<LogN, true>(zr, zi, tw);
+    laterStagesLanes<LogN, true>(zr, zi, tw);
 
     // y[2m] = Re z[m], y[2m+1] = Im z[m]: the first n values plus the old
     // tail out, the next n − 1 and a 0 the new tail.
@@ -442,6 +478,18 @@ __attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
     storeLanes(tail + 2 * (half - 2), loadLanes<Lanes2>(zr + 2 * (half - 1)));
     storeLanes(tail + 2 * (half - 1), zero);
 }
+
+// The same built for AVX2 and for SSE2.
+template <int LogN>
+__attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
+    convolveFftFolded<LogN>();
+}
+
+template <int LogN>
+void BlockConvolver::convolveFftSse2() {
+    convolveFftFolded<LogN>();
+}
+#pragma GCC diagnostic pop
 #endif
 
 template <class V, int LogN>
@@ -449,6 +497,7 @@ void BlockConvolver::convolveFftSized() {
 #if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
     if constexpr (std::is_same_v<V, SsePair> && LogN >= 3) {
         if (avx2 && kAvx2Fft) return convolveFftAvx2<LogN>();
+        return convolveFftSse2<LogN>();
     }
 #endif
     constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values

@@ -70,7 +70,11 @@ private:
     template <class V, int LogN>
     void convolveFftSized();
     template <int LogN>
+    void convolveFftFolded();
+    template <int LogN>
     void convolveFftAvx2();
+    template <int LogN>
+    void convolveFftSse2();
 
     double* block = nullptr;
     double* ready = nullptr;
