@@ -321,8 +321,6 @@ typedef double Lanes4Memory __attribute__((vector_size(32), aligned(8)));
 // Inlined into each caller and built with its instruction set: four lanes
 // are one AVX register there, two SSE2 registers otherwise.
 #define VEXAL_LANES_INLINE __attribute__((always_inline)) inline
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
 
 template <class T>
 VEXAL_LANES_INLINE T loadLanes(const double* p) {
@@ -489,7 +487,6 @@ template <int LogN>
 void BlockConvolver::convolveFftSse2() {
     convolveFftFolded<LogN>();
 }
-#pragma GCC diagnostic pop
 #endif
 
 template <class V, int LogN>

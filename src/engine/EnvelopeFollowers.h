@@ -11,6 +11,10 @@
 #include "EngineSettings.h"
 #include "Extremum.h"
 
+#if defined(__SSE2__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 namespace vexal {
 
 // Stage 1 moves toward x with the attack coefficient when x ≥ s1, else with
@@ -139,14 +143,38 @@ inline void followEnvelopesOver(double* s1, double* s2, const double* v, int32_t
     bank.store(s1, s2);
 }
 
-// f = max(1, s2[0], …, s2[7]) folded in k order, for `lanes` lanes at once:
-// row k of lastStage (stride `rowStride`) holds s2[k] of every lane.
+// d > 0 ? d : 0 on Width lanes at once: one max instruction on x86 (it returns
+// its second operand unless the first is greater), as positivePart does for
+// one double. Width 4 is built only inside the AVX2 and AVX-512 kernels.
+template <int Width>
+__attribute__((always_inline)) inline typename DoubleVector<Width>::type positiveLanes(
+    typename DoubleVector<Width>::type d) {
+    using Vec = typename DoubleVector<Width>::type;
+#if defined(__SSE2__) && defined(__GNUC__)
+    if constexpr (Width == 2) return __builtin_ia32_maxpd(d, Vec{});
+    if constexpr (Width == 4) return __builtin_ia32_maxpd256(d, Vec{});
+#endif
+    for (int l = 0; l < Width; ++l) d[l] = d[l] > 0.0 ? d[l] : 0.0;
+    return d;
+}
+
+// f = max(1, s2[0], …, s2[7]) folded in k order, for `lanes` lanes at once
+// (rounded up to whole vectors of Width: the rows and f must have room):
+// row k of lastStage (stride `rowStride`) holds s2[k] of every lane. Each
+// step is branchFreeMax, s2 + positivePart(f − s2).
+template <int Width = 2>
 inline void foldFollowers(const double* __restrict lastStage, int32_t rowStride,
                           double* __restrict f, int32_t lanes) {
-    for (int32_t e = 0; e < lanes; ++e) f[e] = 1.0;
-    for (int32_t k = 0; k < kFollowerCount; ++k) {
-        const double* s2 = lastStage + k * rowStride;
-        for (int32_t e = 0; e < lanes; ++e) f[e] = branchFreeMaxLane(f[e], s2[e]);
+    using Vec = typename DoubleVector<Width>::type;
+    using Memory = typename DoubleVector<Width>::unaligned;
+    for (int32_t e = 0; e < lanes; e += Width) {
+        Vec m;
+        for (int l = 0; l < Width; ++l) m[l] = 1.0;
+        for (int32_t k = 0; k < kFollowerCount; ++k) {
+            const Vec s2 = *reinterpret_cast<const Memory*>(lastStage + k * rowStride + e);
+            m = s2 + positiveLanes<Width>(m - s2);
+        }
+        *reinterpret_cast<Memory*>(f + e) = m;
     }
 }
 

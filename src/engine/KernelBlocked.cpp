@@ -442,7 +442,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     followAndShape<Width>(st, b, n, c, pending);
     pending.frames = 0;
     storeHistory(st, n, c);
-    foldFollowers(c.lastStage, kLanes, c.follower, 2 * n);
+    foldFollowers<Width>(c.lastStage, kLanes, c.follower, 2 * n);
 
     bool gainStays = false;
     if (b.powerOn) {
