@@ -35,11 +35,9 @@ struct Chunk {
     double* lastStage;     // s2[k] for every frame: kFollowerCount rows of kLanes
     double* follower;      // f
     double* envelope;      // b
-    double* out;           // the output as the meters see it (after the output gain)
+    double* out;
     double* shown;         // displayed gain
     double* holdBound;     // per lane: what the gain hold's channel is sure to keep
-    double* metered;       // dry × input-meter gain: the input meter's level
-    double* final;         // the output requantized (Quantize) and clipped
 
     explicit Chunk(double* p) {
         auto carve = [&p](size_t n) {
@@ -65,8 +63,6 @@ struct Chunk {
         out = carve(kLanes);
         shown = carve(kLanes);
         holdBound = carve(kLanes);
-        metered = carve(kLanes);
-        final = carve(kLanes);
     }
 };
 
@@ -216,67 +212,14 @@ inline void pushTrees(EngineState& st, int32_t n, const Chunk& c) {
     st.shapeTree.pushRun<V>(c.leaf, c.shapeRoot, n, st.shapePosition);
 }
 
-// A pair's magnitudes rounded to single precision, as the meters keep them.
-inline V singleMagnitudes(V x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(abs(x).v))}; }
-
-// The meter taps without MeterOvs, both channels as one pair: the same lane
-// arithmetic as MeterTaps::tap, with the holds kept in registers over a run
-// of frames.
-struct PairedTaps {
-    V inPeak, outPeak, inSquare, outSquare, gain, coef;
-
-    void load(const MeterTaps& t, double rmsCoef) {
-        inPeak = {_mm_loadu_pd(t.inputPeak)};
-        outPeak = {_mm_loadu_pd(t.outputPeak)};
-        inSquare = {_mm_loadu_pd(t.inputMeanSquare)};
-        outSquare = {_mm_loadu_pd(t.outputMeanSquare)};
-        gain = {_mm_loadu_pd(t.gainReduction)};
-        coef = V::both(rmsCoef);
-    }
-
-    // Frame i: level = dry × input-meter gain, shown = displayed gain (not
-    // read when gainStays: the displayed gains leave the gain holds as they
-    // are), out = output after the output gain.
-    void step(const double* level, const double* shown, const double* out, int32_t i, bool gainStays) {
-        const V x = V::load(level + 2 * i);
-        inPeak = branchFreeMax(inPeak, singleMagnitudes(x));
-        inSquare = inSquare + (x * x - inSquare) * coef;
-        if (!gainStays) gain = branchFreeMin(gain, V::load(shown + 2 * i));
-        const V m = singleMagnitudes(V::load(out + 2 * i));
-        outPeak = branchFreeMax(outPeak, m);
-        outSquare = outSquare + (m * m - outSquare) * coef;
-    }
-
-    void store(MeterTaps& t) const {
-        _mm_storeu_pd(t.inputPeak, inPeak.v);
-        _mm_storeu_pd(t.outputPeak, outPeak.v);
-        _mm_storeu_pd(t.inputMeanSquare, inSquare.v);
-        _mm_storeu_pd(t.outputMeanSquare, outSquare.v);
-        _mm_storeu_pd(t.gainReduction, gain.v);
-    }
-};
-
-// The previous chunk's frames whose meter taps are still to run (without
-// MeterOvs they wait for the next chunk's follower loop, see below); its
-// metered, shown and out buffers are untouched until then.
-struct PendingTaps {
-    int32_t frames = 0;
-    bool gainStays = false;
-};
-
 // Link, followers and the shaped envelope in one pass: the followers'
 // recursion is bound by latency, the convolver by throughput, so side by side
 // the processor overlaps them. The followers stay in registers of Width lanes.
-// StepLevel: the switched-off leveller's level steps here too. TapMeters: the
-// previous chunk's meter taps, whose peak and mean-square recursions are bound
-// by latency as well, run in the same loop (they read nothing this loop writes).
-template <int Width, bool StepLevel, bool TapMeters>
-inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c,
-                               const PendingTaps& pending) {
+// StepLevel: the switched-off leveller's level steps here too.
+template <int Width, bool StepLevel>
+inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     FollowerBank<Width> bank;
     bank.load(b.attackPairs, b.releasePairs, st.followerStage1, st.followerStage2);
-    PairedTaps taps;
-    if (TapMeters) taps.load(st.meterTaps, b.rmsCoef);
     double level = st.levellerLevel;
     for (int32_t i = 0; i < n; ++i) {
         if (StepLevel) levellerStep(level, c.peak[i], b);
@@ -284,30 +227,17 @@ inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t 
         linkPeaks(c.peakRoot[2 * i], c.peakRoot[2 * i + 1], b, vL, vR);
         bank.step(vL, vR, b.secondOrder, c.lastStage + 2 * i, kLanes);
         shapedEnvelope(st, b, V::load(c.shapeRoot + 2 * i)).store(c.envelope + 2 * i);
-        if (TapMeters && i < pending.frames) taps.step(c.metered, c.shown, c.out, i, pending.gainStays);
     }
     bank.store(st.followerStage1, st.followerStage2);
     if (StepLevel) st.levellerLevel = level;
-    if (TapMeters) {
-        for (int32_t i = n; i < pending.frames; ++i) taps.step(c.metered, c.shown, c.out, i, pending.gainStays);
-        taps.store(st.meterTaps);
-    }
 }
 
 template <int Width>
-inline void followAndShape(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c,
-                           const PendingTaps& pending) {
-    if (pending.frames > 0) {
-        if (b.levellerOff)
-            followAndShapeWith<Width, true, true>(st, b, n, c, pending);
-        else
-            followAndShapeWith<Width, false, true>(st, b, n, c, pending);
-    } else {
-        if (b.levellerOff)
-            followAndShapeWith<Width, true, false>(st, b, n, c, pending);
-        else
-            followAndShapeWith<Width, false, false>(st, b, n, c, pending);
-    }
+inline void followAndShape(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    if (b.levellerOff)
+        followAndShapeWith<Width, true>(st, b, n, c);
+    else
+        followAndShapeWith<Width, false>(st, b, n, c);
 }
 
 struct GainInputs {
@@ -382,53 +312,65 @@ inline void scaleOutput(double* __restrict out, const double* __restrict gain, i
     for (int32_t e = 0; e < lanes; ++e) out[e] = out[e] * gain[e];
 }
 
-// The input meter's levels of the whole chunk.
-inline void meterLevels(const double* __restrict dry, double gain, double* __restrict level, int32_t lanes) {
-    for (int32_t e = 0; e < lanes; ++e) level[e] = dry[e] * gain;
-}
-
 // Final clip and its bound.
-inline void clipOutput(const double* __restrict in, double* __restrict out, int32_t lanes) {
-    for (int32_t e = 0; e < lanes; ++e) out[e] = clipToUnit(in[e]);
+inline void clipOutput(double* __restrict out, int32_t lanes) {
+    for (int32_t e = 0; e < lanes; ++e) out[e] = clipToUnit(out[e]);
 }
 
-inline void clipInPlace(double* __restrict x, int32_t lanes) {
-    for (int32_t e = 0; e < lanes; ++e) x[e] = clipToUnit(x[e]);
+// A pair's magnitudes rounded to single precision, as the meters keep them.
+inline V singleMagnitudes(V x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(abs(x).v))}; }
+
+// The meter taps without MeterOvs, both channels as one pair: the same
+// lane arithmetic as MeterTaps::tap, with the holds kept in registers.
+// gainStays: the displayed gains leave the gain holds as they are (not computed).
+inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c,
+                            bool gainStays) {
+    const V meterGain = V::both(b.inputMeterGain), coef = V::both(b.rmsCoef);
+    V inPeak = {_mm_loadu_pd(t.inputPeak)}, outPeak = {_mm_loadu_pd(t.outputPeak)};
+    V inSquare = {_mm_loadu_pd(t.inputMeanSquare)};
+    V outSquare = {_mm_loadu_pd(t.outputMeanSquare)};
+    V gain = {_mm_loadu_pd(t.gainReduction)};
+    for (int32_t i = 0; i < n; ++i) {
+        const V level = V::load(c.dry + 2 * i) * meterGain;
+        inPeak = branchFreeMax(inPeak, singleMagnitudes(level));
+        inSquare = inSquare + (level * level - inSquare) * coef;
+        if (!gainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
+        const V m = singleMagnitudes(V::load(c.out + 2 * i));
+        outPeak = branchFreeMax(outPeak, m);
+        outSquare = outSquare + (m * m - outSquare) * coef;
+    }
+    _mm_storeu_pd(t.inputPeak, inPeak.v);
+    _mm_storeu_pd(t.outputPeak, outPeak.v);
+    _mm_storeu_pd(t.inputMeanSquare, inSquare.v);
+    _mm_storeu_pd(t.outputMeanSquare, outSquare.v);
+    _mm_storeu_pd(t.gainReduction, gain.v);
 }
 
-// Meter taps with MeterOvs, frame by frame.
-inline void tapMetersOversampled(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+// Meter taps and the requantizer, frame by frame.
+inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c,
+                               bool gainStays) {
+    if (b.meterOversample) {
+        const V meterGain = V::both(b.inputMeterGain);
+        for (int32_t i = 0; i < n; ++i) {
+            const V metered = V::load(c.dry + 2 * i) * meterGain;
+            st.meterTaps.tap(metered.left(), metered.right(), c.shown[2 * i], c.shown[2 * i + 1],
+                             c.out[2 * i], c.out[2 * i + 1], true, b.rmsCoef, st.interpCoef);
+        }
+    } else {
+        if (gainStays)
+            tapMetersPaired(st.meterTaps, b, n, c, true);
+        else
+            tapMetersPaired(st.meterTaps, b, n, c, false);
+    }
+    if (!b.quantizeOn) return;
     for (int32_t i = 0; i < n; ++i)
-        st.meterTaps.tap(c.metered[2 * i], c.metered[2 * i + 1], c.shown[2 * i], c.shown[2 * i + 1],
-                         c.out[2 * i], c.out[2 * i + 1], true, b.rmsCoef, st.interpCoef);
-}
-
-// The meter taps without MeterOvs on their own (the block's last chunk).
-inline void tapMetersPaired(EngineState& st, const BlockSettings& b, const PendingTaps& pending,
-                            const Chunk& c) {
-    PairedTaps taps;
-    taps.load(st.meterTaps, b.rmsCoef);
-    for (int32_t i = 0; i < pending.frames; ++i) taps.step(c.metered, c.shown, c.out, i, pending.gainStays);
-    taps.store(st.meterTaps);
-}
-
-// The requantizer (frame by frame) and the final clip into `final`; `out`
-// keeps the values the meters read.
-inline void requantizeAndClip(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
-    if (!b.quantizeOn) return clipOutput(c.out, c.final, 2 * n);
-    std::memcpy(c.final, c.out, sizeof(double) * 2 * n);
-    for (int32_t i = 0; i < n; ++i)
-        st.requantizer.process(c.final[2 * i], c.final[2 * i + 1], st.ditherRng, b.noiseShapeSet,
+        st.requantizer.process(c.out[2 * i], c.out[2 * i + 1], st.ditherRng, b.noiseShapeSet,
                                b.quantScale, b.autoBlackOn, b.autoBlackCoef);
-    clipInPlace(c.final, 2 * n);
 }
 
-// One chunk of n frames. Without MeterOvs its meter taps are left pending
-// for the next chunk's follower loop unless `last` (the block's last chunk).
 template <int Width, class Sample>
 inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
-                     const Sample* inR, Sample* outL, Sample* outR, int32_t n, double* probe,
-                     bool last, PendingTaps& pending) {
+                     const Sample* inR, Sample* outL, Sample* outR, int32_t n, double* probe) {
     const Chunk c(st.blockScratch);
     smoothGains(st, b, n, c);
     takeInput(st, b, inL, inR, n, c);
@@ -439,8 +381,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
         levelChunk(st, b, n, c);
     detectLeaves<Width>(st, b, n, c);
     pushTrees(st, n, c);
-    followAndShape<Width>(st, b, n, c, pending);
-    pending.frames = 0;
+    followAndShape<Width>(st, b, n, c);
     storeHistory(st, n, c);
     foldFollowers<Width>(c.lastStage, kLanes, c.follower, 2 * n);
 
@@ -461,32 +402,21 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
             c.shown[e] = 1.0;
         }
     }
-    meterLevels(c.dry, b.inputMeterGain, c.metered, 2 * n);
-    if (b.meterOversample) {
-        tapMetersOversampled(st, b, n, c);
-    } else {
-        pending = {n, gainStays};
-        if (last) {
-            tapMetersPaired(st, b, pending, c);
-            pending.frames = 0;
-        }
-    }
-    requantizeAndClip(st, b, n, c);
+    meterAndRequantize(st, b, n, c, gainStays);
+    clipOutput(c.out, 2 * n);
     for (int32_t i = 0; i < n; ++i) {
-        outR[i] = static_cast<Sample>(c.final[2 * i + 1]);
-        outL[i] = static_cast<Sample>(c.final[2 * i]);
+        outR[i] = static_cast<Sample>(c.out[2 * i + 1]);
+        outL[i] = static_cast<Sample>(c.out[2 * i]);
     }
 }
 
 template <int Width, class Sample>
 inline void runChunks(EngineState& st, const BlockSettings& b, const Sample* inL,
                       const Sample* inR, Sample* outL, Sample* outR, int32_t frames) {
-    PendingTaps pending;
     for (int32_t done = 0; done < frames; done += kChunk) {
         const int32_t n = frames - done < kChunk ? frames - done : kChunk;
         double* probe = st.gainStageProbe ? st.gainStageProbe + 2 * done : nullptr;
-        runChunk<Width>(st, b, inL + done, inR + done, outL + done, outR + done, n, probe,
-                        done + n == frames, pending);
+        runChunk<Width>(st, b, inL + done, inR + done, outL + done, outR + done, n, probe);
     }
 }
 
