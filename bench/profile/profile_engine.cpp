@@ -4,7 +4,8 @@
 // can be compared by their instruction counts. The kernel variant is chosen
 // at load, as in the plug-in: set VEXAL_KERNEL.
 //
-//   vexal_profile_engine program0|heavy [seconds of material]
+//   vexal_profile_engine program0|heavy [seconds of material] [passes over it]
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,10 +20,11 @@
 int main(int argc, char** argv) {
     const bool heavy = argc > 1 && std::strcmp(argv[1], "heavy") == 0;
     if (argc < 2 || (!heavy && std::strcmp(argv[1], "program0") != 0)) {
-        std::fprintf(stderr, "usage: vexal_profile_engine program0|heavy [seconds]\n");
+        std::fprintf(stderr, "usage: vexal_profile_engine program0|heavy [seconds] [passes]\n");
         return 2;
     }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
+    const int passes = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
     // The settings store must not be the user's own.
     if (!std::getenv("VEXAL_CONFIG_DIR")) {
         char pattern[] = "/tmp/vexal-profile-XXXXXX";
@@ -42,15 +44,16 @@ int main(int argc, char** argv) {
         plugin.setParameter(vexal::kTransShape, 1.0f);
     }
     constexpr size_t kBlock = 512;
-    for (size_t pos = 0; pos + kBlock <= l.size(); pos += kBlock) {
-        float* ins[2] = {&l[pos], &r[pos]};
-        float* outs[2] = {&outL[pos], &outR[pos]};
-        plugin.processReplacing(ins, outs, kBlock);
-    }
+    for (int pass = 0; pass < passes; ++pass)
+        for (size_t pos = 0; pos + kBlock <= l.size(); pos += kBlock) {
+            float* ins[2] = {&l[pos], &r[pos]};
+            float* outs[2] = {&outL[pos], &outR[pos]};
+            plugin.processReplacing(ins, outs, kBlock);
+        }
     // A checksum of the output, so that runs can be told apart at a glance.
     double sum = 0.0;
     for (size_t i = 0; i < outL.size(); ++i) sum += outL[i] - 0.5 * outR[i];
-    std::printf("%s, %s, %zu frames, checksum %.17g\n", heavy ? "heavy 192 kHz" : "program 0 44.1 kHz",
-                vexal::kernelVariantName(vexal::selectedKernelVariant()), l.size() / kBlock * kBlock, sum);
+    std::printf("%s, %s, %zu frames, %d passes, checksum %.17g\n", heavy ? "heavy 192 kHz" : "program 0 44.1 kHz",
+                vexal::kernelVariantName(vexal::selectedKernelVariant()), l.size() / kBlock * kBlock, passes, sum);
     return 0;
 }

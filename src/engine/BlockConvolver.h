@@ -73,8 +73,6 @@ private:
     void convolveFftFolded();
     template <int LogN>
     void convolveFftAvx2();
-    template <int LogN>
-    void convolveFftSse2();
 
     double* block = nullptr;
     double* ready = nullptr;
