@@ -9,7 +9,7 @@ packages=(
   libsndfile1-dev libebur128-dev
   clang libclang-rt-14-dev
   libcairo2-dev fonts-liberation
-  libx11-dev libxext-dev libxtst-dev libxres-dev xvfb xdotool x11-utils
+  libx11-dev libx11-xcb-dev libxcb-shm0-dev libxext-dev libxtst-dev libxres-dev xvfb xdotool x11-utils
 )
 if [ "${VEXAL_DEPS_EXTRA:-}" != "" ]; then
   # shellcheck disable=SC2206

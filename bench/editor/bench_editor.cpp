@@ -2,8 +2,9 @@
 // window redraw and present (the first idle after effEditOpen draws every
 // view), an idle with nothing dirty, the CPU share of the open editor with
 // nothing changing and with meters moving, and what a closed editor leaves
-// running. Needs an X server:
-//   tests/gui/run-xvfb.sh build/bench/vexal_editor_bench [--seconds N]
+// running; effEditOpen's own time (the first in the process and reopenings),
+// and the CPU share while the host hides the window. Needs an X server:
+//   tests/gui/run-xvfb.sh build/bench/vexal_editor_bench [--seconds N] [--plugin FILE]
 //   tests/gui/run-xvfb.sh --no-shm build/bench/vexal_editor_bench
 #include <X11/Xlib.h>
 #include <dlfcn.h>
@@ -147,8 +148,11 @@ Share idleAt30Hz(Plugin& p, double seconds) {
 
 int main(int argc, char** argv) {
     double seconds = 5.0;
-    for (int i = 1; i + 1 < argc; ++i)
+    const char* pluginPath = VEXAL_PLUGIN_PATH;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
+        if (std::strcmp(argv[i], "--plugin") == 0) pluginPath = argv[i + 1];
+    }
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         std::fprintf(stderr, "no X server: run through tests/gui/run-xvfb.sh\n");
@@ -160,7 +164,7 @@ int main(int argc, char** argv) {
     void* parentId = reinterpret_cast<void*>(static_cast<uintptr_t>(parent));
 
     const size_t threadsBefore = threadCount();
-    Plugin p(VEXAL_PLUGIN_PATH);
+    Plugin p(pluginPath);
     if (!p.fx) {
         std::fprintf(stderr, "the plug-in did not load\n");
         return 1;
@@ -168,6 +172,29 @@ int main(int argc, char** argv) {
     int opcode = 0, event = 0, error = 0;
     const bool shm = XQueryExtension(display, "MIT-SHM", &opcode, &event, &error);
     std::printf("editor bench (%s)\n", shm ? "server has MIT-SHM" : "no MIT-SHM");
+
+    // 0. effEditOpen itself, on the host's UI thread: the first of the process
+    // (nothing decoded yet), then reopenings of the same and of a second instance.
+    {
+        const auto t0 = Clock::now();
+        p.dispatch(vst::effEditOpen, 0, 0, parentId);
+        const double first = micros(Clock::now() - t0) / 1000.0;
+        p.dispatch(vst::effEditClose);
+        std::vector<double> again;
+        Plugin second(pluginPath);
+        for (int i = 0; i < 20; ++i) {
+            Plugin& which = i % 2 ? second : p;
+            const auto t1 = Clock::now();
+            which.dispatch(vst::effEditOpen, 0, 0, parentId);
+            again.push_back(micros(Clock::now() - t1) / 1000.0);
+            which.idle();
+            which.dispatch(vst::effEditClose);
+        }
+        const Stats o = stats(again);
+        std::printf("effEditOpen: first in the process %.2f ms; reopening (two instances) median %.2f ms, "
+                    "mean %.2f ms, max %.2f ms (%zu runs)\n",
+                    first, o.median, o.mean, o.max, again.size());
+    }
 
     // 1. The first idle after open draws and presents the whole window.
     std::vector<double> full;
@@ -243,6 +270,24 @@ int main(int argc, char** argv) {
         std::printf("open, meters moving, idle at 30 Hz for %.0f s: UI thread %.3f %% of one core; "
                     "process %.3f %% of which audio processing %.3f %%: editor %.3f %%\n",
                     seconds, moving.ui, total, 100.0 * audioCpu / wall, total - 100.0 * audioCpu / wall);
+    }
+
+    // 4a. Hidden by the host (its window unmapped), meters moving.
+    {
+        XUnmapWindow(display, parent);
+        XSync(display, False);
+        const double process0 = cpuSeconds(RUSAGE_SELF);
+        const auto start = Clock::now();
+        Audio audio(p.fx);
+        const Share hidden = idleAt30Hz(p, seconds);
+        const double audioCpu = audio.stop();
+        const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+        const double total = 100.0 * (cpuSeconds(RUSAGE_SELF) - process0) / wall;
+        std::printf("hidden (host's window unmapped), meters moving, idle at 30 Hz for %.0f s: UI thread %.3f %%; "
+                    "editor %.3f %% of one core\n",
+                    seconds, hidden.ui, total - 100.0 * audioCpu / wall);
+        XMapWindow(display, parent);
+        XSync(display, False);
     }
     p.dispatch(vst::effEditClose);
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "../platform/ModuleLocation.h"
 #include "../vst/AudioEffectX.h"
 #include "CFrame.h"
 #include "GuiClock.h"
@@ -16,6 +17,12 @@ AEffGUIEditor::AEffGUIEditor(vst::AudioEffect* effect) : AEffEditor(effect) {
 }
 
 AEffGUIEditor::~AEffGUIEditor() {
+    if (onFallbackThread()) {
+        // Deleted from inside a callback of the fallback's own pump: the
+        // thread ends by itself, in code of this library, which must stay loaded.
+        platform::keepOwnModuleLoaded();
+        fallbackThread.detach();
+    }
     stopFallback();
     closeFrame();
 }
@@ -31,14 +38,9 @@ bool AEffGUIEditor::open(void* parentWindow) {
 }
 
 void AEffGUIEditor::close() {
-    if (pumping) {
-        // Asked from inside our own pump (a host callback): the views on the
-        // stack must outlive it, so the window goes when the pump ends.
-        closePending = true;
-        return;
-    }
-    stopFallback();
+    // From inside our own pump (a host callback) this thread holds the mutex already.
     std::lock_guard<std::recursive_mutex> lock(editorMutex);
+    stopFallback();
     closeFrame();
     systemWindow = nullptr;
 }
@@ -66,6 +68,8 @@ void AEffGUIEditor::closeFrame() {
     frameClosing();
     CFrame* f = frame;
     frame = nullptr;
+    f->dismiss();
+    // Destroyed now, or when a pump that holds it returns.
     f->forget();
 }
 
@@ -78,20 +82,19 @@ void AEffGUIEditor::pump() {
     // A host callback made from inside the pump may call back into the editor.
     if (!frame || pumping) return;
     pumping = true;
-    frame->pumpNative();
-    if (frame) frame->pollSelectors();
-    if (frame) frame->fireTimers(guiTicks());
-    if (frame) idle();
-    if (frame) pumped();
-    if (frame) frame->drawDirty();
+    // Held while it runs: a close from inside a callback must not destroy the
+    // views on the stack. A reopen makes a new frame, which the next pump serves.
+    CFrame* f = frame;
+    f->remember();
+    const auto current = [&] { return frame == f; };
+    f->pumpNative();
+    if (current()) f->pollSelectors();
+    if (current()) f->fireTimers(guiTicks());
+    if (current()) idle();
+    if (current()) pumped();
+    if (current() && f->isShowing()) f->drawDirty();
     pumping = false;
-    if (closePending) {
-        closePending = false;
-        closeFrame();
-        systemWindow = nullptr;
-        std::lock_guard<std::mutex> wake(fallbackWakeMutex);
-        fallbackStop = true;
-    }
+    f->forget();
 }
 
 void AEffGUIEditor::hostIdle() {
@@ -133,26 +136,38 @@ void AEffGUIEditor::controlEndEdit(CControl* control) {
 
 // --- the idle fallback -------------------------------------------------------------------
 
+bool AEffGUIEditor::onFallbackThread() const {
+    return fallbackThread.joinable() && fallbackThread.get_id() == std::this_thread::get_id();
+}
+
 void AEffGUIEditor::startFallback() {
-    stopFallback();
-    {
-        std::lock_guard<std::mutex> lock(fallbackWakeMutex);
-        fallbackStop = false;
+    std::unique_lock<std::mutex> lock(fallbackWakeMutex);
+    fallbackStop = false;
+    if (fallbackThread.joinable()) {
+        // Reopened from inside the fallback's own pump: the running thread carries on.
+        if (!fallbackExited) return;
+        lock.unlock();
+        fallbackThread.join();
+        lock.lock();
     }
+    fallbackExited = false;
     fallbackThread = std::thread([this] { fallbackLoop(); });
 }
 
 void AEffGUIEditor::stopFallback() {
-    if (!fallbackThread.joinable()) return;
     {
         std::lock_guard<std::mutex> lock(fallbackWakeMutex);
         fallbackStop = true;
     }
     fallbackWake.notify_all();
-    fallbackThread.join();
+    // Asked from inside its own pump, the thread ends when the pump returns.
+    if (fallbackThread.joinable() && !onFallbackThread()) fallbackThread.join();
 }
 
 void AEffGUIEditor::fallbackLoop() {
+    vst::AudioEffect* owner = effect;
+    const std::thread::id me = std::this_thread::get_id();
+    owner->deferHostCallsOn(me);
     std::unique_lock<std::mutex> lock(fallbackWakeMutex);
     while (!fallbackStop) {
         fallbackWake.wait_for(lock, std::chrono::milliseconds(kFallbackPeriodMs));
@@ -160,6 +175,7 @@ void AEffGUIEditor::fallbackLoop() {
         const uint32_t silent = guiTicks() - lastHostIdle.load(std::memory_order_relaxed);
         if (silent < kFallbackAfterMs) continue;
         lock.unlock();
+        const int call = owner->enterCall();
         {
             // try_lock: a host call in progress holds the editor; skip this round.
             std::unique_lock<std::recursive_mutex> editor(editorMutex, std::try_to_lock);
@@ -168,8 +184,14 @@ void AEffGUIEditor::fallbackLoop() {
                 fallbackPumpCount.fetch_add(1, std::memory_order_relaxed);
             }
         }
+        // The host deleted the effect from inside a callback of this pump:
+        // this editor is gone with it, and nothing of it may be touched.
+        if (owner->leaveCall(call)) return;
         lock.lock();
     }
+    fallbackExited = true;
+    lock.unlock();
+    owner->stopDeferringOn(me);
 }
 
 }  // namespace vexal

@@ -6,7 +6,14 @@
 // The host drives it through effEditIdle; while the window is open and the
 // host has not called idle for kFallbackAfterMs, a thread of ours pumps at
 // about 30 Hz until the host's idle calls return. Every pump, open, close and
-// key request holds editorMutex, so the two never overlap.
+// key request holds editorMutex, so the two never overlap. On that thread
+// only audioMasterAutomate reaches the host; the other callbacks wait for the
+// host's next call on its own thread (see vst::AudioEffect).
+//
+// A host may close, reopen or delete us from inside any callback a pump
+// makes: the pump holds its frame, so the views on the stack outlive a close;
+// the window leaves the screen at once; a thread never waits for itself.
+// While the window cannot be seen nothing is drawn or presented.
 #pragma once
 
 #include <atomic>
@@ -84,14 +91,15 @@ private:
     void startFallback();
     void stopFallback();
     void fallbackLoop();
+    bool onFallbackThread() const;
 
     bool pumping = false;
-    bool closePending = false;
     std::atomic<uint32_t> lastHostIdle{0};
     std::thread fallbackThread;
     std::mutex fallbackWakeMutex;
     std::condition_variable fallbackWake;
     bool fallbackStop = false;
+    bool fallbackExited = false;  // its loop has ended; the thread waits to be joined
     std::atomic<uint32_t> fallbackPumpCount{0};
 };
 

@@ -48,6 +48,11 @@ bool CFrame::open(void* parentWindow) {
     return true;
 }
 
+void CFrame::dismiss() {
+    if (native) native->dismiss();
+    textFocus = false;
+}
+
 bool CFrame::addView(CView* view) {
     if (!view) return false;
     if (views.size() >= static_cast<size_t>(kMaxViews)) {
@@ -426,8 +431,15 @@ void CFrame::wheel(int32_t x, int32_t y, float distance, uint32_t buttons) {
 bool CFrame::keyDown(const platform::KeyPress& key) { return onKeyDown(key, KeySource::window) > 0; }
 
 void CFrame::exposed(const platform::PixelRect& a) {
+    // A whole new picture is on its way.
+    if (isDirty()) return;
     // The back buffer still holds the picture: present it again, no drawing.
     present(CRect(a.left, a.top, a.right, a.bottom));
+}
+
+void CFrame::shown() {
+    // Nothing was drawn while hidden: one whole current picture.
+    redrawAll();
 }
 
 }  // namespace vexal

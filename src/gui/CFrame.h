@@ -40,6 +40,11 @@ public:
     // there is no window system or the window cannot be made.
     bool open(void* parentWindow);
     bool isOnScreen() const { return native != nullptr; }
+    // Whether drawing can be seen: false while the window is hidden or covered.
+    bool isShowing() const { return !native || native->isShowing(); }
+    // Takes the window off the screen now; the frame may live on a little
+    // (a pump that holds it), showing nothing.
+    void dismiss();
     AEffGUIEditor* getEditor() const { return editor; }
 
     // Takes over the caller's reference.
@@ -115,6 +120,7 @@ private:
     void wheel(int32_t x, int32_t y, float distance, uint32_t buttons) override;
     bool keyDown(const platform::KeyPress& key) override;
     void exposed(const platform::PixelRect& area) override;
+    void shown() override;
 
     void updateHover(CPoint where, const CButtonState& buttons);
     void present(const CRect& area);

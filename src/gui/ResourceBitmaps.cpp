@@ -1,8 +1,12 @@
 // Decodes the artwork embedded in the plug-in: PNG bytes in the library,
-// read through cairo from memory. Nothing is read from disk.
+// read through cairo from memory. Nothing is read from disk. Each picture is
+// decoded once per process and shared by every instance and every opening:
+// views only ever read from it.
 #include <cairo.h>
 
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include "CBitmap.h"
 #include "resources/Resources.h"
@@ -23,18 +27,42 @@ cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length) {
     r->pos += length;
     return CAIRO_STATUS_SUCCESS;
 }
-}  // namespace
 
-cairo_surface_t* loadResourceSurface(int32_t resourceId) {
-    const resources::Resource* resource = resources::find(resourceId);
-    if (!resource) return nullptr;
-    PngReader reader{resource->png, resource->size, 0};
+cairo_surface_t* decode(const resources::Resource& resource) {
+    PngReader reader{resource.png, resource.size, 0};
     cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readPng, &reader);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         return nullptr;
     }
     return s;
+}
+
+// The decoded pictures, released when the library is unloaded.
+struct DecodedArtwork {
+    std::mutex mutex;
+    std::unordered_map<const resources::Resource*, cairo_surface_t*> surfaces;
+    ~DecodedArtwork() {
+        for (auto& entry : surfaces)
+            if (entry.second) cairo_surface_destroy(entry.second);
+    }
+};
+
+DecodedArtwork& decodedArtwork() {
+    static DecodedArtwork artwork;
+    return artwork;
+}
+
+}  // namespace
+
+cairo_surface_t* loadResourceSurface(int32_t resourceId) {
+    const resources::Resource* resource = resources::find(resourceId);
+    if (!resource) return nullptr;
+    DecodedArtwork& artwork = decodedArtwork();
+    std::lock_guard<std::mutex> lock(artwork.mutex);
+    auto [entry, fresh] = artwork.surfaces.try_emplace(resource, nullptr);
+    if (fresh) entry->second = decode(*resource);
+    return entry->second ? cairo_surface_reference(entry->second) : nullptr;
 }
 
 }  // namespace vexal

@@ -8,5 +8,8 @@ namespace vexal::platform {
 
 // The absolute path of that file; empty when the system cannot tell.
 std::string ownModuleFile();
+// Keeps the file that holds this code loaded for the rest of the process's
+// life: for a thread of ours that must outlive the host's last call into us.
+void keepOwnModuleLoaded();
 
 }  // namespace vexal::platform

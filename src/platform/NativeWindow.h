@@ -69,6 +69,9 @@ public:
     virtual bool keyDown(const KeyPress& key) = 0;
     // The area must be presented again (the server lost it).
     virtual void exposed(const PixelRect& area) = 0;
+    // Visible again after being hidden (unmapped or covered): nothing drawn
+    // meanwhile has reached the screen.
+    virtual void shown() {}
 };
 
 class NativeWindow {
@@ -83,6 +86,12 @@ public:
     // A text field takes the keyboard while it edits, and gives it back after.
     virtual void takeKeyboardFocus() = 0;
     virtual void returnKeyboardFocus() = 0;
+    // False while the window cannot be seen (it or a window it is in is
+    // unmapped, or others cover it entirely): nothing need be drawn then.
+    virtual bool isShowing() const { return true; }
+    // Takes the window off the screen at once; the object itself may still be
+    // inside pumpEvents and goes later. Nothing is shown or reported after.
+    virtual void dismiss() {}
 };
 
 class WindowSystem {

@@ -1,19 +1,33 @@
 #include "AudioEffect.h"
 
+#include <bit>
+
 namespace vst {
 
 namespace {
+
+// The editor's requests come on the host's user-interface thread: callbacks
+// our threads made meanwhile are delivered there first.
+bool isEditorRequest(int32_t opcode) {
+    return opcode == effEditOpen || opcode == effEditClose || opcode == effEditIdle || opcode == effEditKeyDown ||
+           opcode == effEditKeyUp;
+}
 
 intptr_t VEXAL_VSTCALL dispatchEffect(AEffect* e, int32_t opcode, int32_t index, intptr_t value,
                                       void* ptr, float opt) {
     AudioEffect* effect = AudioEffect::fromAeffect(e);
     if (!effect) return 0;
+    const int slot = effect->enterCall();
+    intptr_t result = 0;
     if (opcode == effClose) {
-        effect->dispatcher(opcode, index, value, ptr, opt);
-        delete effect;  // the record dies with the instance
-        return 0;
+        effect->closeForHost(slot);
+    } else {
+        if (isEditorRequest(opcode)) effect->deliverHostCalls();
+        result = effect->dispatcher(opcode, index, value, ptr, opt);
+        if (opcode == effEditClose) effect->deliverHostCalls(true);
     }
-    return effect->dispatcher(opcode, index, value, ptr, opt);
+    effect->leaveCall(slot);  // the record dies with the instance after effClose
+    return result;
 }
 
 void VEXAL_VSTCALL processAccumulating(AEffect*, float**, float**, int32_t) {
@@ -99,7 +113,94 @@ void AudioEffect::setEditor(AEffEditor* newEditor) {
 }
 
 intptr_t AudioEffect::callHost(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-    return audioMaster ? audioMaster(&cEffect, opcode, index, value, ptr, opt) : 0;
+    // After effClose the host has let go of the record: nothing is said to it again.
+    if (!audioMaster || hostClosed.load(std::memory_order_acquire)) return 0;
+    if (opcode != audioMasterAutomate && isDeferredHere()) {
+        switch (opcode) {
+            case audioMasterBeginEdit:
+            case audioMasterEndEdit:
+            case audioMasterUpdateDisplay:
+            case audioMasterIOChanged:
+            case audioMasterSizeWindow: return deferredCalls.push({opcode, index, value}) ? 1 : 0;
+            default: return 0;  // questions cannot wait for their answer: not asked
+        }
+    }
+    const intptr_t answer = audioMaster(&cEffect, opcode, index, value, ptr, opt);
+    noteDelivered(opcode, index);
+    return answer;
+}
+
+// --- calls in progress and deferred callbacks ------------------------------------------
+
+int AudioEffect::enterCall() {
+    const std::thread::id me = std::this_thread::get_id();
+    for (int i = 0; i < kCallSlots; ++i)
+        if (callSlots[i].thread.load(std::memory_order_acquire) == me) {
+            ++callSlots[i].depth;
+            return i;
+        }
+    for (int i = 0; i < kCallSlots; ++i) {
+        std::thread::id none{};
+        if (callSlots[i].thread.compare_exchange_strong(none, me, std::memory_order_acq_rel)) {
+            callSlots[i].depth = 1;
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool AudioEffect::leaveCall(int slot) {
+    if (slot < 0) return false;
+    CallSlot& s = callSlots[slot];
+    if (--s.depth > 0) return false;
+    const bool doomed = s.deleteOnLeave;
+    s.deleteOnLeave = false;
+    s.thread.store(std::thread::id{}, std::memory_order_release);
+    if (!doomed) return false;
+    delete this;
+    return true;
+}
+
+void AudioEffect::closeForHost(int slot) {
+    deliverHostCalls(true);
+    dispatcher(effClose, 0, 0, nullptr, 0.0f);
+    hostClosed.store(true, std::memory_order_release);
+    if (slot < 0) {
+        delete this;  // not tracked (more threads inside than slots): at once, as ever
+        return;
+    }
+    // Inside a callback of ours the window goes now; the rest when the thread leaves.
+    if (callSlots[slot].depth > 1 && editor) editor->close();
+    callSlots[slot].deleteOnLeave = true;
+}
+
+void AudioEffect::deferHostCallsOn(std::thread::id thread) {
+    deferringThread.store(thread, std::memory_order_release);
+}
+
+void AudioEffect::stopDeferringOn(std::thread::id thread) {
+    deferringThread.compare_exchange_strong(thread, std::thread::id{}, std::memory_order_acq_rel);
+}
+
+bool AudioEffect::isDeferredHere() const {
+    return deferringThread.load(std::memory_order_acquire) == std::this_thread::get_id();
+}
+
+void AudioEffect::noteDelivered(int32_t opcode, int32_t index) {
+    if (index < 0 || index >= 64) return;
+    const uint64_t bit = uint64_t{1} << index;
+    if (opcode == audioMasterBeginEdit) openEdits.fetch_or(bit, std::memory_order_relaxed);
+    if (opcode == audioMasterEndEdit) openEdits.fetch_and(~bit, std::memory_order_relaxed);
+}
+
+void AudioEffect::deliverHostCalls(bool closing) {
+    if (isDeferredHere()) return;
+    HostCallQueue::Call call;
+    // One at a time: the host may call us again from inside any of them.
+    while (deferredCalls.pop(call)) callHost(call.opcode, call.index, call.value);
+    if (!closing) return;
+    for (uint64_t open = openEdits.load(std::memory_order_relaxed); open != 0; open &= open - 1)
+        callHost(audioMasterEndEdit, std::countr_zero(open));
 }
 
 int32_t AudioEffect::getMasterVersion() {

@@ -5,9 +5,12 @@
 // thread; every other request from its user-interface thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <thread>
 
 #include "AEffEditor.h"
+#include "HostCallQueue.h"
 #include "aeffect.h"
 
 namespace vst {
@@ -79,6 +82,24 @@ public:
     bool isOutputConnected(int32_t output);
     HostCallback getHostCallback() const { return audioMaster; }
 
+    // --- calls in progress --------------------------------------------------
+    // A host may delete the effect (effClose) from inside a callback we make,
+    // on whichever thread we made it: the deletion then waits until that
+    // thread has left our code. enterCall answers a slot for leaveCall (-1:
+    // not tracked); leaveCall answers true when it has deleted the effect.
+    int enterCall();
+    bool leaveCall(int slot);
+    // effClose: the effect is closed at once and deleted when `slot`'s thread leaves.
+    void closeForHost(int slot);
+
+    // Callbacks other than audioMasterAutomate made on `thread` (one of ours;
+    // an empty id for none) wait for the host's own thread.
+    void deferHostCallsOn(std::thread::id thread);
+    void stopDeferringOn(std::thread::id thread);
+    // On a host thread: delivers the waiting callbacks, then, when `closing`,
+    // ends every gesture the host was told of and not yet told the end of.
+    void deliverHostCalls(bool closing = false);
+
 protected:
     intptr_t callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
@@ -91,6 +112,22 @@ protected:
     int32_t numParams;
     int32_t curProgram = 0;
     AEffect cEffect{};
+
+private:
+    static constexpr int kCallSlots = 4;
+    struct CallSlot {
+        std::atomic<std::thread::id> thread{};
+        int depth = 0;               // the slot's thread alone touches these
+        bool deleteOnLeave = false;
+    };
+    bool isDeferredHere() const;
+    void noteDelivered(int32_t opcode, int32_t index);
+
+    CallSlot callSlots[kCallSlots];
+    std::atomic<bool> hostClosed{false};
+    std::atomic<std::thread::id> deferringThread{};
+    HostCallQueue deferredCalls;
+    std::atomic<uint64_t> openEdits{0};  // parameters with a gesture begun at the host
 };
 
 }  // namespace vst

@@ -17,4 +17,11 @@ std::string ownModuleFile() {
     return error ? std::string() : file.lexically_normal().string();
 }
 
+void keepOwnModuleLoaded() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&keepOwnModuleLoaded), &info) == 0 || !info.dli_fname) return;
+    // Already loaded: this only marks it never to be unloaded (the handle is not closed).
+    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 }  // namespace vexal::platform

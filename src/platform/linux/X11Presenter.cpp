@@ -3,17 +3,19 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <sys/socket.h>
+#include <xcb/shm.h>
 
+#include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
-
-#include "X11ErrorTrap.h"
 
 namespace vexal::platform {
 
 namespace {
 
 constexpr int kNativeByteOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+constexpr size_t kPutImageHeader = 24;
 
 // Shared memory only reaches a server on this machine: a remote server may
 // accept the segment id and attach an unrelated segment of its own host.
@@ -34,6 +36,12 @@ unsigned long channel(uint32_t value8, unsigned long mask) {
     return (scaled << shift) & mask;
 }
 
+// An image of the server's ZPixmap format over memory of the caller's.
+XImage* imageOver(Display* display, Visual* visual, int depth, char* data, int width, int height) {
+    return XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
+                        static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+}
+
 void destroyImage(XImage*& image) {
     if (!image) return;
     image->data = nullptr;  // never Xlib's to free
@@ -44,108 +52,124 @@ void destroyImage(XImage*& image) {
 }  // namespace
 
 X11Presenter::~X11Presenter() {
-    destroyImage(plainImage);
-    if (shmImage) {
-        shmdt(segment.shmaddr);
-        destroyImage(shmImage);
-    }
+    destroyImage(image);
+    if (segmentAddress) shmdt(segmentAddress);
 }
 
-bool X11Presenter::create(Display* d, Window root, Visual* visual, int depth, int w, int h,
+bool X11Presenter::create(X11Connection& c, Window root, Visual* visual, int d, int w, int h,
                           bool allowSharedMemory) {
-    display = d;
+    connection = &c;
     width = w;
     height = h;
+    depth = d;
     if (visual->c_class != TrueColor) return false;
     const unsigned long colour = visual->red_mask | visual->green_mask | visual->blue_mask;
     alphaBits = depth == 32 ? static_cast<uint32_t>(~colour) : 0u;
-    if (allowSharedMemory && XShmQueryExtension(display) && isLocalConnection(display) &&
-        createSharedImage(root, visual, depth))
+    if (allowSharedMemory && XShmQueryExtension(c.display()) && isLocalConnection(c.display()) &&
+        createSharedImage(root, visual))
         return true;
-    return createPlainImage(visual, depth);
+    return createPlainImage(visual);
 }
 
-bool X11Presenter::createSharedImage(Window root, Visual* visual, int depth) {
-    shmImage = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &segment,
-                               static_cast<unsigned>(width), static_cast<unsigned>(height));
-    if (!shmImage) return false;
-    segment.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(shmImage->bytes_per_line) * height,
-                           IPC_CREAT | 0600);
-    if (segment.shmid < 0) {
-        destroyImage(shmImage);
+bool X11Presenter::createSharedImage(Window root, Visual* visual) {
+    image = imageOver(connection->display(), visual, depth, nullptr, width, height);
+    if (!image) return false;
+    const int id = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
+    if (id < 0) {
+        destroyImage(image);
         return false;
     }
-    segment.shmaddr = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+    void* address = shmat(id, nullptr, 0);
     bool attached = false;
-    if (segment.shmaddr != reinterpret_cast<char*>(-1)) {
-        shmImage->data = segment.shmaddr;
-        segment.readOnly = False;
-        X11ErrorTrap trap(display);
-        XShmAttach(display, &segment);
-        attached = !trap.sync() && serverSeesSegment(root, depth);
-        if (!attached) XShmDetach(display, &segment);
+    if (address != reinterpret_cast<void*>(-1)) {
+        segmentAddress = static_cast<char*>(address);
+        image->data = segmentAddress;
+        xcb_connection_t* c = connection->xcb();
+        segment = xcb_generate_id(c);
+        attached = !connection->check(xcb_shm_attach_checked(c, segment, static_cast<uint32_t>(id), 0)).failed() &&
+                   serverSeesSegment(root);
+        if (!attached && connection->usable()) connection->check(xcb_shm_detach_checked(c, segment));
     }
     // Removed now, the segment lives exactly as long as the two attachments.
-    shmctl(segment.shmid, IPC_RMID, nullptr);
+    shmctl(id, IPC_RMID, nullptr);
     if (attached) return true;
-    if (segment.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment.shmaddr);
-    destroyImage(shmImage);
+    segment = 0;
+    if (segmentAddress) shmdt(segmentAddress);
+    segmentAddress = nullptr;
+    destroyImage(image);
     return false;
 }
 
 // A server in another IPC namespace (a sandbox that shares only the X
 // socket) may attach a different segment under the same id: a pixel sent
 // through the segment must come back as it was written.
-bool X11Presenter::serverSeesSegment(Window root, int depth) {
+bool X11Presenter::serverSeesSegment(Window root) {
+    xcb_connection_t* c = connection->xcb();
     const uint32_t probe = 0x00a5c3e1u;
-    PixelRect one{0, 0, 1, 1};
-    copyArea(*shmImage, reinterpret_cast<const uint8_t*>(&probe), 4, one);
-    const Pixmap pixmap = XCreatePixmap(display, root, 1, 1, static_cast<unsigned>(depth));
-    const GC gc = XCreateGC(display, pixmap, 0, nullptr);
-    XShmPutImage(display, pixmap, gc, shmImage, 0, 0, 0, 0, 1, 1, False);
-    bool same = false;
-    if (XImage* back = XGetImage(display, pixmap, 0, 0, 1, 1, AllPlanes, ZPixmap)) {
-        const unsigned long colour = shmImage->red_mask | shmImage->green_mask | shmImage->blue_mask;
-        same = (XGetPixel(back, 0, 0) & colour) == (XGetPixel(shmImage, 0, 0) & colour);
-        XDestroyImage(back);
+    copyArea(*image, reinterpret_cast<const uint8_t*>(&probe), 4, {0, 0, 1, 1});
+    const uint32_t pixmap = xcb_generate_id(c);
+    const uint32_t gc = xcb_generate_id(c);
+    const auto made = xcb_create_pixmap_checked(c, static_cast<uint8_t>(depth), pixmap, root, 1, 1);
+    const auto madeGc = xcb_create_gc_checked(c, gc, pixmap, 0, nullptr);
+    const auto put = xcb_shm_put_image_checked(c, pixmap, gc, static_cast<uint16_t>(width),
+                                               static_cast<uint16_t>(height), 0, 0, 1, 1, 0, 0,
+                                               static_cast<uint8_t>(depth), XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
+                                               segment, 0);
+    bool same = !connection->check(made).failed() & !connection->check(madeGc).failed() &
+                !connection->check(put).failed();
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_image_reply_t* back =
+        xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0, 1, 1, ~0u), &error);
+    same = connection->replied(back, error) && same;
+    if (same) {
+        XImage* read = imageOver(connection->display(), nullptr, depth,
+                                 reinterpret_cast<char*>(xcb_get_image_data(back)), 1, 1);
+        same = read && xcb_get_image_data_length(back) * 8 >= read->bits_per_pixel;
+        if (same) {
+            read->red_mask = image->red_mask;
+            read->green_mask = image->green_mask;
+            read->blue_mask = image->blue_mask;
+            const unsigned long colour = image->red_mask | image->green_mask | image->blue_mask;
+            same = (XGetPixel(read, 0, 0) & colour) == (XGetPixel(image, 0, 0) & colour);
+        }
+        destroyImage(read);
     }
-    XFreeGC(display, gc);
-    XFreePixmap(display, pixmap);
+    std::free(back);
+    if (connection->usable()) {
+        connection->check(xcb_free_gc_checked(c, gc));
+        connection->check(xcb_free_pixmap_checked(c, pixmap));
+    }
     return same;
 }
 
-bool X11Presenter::createPlainImage(Visual* visual, int depth) {
-    plainImage = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                              static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
-    if (!plainImage) return false;
-    // Our pixels are in this machine's byte order; Xlib swaps for the server.
-    plainImage->byte_order = kNativeByteOrder;
-    plainImage->bitmap_bit_order = kNativeByteOrder;
-    XInitImage(plainImage);
-    plainDirect = isDirect(*plainImage) && alphaBits == 0;
-    if (!plainDirect) {
-        plainBuffer.assign(static_cast<size_t>(plainImage->bytes_per_line / 4 + 1) * height, 0u);
-        plainImage->data = reinterpret_cast<char*>(plainBuffer.data());
+bool X11Presenter::createPlainImage(Visual* visual) {
+    image = imageOver(connection->display(), visual, depth, nullptr, width, height);
+    if (!image) return false;
+    if (image->bits_per_pixel % 8 != 0) {
+        destroyImage(image);
+        return false;
     }
+    plainBuffer.assign(static_cast<size_t>(image->bytes_per_line / 4 + 1) * height, 0u);
+    image->data = reinterpret_cast<char*>(plainBuffer.data());
+    rows.resize(static_cast<size_t>(image->bytes_per_line) * height);
     return true;
 }
 
-bool X11Presenter::isDirect(const XImage& image) const {
-    return image.bits_per_pixel == 32 && image.byte_order == kNativeByteOrder &&
-           image.red_mask == 0xff0000 && image.green_mask == 0xff00 && image.blue_mask == 0xff;
+bool X11Presenter::isDirect(const XImage& i) const {
+    return i.bits_per_pixel == 32 && i.byte_order == kNativeByteOrder && i.red_mask == 0xff0000 &&
+           i.green_mask == 0xff00 && i.blue_mask == 0xff;
 }
 
-void X11Presenter::copyArea(XImage& image, const uint8_t* pixels, int32_t stride,
-                            const PixelRect& area) const {
+void X11Presenter::copyArea(XImage& to, const uint8_t* pixels, int32_t stride, const PixelRect& area) const {
     const int32_t count = area.right - area.left;
-    if (isDirect(image)) {
+    if (isDirect(to)) {
         for (int32_t y = area.top; y < area.bottom; ++y) {
             const auto* from = reinterpret_cast<const uint32_t*>(pixels + static_cast<size_t>(y) * stride) + area.left;
-            auto* to = reinterpret_cast<uint32_t*>(image.data + static_cast<size_t>(y) * image.bytes_per_line) + area.left;
+            auto* row = reinterpret_cast<uint32_t*>(to.data + static_cast<size_t>(y) * to.bytes_per_line) + area.left;
             if (alphaBits == 0) {
-                std::memcpy(to, from, static_cast<size_t>(count) * 4);
+                std::memcpy(row, from, static_cast<size_t>(count) * 4);
             } else {
-                for (int32_t x = 0; x < count; ++x) to[x] = from[x] | alphaBits;
+                for (int32_t x = 0; x < count; ++x) row[x] = from[x] | alphaBits;
             }
         }
         return;
@@ -154,37 +178,58 @@ void X11Presenter::copyArea(XImage& image, const uint8_t* pixels, int32_t stride
         const auto* row = reinterpret_cast<const uint32_t*>(pixels + static_cast<size_t>(y) * stride);
         for (int32_t x = area.left; x < area.right; ++x) {
             const uint32_t p = row[x];
-            const unsigned long value = channel((p >> 16) & 0xff, image.red_mask) |
-                                        channel((p >> 8) & 0xff, image.green_mask) |
-                                        channel(p & 0xff, image.blue_mask) | alphaBits;
-            XPutPixel(&image, x, y, value);
+            const unsigned long value = channel((p >> 16) & 0xff, to.red_mask) |
+                                        channel((p >> 8) & 0xff, to.green_mask) |
+                                        channel(p & 0xff, to.blue_mask) | alphaBits;
+            XPutPixel(&to, x, y, value);
         }
     }
 }
 
-void X11Presenter::put(Window window, GC gc, const uint8_t* pixels, int32_t stride, const PixelRect& area) {
-    const auto w = static_cast<unsigned>(area.right - area.left);
-    const auto h = static_cast<unsigned>(area.bottom - area.top);
-    if (shmImage) {
-        copyArea(*shmImage, pixels, stride, area);
-        XShmPutImage(display, window, gc, shmImage, area.left, area.top, area.left, area.top, w, h, False);
-        return;
+X11Result X11Presenter::put(Window window, uint32_t gc, const uint8_t* pixels, int32_t stride,
+                            const PixelRect& area) {
+    if (!image || (!segment && rows.empty())) return {};
+    copyArea(*image, pixels, stride, area);
+    if (!segment) return putPlain(window, gc, area);
+    xcb_connection_t* c = connection->xcb();
+    const auto w = static_cast<uint16_t>(area.right - area.left);
+    const auto h = static_cast<uint16_t>(area.bottom - area.top);
+    const auto x = static_cast<int16_t>(area.left);
+    const auto y = static_cast<int16_t>(area.top);
+    return connection->check(xcb_shm_put_image_checked(
+        c, static_cast<xcb_drawable_t>(window), gc, static_cast<uint16_t>(width), static_cast<uint16_t>(height),
+        static_cast<uint16_t>(x), static_cast<uint16_t>(y), w, h, x, y, static_cast<uint8_t>(depth),
+        XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0));
+}
+
+// The area's rows, packed, in as few requests as the server's request size allows.
+X11Result X11Presenter::putPlain(Window window, uint32_t gc, const PixelRect& area) {
+    xcb_connection_t* c = connection->xcb();
+    const size_t bytesPerPixel = static_cast<size_t>(image->bits_per_pixel / 8);
+    const int32_t w = area.right - area.left;
+    const size_t rowBytes = (static_cast<size_t>(w) * bytesPerPixel + 3) & ~size_t{3};
+    const size_t maxRequest = static_cast<size_t>(xcb_get_maximum_request_length(c)) * 4;
+    const int32_t rowsPerRequest =
+        static_cast<int32_t>(std::max<size_t>(1, (maxRequest - kPutImageHeader) / rowBytes));
+    X11Result result;
+    for (int32_t top = area.top; top < area.bottom && !result.failed(); top += rowsPerRequest) {
+        const int32_t bottom = std::min(area.bottom, top + rowsPerRequest);
+        uint8_t* to = rows.data();
+        for (int32_t y = top; y < bottom; ++y, to += rowBytes)
+            std::memcpy(to, image->data + static_cast<size_t>(y) * image->bytes_per_line + area.left * bytesPerPixel,
+                        static_cast<size_t>(w) * bytesPerPixel);
+        result = connection->check(xcb_put_image_checked(
+            c, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_drawable_t>(window), gc, static_cast<uint16_t>(w),
+            static_cast<uint16_t>(bottom - top), static_cast<int16_t>(area.left), static_cast<int16_t>(top), 0,
+            static_cast<uint8_t>(depth), static_cast<uint32_t>(rowBytes * static_cast<size_t>(bottom - top)),
+            rows.data()));
     }
-    if (!plainImage) return;
-    if (plainDirect) {
-        // The caller's image goes out as it is, without a copy.
-        XImage view = *plainImage;
-        view.data = const_cast<char*>(reinterpret_cast<const char*>(pixels));
-        view.bytes_per_line = stride;
-        XPutImage(display, window, gc, &view, area.left, area.top, area.left, area.top, w, h);
-        return;
-    }
-    copyArea(*plainImage, pixels, stride, area);
-    XPutImage(display, window, gc, plainImage, area.left, area.top, area.left, area.top, w, h);
+    return result;
 }
 
 void X11Presenter::release() {
-    if (shmImage) XShmDetach(display, &segment);
+    if (segment && connection->usable()) connection->check(xcb_shm_detach_checked(connection->xcb(), segment));
+    segment = 0;
 }
 
 }  // namespace vexal::platform

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "X11ErrorTrap.h"
 
 namespace vexal::platform {
 
@@ -12,7 +11,8 @@ namespace {
 
 constexpr long kEventMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
                             LeaveWindowMask | KeyPressMask | KeyReleaseMask | ExposureMask |
-                            FocusChangeMask | StructureNotifyMask;
+                            FocusChangeMask | StructureNotifyMask | VisibilityChangeMask;
+constexpr uint32_t kViewableCheckMs = 100;
 
 // The next code point of a UTF-8 text, 0 at its end or at a broken sequence.
 uint32_t nextCodePoint(const unsigned char*& at, const unsigned char* end) {
@@ -37,52 +37,82 @@ std::unique_ptr<X11Window> X11Window::open(const X11Options& options, Window par
                                            int32_t height) {
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name || parent == 0 || width <= 0 || height <= 0) return nullptr;
-    Display* display = XOpenDisplay(name);
-    if (!display) return nullptr;
-    std::unique_ptr<X11Window> window(new X11Window(display, parent, width, height));
+    auto connection = X11Connection::open(name);
+    if (!connection) return nullptr;
+    std::unique_ptr<X11Window> window(new X11Window(std::move(connection), parent, width, height));
     if (!window->create(options)) return nullptr;
     return window;
 }
 
-X11Window::X11Window(Display* d, Window p, int32_t w, int32_t h)
-    : display(d), parent(p), width(w), height(h) {}
+X11Window::X11Window(std::unique_ptr<X11Connection> c, Window p, int32_t w, int32_t h)
+    : connection(std::move(c)), display(connection->display()), parent(p), width(w), height(h) {}
 
 bool X11Window::create(const X11Options& options) {
-    X11ErrorTrap trap(display);
-    XWindowAttributes parentAttributes{};
-    if (!XGetWindowAttributes(display, parent, &parentAttributes) || trap.sync() ||
-        parentAttributes.c_class != InputOutput) {
+    xcb_connection_t* c = connection->xcb();
+    xcb_generic_error_t* error = nullptr;
+    const auto attributesAsked = xcb_get_window_attributes(c, static_cast<xcb_window_t>(parent));
+    const auto geometryAsked = xcb_get_geometry(c, static_cast<xcb_drawable_t>(parent));
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+        xcb_get_window_attributes_reply(c, attributesAsked, &error), &std::free);
+    const bool haveAttributes = connection->replied(attributes.get(), error);
+    error = nullptr;
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+        xcb_get_geometry_reply(c, geometryAsked, &error), &std::free);
+    const bool haveGeometry = connection->replied(geometry.get(), error);
+    if (!haveAttributes || !haveGeometry || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
         gone = true;
         return false;
     }
-    XSetWindowAttributes attributes{};
-    attributes.background_pixmap = None;  // we paint every pixel; no flash of the server's fill
-    attributes.event_mask = kEventMask;
-    window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                           0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixmap | CWEventMask,
-                           &attributes);
-    XGCValues values{};
-    values.graphics_exposures = False;
-    gc = XCreateGC(display, window, GCGraphicsExposures, &values);
-    XSizeHints hints{};
-    hints.flags = PMinSize | PMaxSize;
-    hints.min_width = hints.max_width = width;
-    hints.min_height = hints.max_height = height;
-    XSetWMNormalHints(display, window, &hints);
-    if (trap.sync()) {
-        gone = trap.windowFailed(parent) || trap.windowFailed(window);
-        return false;
-    }
-    if (!presenter.create(display, parentAttributes.root, parentAttributes.visual, parentAttributes.depth,
-                          width, height, options.sharedMemory))
-        return false;
+    XVisualInfo wanted{};
+    wanted.visualid = attributes->visual;
+    int found = 0;
+    XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask, &wanted, &found);
+    if (!visual) return false;
+    const bool made = createWindow(geometry->depth) &&
+                      presenter.create(*connection, geometry->root, visual->visual, geometry->depth, width, height,
+                                       options.sharedMemory);
+    XFree(visual);
+    if (!made) return false;
     openInputContext(options.inputMethod);
-    XMapWindow(display, window);
-    if (trap.sync()) {
+    const X11Result mapped = connection->check(xcb_map_window_checked(c, static_cast<xcb_window_t>(window)));
+    if (mapped.failed()) {
         gone = true;
         return false;
     }
     return true;
+}
+
+bool X11Window::createWindow(int depth) {
+    xcb_connection_t* c = connection->xcb();
+    window = xcb_generate_id(c);
+    // We paint every pixel: no flash of the server's fill.
+    const uint32_t values[] = {XCB_BACK_PIXMAP_NONE, static_cast<uint32_t>(kEventMask)};
+    const auto created = xcb_create_window_checked(
+        c, static_cast<uint8_t>(depth), static_cast<xcb_window_t>(window), static_cast<xcb_window_t>(parent), 0, 0,
+        static_cast<uint16_t>(width), static_cast<uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
+    gc = xcb_generate_id(c);
+    const uint32_t noExposures = 0;
+    const auto madeGc = xcb_create_gc_checked(c, gc, static_cast<xcb_drawable_t>(window),
+                                              XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    // WM_NORMAL_HINTS: a fixed size (PMinSize | PMaxSize).
+    uint32_t hints[18] = {};
+    hints[0] = (1u << 4) | (1u << 5);
+    hints[5] = hints[7] = static_cast<uint32_t>(width);
+    hints[6] = hints[8] = static_cast<uint32_t>(height);
+    const auto hinted = xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window),
+                                                    XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+    const X11Result results[] = {connection->check(created), connection->check(madeGc), connection->check(hinted)};
+    if (results[0].failed()) window = 0;
+    if (results[1].failed()) gc = 0;
+    bool made = true;
+    for (const X11Result& r : results) {
+        if (!r.failed()) continue;
+        made = false;
+        // The parent destroyed meanwhile takes our window with it.
+        if (r.lostWindow(static_cast<uint32_t>(parent)) || !connection->usable()) gone = true;
+    }
+    return made;
 }
 
 void X11Window::openInputContext(bool wanted) {
@@ -98,30 +128,55 @@ void X11Window::openInputContext(bool wanted) {
     }
     long filterMask = 0;
     XGetICValues(inputContext, XNFilterEvents, &filterMask, nullptr);
-    XSelectInput(display, window, kEventMask | filterMask);
+    const uint32_t mask = static_cast<uint32_t>(kEventMask | filterMask);
+    forget(connection->check(xcb_change_window_attributes_checked(c(), static_cast<xcb_window_t>(window),
+                                                                  XCB_CW_EVENT_MASK, &mask)));
 }
 
 X11Window::~X11Window() {
-    {
-        X11ErrorTrap trap(display);
-        if (inputContext) XDestroyIC(inputContext);
-        if (inputMethod) XCloseIM(inputMethod);
-        presenter.release();
-        if (gc) XFreeGC(display, gc);
-        if (window && !gone) XDestroyWindow(display, window);
+    // A lost connection is never touched again: what it holds is left behind.
+    if (!connection->usable()) return;
+    if (inputContext) XDestroyIC(inputContext);
+    if (inputMethod) XCloseIM(inputMethod);
+    presenter.release();
+    xcb_connection_t* c = connection->xcb();
+    if (gc) connection->check(xcb_free_gc_checked(c, gc));
+    if (window && !gone) connection->check(xcb_destroy_window_checked(c, static_cast<xcb_window_t>(window)));
+}
+
+void X11Window::dismiss() {
+    if (gone) return;
+    gone = true;
+    if (!connection->usable()) return;
+    if (inputContext) {
+        XDestroyIC(inputContext);
+        inputContext = nullptr;
     }
-    XCloseDisplay(display);
+    connection->check(xcb_destroy_window_checked(c(), static_cast<xcb_window_t>(window)));
+}
+
+void X11Window::forget(const X11Result& result) {
+    if (!connection->usable() || result.lostWindow(static_cast<uint32_t>(window)) ||
+        result.lostWindow(static_cast<uint32_t>(parent)))
+        gone = true;
 }
 
 bool X11Window::pumpEvents(WindowEvents& events) {
     if (gone) return false;
-    // Every request of ours ends synchronised, so reading the queue alone
-    // cannot meet an error: the trap is only needed when there is work.
-    if (XPending(display) == 0) return true;
-    X11ErrorTrap trap(display);
+    if (!connection->usable()) {
+        gone = true;
+        return false;
+    }
+    if (XPending(display) > 0) drainEvents(events);
+    if (!gone) checkViewable(events);
+    if (!connection->usable()) gone = true;
+    return !gone;
+}
+
+void X11Window::drainEvents(WindowEvents& events) {
     XEvent motion;
     bool motionPending = false;
-    while (!gone && XEventsQueued(display, QueuedAlready) > 0) {
+    while (!gone && connection->usable() && XEventsQueued(display, QueuedAlready) > 0) {
         XEvent event;
         XNextEvent(display, &event);
         if (inputContext && XFilterEvent(&event, None)) continue;
@@ -138,8 +193,29 @@ bool X11Window::pumpEvents(WindowEvents& events) {
         dispatch(event, events);
     }
     if (motionPending && !gone) dispatch(motion, events);
-    if (trap.sync() && trap.windowFailed(window)) gone = true;
-    return !gone;
+}
+
+// An ancestor's unmapping sends us nothing, so whether the window can be
+// seen is asked of the server now and then (events tell the rest at once).
+void X11Window::checkViewable(WindowEvents& events) {
+    const uint32_t now = tickCount();
+    if (lastViewableCheck != 0 && now - lastViewableCheck < kViewableCheckMs) return;
+    lastViewableCheck = now == 0 ? 1 : now;
+    xcb_connection_t* c = connection->xcb();
+    xcb_generic_error_t* error = nullptr;
+    auto* reply = xcb_get_window_attributes_reply(
+        c, xcb_get_window_attributes(c, static_cast<xcb_window_t>(window)), &error);
+    if (error && (error->error_code == BadWindow)) gone = true;
+    if (connection->replied(reply, error))
+        setShowing(reply->map_state == XCB_MAP_STATE_VIEWABLE, obscured, events);
+    std::free(reply);
+}
+
+void X11Window::setShowing(bool nowViewable, bool nowObscured, WindowEvents& events) {
+    const bool was = isShowing();
+    viewable = nowViewable;
+    obscured = nowObscured;
+    if (!was && isShowing()) events.shown();
 }
 
 void X11Window::dispatch(XEvent& event, WindowEvents& events) {
@@ -177,6 +253,16 @@ void X11Window::dispatch(XEvent& event, WindowEvents& events) {
             break;
         case DestroyNotify:
             if (event.xdestroywindow.window == window || event.xdestroywindow.window == parent) gone = true;
+            break;
+        case MapNotify:
+            lastViewableCheck = 0;  // whether the ancestors are mapped too is asked next
+            break;
+        case UnmapNotify:
+            if (event.xunmap.window == window) setShowing(false, obscured, events);
+            break;
+        case VisibilityNotify:
+            // Only viewable windows get these.
+            setShowing(true, event.xvisibility.state == VisibilityFullyObscured, events);
             break;
         case MappingNotify:
             XRefreshKeyboardMapping(&event.xmapping);
@@ -246,40 +332,41 @@ void X11Window::keyPressed(XKeyEvent& event, WindowEvents& events) {
 }
 
 void X11Window::present(const uint8_t* pixels, int32_t stride, const PixelRect& area) {
-    if (gone || !pixels) return;
+    if (gone || !pixels || !connection->usable()) return;
     PixelRect clipped{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width),
                       std::min(area.bottom, height)};
     if (clipped.left >= clipped.right || clipped.top >= clipped.bottom) return;
-    X11ErrorTrap trap(display);
-    presenter.put(window, gc, pixels, stride, clipped);
-    if (trap.sync() && trap.windowFailed(window)) gone = true;
+    forget(presenter.put(window, gc, pixels, stride, clipped));
 }
 
 void X11Window::setFocus(Window target) {
-    if (gone) return;
-    X11ErrorTrap trap(display);
-    XSetInputFocus(display, target, RevertToParent, CurrentTime);
+    if (gone || !connection->usable()) return;
     // The parent failing means it is gone, and our window with it.
-    if (trap.sync() && (trap.windowFailed(window) || trap.windowFailed(parent))) gone = true;
+    forget(connection->check(xcb_set_input_focus_checked(c(), XCB_INPUT_FOCUS_PARENT,
+                                                         static_cast<xcb_window_t>(target), XCB_CURRENT_TIME)));
+}
+
+Window X11Window::inputFocus() {
+    xcb_generic_error_t* error = nullptr;
+    auto* reply = xcb_get_input_focus_reply(c(), xcb_get_input_focus(c()), &error);
+    const Window focus = connection->replied(reply, error) ? reply->focus : None;
+    std::free(reply);
+    return focus;
 }
 
 void X11Window::takeKeyboardFocus() {
-    if (gone) return;
+    if (gone || !connection->usable()) return;
     // Remember who typed before us (the host's own window, whose shortcuts
     // must work again after the field is done).
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
+    const Window focus = inputFocus();
     if (focus != window) focusBefore = focus;
     setFocus(window);
 }
 
 void X11Window::returnKeyboardFocus() {
-    if (gone) return;
+    if (gone || !connection->usable()) return;
     // Only while we still hold it: the user may have moved on to another window.
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
+    const Window focus = inputFocus();
     const Window before = focusBefore;
     focusBefore = None;
     if (focus != window) return;
@@ -289,10 +376,12 @@ void X11Window::returnKeyboardFocus() {
 bool X11Window::stillExists(Window w) {
     if (w == None) return false;
     if (w == PointerRoot) return true;
-    X11ErrorTrap trap(display);
-    XWindowAttributes attributes{};
-    const bool found = XGetWindowAttributes(display, w, &attributes) != 0;
-    return !trap.sync() && found && attributes.map_state == IsViewable;
+    xcb_generic_error_t* error = nullptr;
+    auto* attributes = xcb_get_window_attributes_reply(
+        c(), xcb_get_window_attributes(c(), static_cast<xcb_window_t>(w)), &error);
+    const bool viewable = connection->replied(attributes, error) && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    return viewable;
 }
 
 }  // namespace vexal::platform
