@@ -1,9 +1,16 @@
 #include "EditorHostFixture.h"
 
 #include <X11/extensions/XRes.h>
+#include <X11/extensions/record.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -233,6 +240,142 @@ std::vector<HostCall> EditorHostTest::automationOf(int32_t index) const {
     for (const HostCall& c : host.calls())
         if (c.opcode == vst::audioMasterAutomate && c.index == index) found.push_back(c);
     return found;
+}
+
+// --- a server of the test's own ---------------------------------------------------------------
+
+namespace {
+void quietExit(Display*, void*) {}
+}  // namespace
+
+PrivateServer::PrivateServer() {
+    for (int n = 200; n < 260 && pid < 0; ++n) {
+        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+        if (access(lock.c_str(), F_OK) == 0) continue;
+        display = ":" + std::to_string(n);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+        std::string screen = "800x600x24";
+        const char* argv[] = {"Xvfb", display.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+                              "-noreset", nullptr};
+        pid_t child = -1;
+        const int spawned = posix_spawnp(&child, "Xvfb", &files, nullptr, const_cast<char* const*>(argv), environ);
+        posix_spawn_file_actions_destroy(&files);
+        if (spawned != 0) return;
+        // Up to 5 s to answer; another server may have taken the number first.
+        for (int i = 0; i < 500 && !host; ++i) {
+            int status = 0;
+            if (waitpid(child, &status, WNOHANG) == child) break;
+            host = XOpenDisplay(display.c_str());
+            if (!host) sleepMs(10);
+        }
+        if (host) {
+            pid = child;
+            XSetIOErrorExitHandler(host, quietExit, nullptr);
+        } else {
+            ::kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+    }
+}
+
+PrivateServer::~PrivateServer() {
+    if (pid > 0 && host) XCloseDisplay(host);
+    kill();
+}
+
+void PrivateServer::stop() {
+    if (pid > 0) ::kill(pid, SIGSTOP);
+}
+
+void PrivateServer::resume() {
+    if (pid > 0) ::kill(pid, SIGCONT);
+}
+
+void PrivateServer::kill() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGCONT);
+    ::kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+Window PrivateServer::makeParent() {
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = StructureNotifyMask;
+    attributes.background_pixel = kParentColour;
+    const Window w = XCreateWindow(host, DefaultRootWindow(host), 20, 20, 600, 500, 0, CopyFromParent,
+                                   InputOutput, CopyFromParent, CWEventMask | CWBackPixel, &attributes);
+    XMapWindow(host, w);
+    const auto end = Clock::now() + std::chrono::seconds(2);
+    XEvent ev;
+    while (Clock::now() < end && !XCheckTypedWindowEvent(host, w, MapNotify, &ev)) sleepMs(1);
+    return w;
+}
+
+// --- presents as the server sees them ---------------------------------------------------------
+
+PresentCounter::PresentCounter() {
+    control = XOpenDisplay(nullptr);
+    data = XOpenDisplay(nullptr);
+    if (!control || !data) return;
+    int event = 0, error = 0;
+    XQueryExtension(control, "MIT-SHM", &shmOpcode, &event, &error);
+    XRecordRange* range = XRecordAllocRange();
+    range->core_requests.first = range->core_requests.last = X_PutImage;
+    if (shmOpcode) {
+        range->ext_requests.ext_major.first = range->ext_requests.ext_major.last = static_cast<unsigned char>(shmOpcode);
+        range->ext_requests.ext_minor.first = range->ext_requests.ext_minor.last = 3;  // X_ShmPutImage
+    }
+    XRecordClientSpec clients = XRecordAllClients;
+    context = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
+    XFree(range);
+    XSync(control, False);
+    XRecordEnableContextAsync(data, context, &PresentCounter::intercepted, reinterpret_cast<XPointer>(this));
+}
+
+PresentCounter::~PresentCounter() {
+    if (control && context) {
+        XRecordDisableContext(control, context);
+        XSync(control, False);
+        update();
+        XRecordFreeContext(control, context);
+    }
+    if (data) XCloseDisplay(data);
+    if (control) XCloseDisplay(control);
+}
+
+void PresentCounter::update() {
+    if (!data) return;
+    XSync(control, False);
+    XRecordProcessReplies(data);
+}
+
+void PresentCounter::reset() {
+    update();
+    presents = 0;
+    pixels = 0;
+}
+
+void PresentCounter::intercepted(XPointer self, XRecordInterceptData* d) {
+    auto* counter = reinterpret_cast<PresentCounter*>(self);
+    if (d->category == XRecordFromClient && d->data && d->data_len >= 6) {
+        const unsigned char* request = d->data;
+        uint16_t width = 0, height = 0;
+        // PutImage: width and height at 12; ShmPutImage: the area's at 20.
+        const size_t at = request[0] == X_PutImage ? 12 : 20;
+        std::memcpy(&width, request + at, 2);
+        std::memcpy(&height, request + at + 2, 2);
+        if (d->client_swapped) {
+            width = uint16_t(width << 8 | width >> 8);
+            height = uint16_t(height << 8 | height >> 8);
+        }
+        ++counter->presents;
+        counter->pixels += int64_t(width) * height;
+    }
+    XRecordFreeData(d);
 }
 
 // --- DISPLAY ------------------------------------------------------------------------------------

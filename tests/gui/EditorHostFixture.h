@@ -15,7 +15,10 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/Xproto.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/record.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
@@ -111,6 +114,51 @@ public:
     static int xErrors;
     static std::string lastError;
     static int onXError(Display*, XErrorEvent* error);
+};
+
+// An X server of a test's own (Xvfb on a free display from :200 up), which
+// the test may stop, resume or kill while the editor is open on it.
+class PrivateServer {
+public:
+    PrivateServer();
+    ~PrivateServer();
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    bool running() const { return pid > 0; }
+    const char* name() const { return display.c_str(); }
+    void stop();    // SIGSTOP: it accepts connections (the kernel does) but answers nothing
+    void resume();  // SIGCONT
+    void kill();    // gone, its connections broken
+
+    // A connection of the host's own to it, and a mapped window on it; the
+    // connection survives the server's end quietly and is never used after.
+    Display* host = nullptr;
+    Window makeParent();
+
+private:
+    pid_t pid = -1;
+    std::string display;
+};
+
+// Counts what every client presents to the server (PutImage and MIT-SHM's
+// ShmPutImage requests) through the RECORD extension, with the areas' pixels.
+class PresentCounter {
+public:
+    PresentCounter();
+    ~PresentCounter();
+    // Takes in what the server has recorded so far.
+    void update();
+    void reset();
+    int presents = 0;
+    int64_t pixels = 0;
+
+private:
+    static void intercepted(XPointer self, XRecordInterceptData* data);
+    Display* control = nullptr;
+    Display* data = nullptr;
+    unsigned long context = 0;
+    int shmOpcode = 0;
 };
 
 // Restores DISPLAY when a case has changed it.

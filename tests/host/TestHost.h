@@ -76,6 +76,8 @@ public:
     intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
     void close();
+    // The host deleted the effect itself (effClose from inside a callback).
+    void forgetEffect() { fx = nullptr; }
 
     void setSampleRate(float rate) { dispatch(vst::effSetSampleRate, 0, 0, nullptr, rate); }
     void setBlockSize(int32_t frames) { dispatch(vst::effSetBlockSize, 0, frames); }

@@ -118,7 +118,7 @@ X11Connection::X11Connection(Display* display) : xlib(display), connection(XGetX
 }
 
 X11Connection::~X11Connection() {
-    if (usable()) XCloseDisplay(xlib);
+    if (alive()) XCloseDisplay(xlib);
 }
 
 void X11Connection::ioErrorExit(Display*, void* self) {
@@ -129,6 +129,14 @@ void X11Connection::ioErrorExit(Display*, void* self) {
 
 bool X11Connection::usable() {
     if (!lost && xcb_connection_has_error(connection)) lost = true;
+    return !lost;
+}
+
+bool X11Connection::alive() {
+    if (!usable()) return false;
+    char byte = 0;
+    const ssize_t n = recv(ConnectionNumber(xlib), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) lost = true;
     return !lost;
 }
 

@@ -2,9 +2,13 @@
 // else's process:
 // - opened only after the server has answered a connection set-up within
 //   kAnswerTimeoutMs, so a stopped server cannot hold the host in XOpenDisplay;
-// - an I/O error (the server went away) returns to us instead of ending the
-//   process; from then on the connection is lost and nothing is called on it
-//   again, not even XCloseDisplay (the Display is left behind, a small leak);
+// - a server gone away must never be found by Xlib: its I/O error path calls
+//   the process's I/O error handler, and Xlib's default one ends the process.
+//   So each use of the connection begins by looking at the socket (alive());
+//   once the server has closed it the connection is lost and nothing is
+//   called on it again, not even XCloseDisplay (the Display is left behind, a
+//   small leak). Should Xlib meet the error first anyway, our exit handler
+//   returns instead of ending the process (when the host's I/O handler does);
 // - requests that may fail are made through XCB as checked requests, so their
 //   errors come back to the caller and never reach the process's X error
 //   handler, which belongs to the host.
@@ -44,6 +48,9 @@ public:
     xcb_connection_t* xcb() const { return connection; }
     // False once an I/O error has been seen: make no further call of any kind.
     bool usable();
+    // usable(), after looking whether the server has closed the connection:
+    // at the start of each use, before any Xlib call.
+    bool alive();
     // Waits for a checked request (a round trip) and answers its error.
     X11Result check(xcb_void_cookie_t cookie);
     // Frees a reply's error, noting an I/O failure; answers whether there was a reply.

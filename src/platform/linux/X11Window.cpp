@@ -135,7 +135,7 @@ void X11Window::openInputContext(bool wanted) {
 
 X11Window::~X11Window() {
     // A lost connection is never touched again: what it holds is left behind.
-    if (!connection->usable()) return;
+    if (!connection->alive()) return;
     if (inputContext) XDestroyIC(inputContext);
     if (inputMethod) XCloseIM(inputMethod);
     presenter.release();
@@ -147,7 +147,7 @@ X11Window::~X11Window() {
 void X11Window::dismiss() {
     if (gone) return;
     gone = true;
-    if (!connection->usable()) return;
+    if (!connection->alive()) return;
     if (inputContext) {
         XDestroyIC(inputContext);
         inputContext = nullptr;
@@ -163,7 +163,7 @@ void X11Window::forget(const X11Result& result) {
 
 bool X11Window::pumpEvents(WindowEvents& events) {
     if (gone) return false;
-    if (!connection->usable()) {
+    if (!connection->alive()) {
         gone = true;
         return false;
     }
@@ -332,7 +332,7 @@ void X11Window::keyPressed(XKeyEvent& event, WindowEvents& events) {
 }
 
 void X11Window::present(const uint8_t* pixels, int32_t stride, const PixelRect& area) {
-    if (gone || !pixels || !connection->usable()) return;
+    if (gone || !pixels || !connection->alive()) return;
     PixelRect clipped{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width),
                       std::min(area.bottom, height)};
     if (clipped.left >= clipped.right || clipped.top >= clipped.bottom) return;
@@ -340,7 +340,7 @@ void X11Window::present(const uint8_t* pixels, int32_t stride, const PixelRect& 
 }
 
 void X11Window::setFocus(Window target) {
-    if (gone || !connection->usable()) return;
+    if (gone || !connection->alive()) return;
     // The parent failing means it is gone, and our window with it.
     forget(connection->check(xcb_set_input_focus_checked(c(), XCB_INPUT_FOCUS_PARENT,
                                                          static_cast<xcb_window_t>(target), XCB_CURRENT_TIME)));
@@ -364,7 +364,7 @@ void X11Window::takeKeyboardFocus() {
 }
 
 void X11Window::returnKeyboardFocus() {
-    if (gone || !connection->usable()) return;
+    if (gone || !connection->alive()) return;
     // Only while we still hold it: the user may have moved on to another window.
     const Window focus = inputFocus();
     const Window before = focusBefore;
