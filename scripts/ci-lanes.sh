@@ -76,14 +76,14 @@ lane_tsan() {
     # with dlopen. Programs that link the engine statically cannot even start under
     # ThreadSanitizer: the resolvers of its target_clones functions run before the
     # sanitizer is initialised. So only that program (and the plug-in) is built.
-    build_targets="vexal_conformance_tests" \
+    build_targets="vexal_conformance_tests vexal_editor_host_tests" \
         configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAL_SANITIZE=thread \
         -DVEXAL_BUILD_APP=OFF || return 1
     # ThreadSanitizer needs the classic address-space layout; setarch -R turns
     # off randomisation for the run where the kernel's is too wide for it.
-    # Threading.EditorOpenWhileParametersChange opens the editor: ctest runs it
-    # through tests/gui/run-xvfb.sh on a private Xvfb (the personality set by
-    # setarch is inherited by the test it starts).
+    # Threading.EditorOpenWhileParametersChange and Threading.EditorHostThreads
+    # open the editor: ctest runs them through tests/gui/run-xvfb.sh on a
+    # private Xvfb (the personality set by setarch is inherited by the test it starts).
     local status
     ctest_runner=(setarch "$(uname -m)" -R)
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:report_signal_unsafe=0 \

@@ -55,7 +55,7 @@ TEST(BinaryHygiene, NeedsOnlyRuntimeLibraries) {
     ASSERT_FALSE(needed.empty());
     const std::vector<std::string> allowed = {
         "libc.so", "libm.so", "libpthread.so", "libdl.so", "libgcc_s.so", "libstdc++.so",
-        "libX11.so", "libxcb", "libXau.so", "libXdmcp.so", "libXext.so", "libXrender.so",
+        "libX11.so", "libX11-xcb.so", "libxcb", "libXau.so", "libXdmcp.so", "libXext.so", "libXrender.so",
         "libcairo.so", "ld-linux"};
 #ifdef TESTHOST_SANITIZED
     const std::vector<std::string> sanitizerRuntimes = {"libasan.so", "libubsan.so", "libtsan.so"};

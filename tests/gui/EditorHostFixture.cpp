@@ -364,8 +364,10 @@ void PresentCounter::intercepted(XPointer self, XRecordInterceptData* d) {
     if (d->category == XRecordFromClient && d->data && d->data_len >= 6) {
         const unsigned char* request = d->data;
         uint16_t width = 0, height = 0;
-        // PutImage: width and height at 12; ShmPutImage: the area's at 20.
-        const size_t at = request[0] == X_PutImage ? 12 : 20;
+        // PutImage: width and height at 12; ShmPutImage: the area's at 20; a
+        // big request (length 0) has four bytes more of length before them.
+        const bool big = request[2] == 0 && request[3] == 0;
+        const size_t at = (request[0] == X_PutImage ? 12 : 20) + (big ? 4 : 0);
         std::memcpy(&width, request + at, 2);
         std::memcpy(&height, request + at + 2, 2);
         if (d->client_swapped) {
