@@ -115,8 +115,11 @@ bool X11Presenter::serverSeesSegment(Window root) {
                                                static_cast<uint16_t>(height), 0, 0, 1, 1, 0, 0,
                                                static_cast<uint8_t>(depth), XCB_IMAGE_FORMAT_Z_PIXMAP, 0,
                                                segment, 0);
-    bool same = !connection->check(made).failed() & !connection->check(madeGc).failed() &
-                !connection->check(put).failed();
+    // Every cookie is checked, failed or not.
+    const bool pixmapMade = !connection->check(made).failed();
+    const bool gcMade = !connection->check(madeGc).failed();
+    const bool sent = !connection->check(put).failed();
+    bool same = pixmapMade && gcMade && sent;
     xcb_generic_error_t* error = nullptr;
     xcb_get_image_reply_t* back =
         xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0, 1, 1, ~0u), &error);

@@ -1,9 +1,8 @@
 #include "X11Window.h"
 
-
 #include <algorithm>
 #include <cstdlib>
-
+#include <memory>
 
 namespace vexal::platform {
 
