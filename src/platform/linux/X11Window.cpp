@@ -354,7 +354,7 @@ Window X11Window::inputFocus() {
 }
 
 void X11Window::takeKeyboardFocus() {
-    if (gone || !connection->usable()) return;
+    if (gone || !connection->alive()) return;
     // Remember who typed before us (the host's own window, whose shortcuts
     // must work again after the field is done).
     const Window focus = inputFocus();
