@@ -104,7 +104,7 @@ TEST_F(EditorHostTest, AHostThatClosesReopensOrDeletesUsFromInsideACallbackLeave
             EXPECT_FALSE(fired.load()) << "delivered from our thread";
             hz = 60;
         }
-        ASSERT_TRUE(idleUntil(*fx, [&] { return acted.load(); }, hz)) << "the callback never came";
+        ASSERT_TRUE(idleUntil(*fx, [&] { return acted.load(); }, hz, 5000)) << "the callback never came";
         if (deleted) fx->forgetEffect();
         XSync(display, False);
         switch (c.action) {
@@ -119,7 +119,7 @@ TEST_F(EditorHostTest, AHostThatClosesReopensOrDeletesUsFromInsideACallbackLeave
                     const auto now = childrenOf(parent);
                     return now.size() == 1 &&
                            pixelsOf(now[0], {kWidth / 2, kHeight / 2, kWidth / 2 + 1, kHeight / 2 + 1})[0] != kParentColour;
-                }, hz)) << "reopened, yet not one drawn window on the screen";
+                }, hz, 5000)) << "reopened, yet not one drawn window on the screen";
                 break;
             case Action::remove:
                 EXPECT_TRUE(deleted.load());
@@ -149,18 +149,21 @@ TEST_F(EditorHostTest, OnlyAutomationComesFromOurThreadAndEveryGestureIsBalanced
         host.clearCalls();
         std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the host falls silent
         // A click on Power (no gesture) and a drag of Drive, both handled by the fallback thread.
+        const auto handled = [&](int32_t parameter) {
+            return idleUntil(fx, [&] { return !automationOf(parameter).empty(); }, 0, 5000);
+        };
         click(editor, kPowerSwitch.centreX(), kPowerSwitch.centreY());
+        ASSERT_TRUE(handled(kPowerParameter)) << "the fallback did not handle the click";
         moveTo(editor, 80, 376);
         XTestFakeButtonEvent(display, 1, True, 0);
         XSync(display, False);
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         moveTo(editor, 80, 330);
         XSync(display, False);
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        ASSERT_TRUE(handled(kDriveParameter)) << "the fallback did not handle the drag";
         XTestFakeButtonEvent(display, 1, False, 0);
         XSync(display, False);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ASSERT_GE(automationOf(kPowerParameter).size(), 1u) << "the fallback did not handle the click";
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_EQ(host.countCalls(kBegin), 0) << "a gesture reached the host from our thread";
         if (closeFirst)
             fx.dispatch(vst::effEditClose);
@@ -228,7 +231,7 @@ TEST_F(EditorHostTest, AHiddenWindowPresentsNothingAndAWholePictureWhenShownAgai
             XMapRaised(display, cover);
         }
         XSync(display, False);
-        idleFor(fx, 30, 200);  // time to notice
+        idleFor(fx, 30, 400);  // time to notice
         presents.reset();
         changingFor(fx, 500);
         presents.update();
@@ -239,9 +242,10 @@ TEST_F(EditorHostTest, AHiddenWindowPresentsNothingAndAWholePictureWhenShownAgai
             XDestroyWindow(display, cover);
         XSync(display, False);
         presents.reset();
-        idleFor(fx, 30, 300);
-        presents.update();
-        EXPECT_GE(presents.pixels, int64_t(kWidth) * kHeight) << "no whole picture when shown again";
+        EXPECT_TRUE(idleUntil(fx, [&] {
+            presents.update();
+            return presents.pixels >= int64_t(kWidth) * kHeight;
+        }, 30, 3000)) << "no whole picture when shown again";
         fx.dispatch(vst::effEditClose);
         destroyParent(parent);
     }
