@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -246,13 +248,33 @@ std::vector<HostCall> EditorHostTest::automationOf(int32_t index) const {
 
 namespace {
 void quietExit(Display*, void*) {}
+
+std::string lockFile(const std::string& display) { return "/tmp/.X" + display.substr(1) + "-lock"; }
+
+long lockOwner(const std::string& display) {
+    long owner = 0;
+    if (std::FILE* lock = std::fopen(lockFile(display).c_str(), "r")) {
+        if (std::fscanf(lock, "%ld", &owner) != 1) owner = 0;
+        std::fclose(lock);
+    }
+    return owner;
+}
+
+// A lock file whose server is gone (killed servers leave theirs behind) is removed.
+bool displayInUse(const std::string& display) {
+    if (access(lockFile(display).c_str(), F_OK) != 0) return false;
+    const long owner = lockOwner(display);
+    if (owner > 0 && (::kill(pid_t(owner), 0) == 0 || errno != ESRCH)) return true;
+    std::remove(lockFile(display).c_str());
+    std::remove(("/tmp/.X11-unix/X" + display.substr(1)).c_str());
+    return false;
+}
 }  // namespace
 
 PrivateServer::PrivateServer() {
     for (int n = 200; n < 260 && pid < 0; ++n) {
-        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        if (access(lock.c_str(), F_OK) == 0) continue;
         display = ":" + std::to_string(n);
+        if (displayInUse(display)) continue;
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
@@ -268,7 +290,8 @@ PrivateServer::PrivateServer() {
         for (int i = 0; i < 500 && !host; ++i) {
             int status = 0;
             if (waitpid(child, &status, WNOHANG) == child) break;
-            host = XOpenDisplay(display.c_str());
+            // The server answering must be ours: another run may have taken the number first.
+            if (lockOwner(display) == child) host = XOpenDisplay(display.c_str());
             if (!host) sleepMs(10);
         }
         if (host) {
@@ -300,6 +323,7 @@ void PrivateServer::kill() {
     ::kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     pid = -1;
+    displayInUse(display);  // what the killed server could not remove
 }
 
 Window PrivateServer::makeParent() {
