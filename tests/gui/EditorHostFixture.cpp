@@ -305,7 +305,14 @@ PrivateServer::PrivateServer() {
 }
 
 PrivateServer::~PrivateServer() {
-    if (pid > 0 && host) XCloseDisplay(host);
+    if (pid > 0 && host) {
+        XCloseDisplay(host);
+    } else if (host) {
+        // Its server is gone: the connection cannot be closed through Xlib.
+        static auto* lost = new std::vector<Display*>;  // reachable until the very end
+        close(ConnectionNumber(host));
+        lost->push_back(host);
+    }
     kill();
 }
 

@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace vexal::platform {
 
@@ -117,8 +119,23 @@ X11Connection::X11Connection(Display* display) : xlib(display), connection(XGetX
     XSetIOErrorExitHandler(xlib, &X11Connection::ioErrorExit, this);
 }
 
+namespace {
+// Displays whose server went away: Xlib cannot close them without meeting the
+// error again, so they stay here, reachable, for the life of the process
+// (never destroyed, not even at exit).
+std::mutex abandonedMutex;
+std::vector<Display*>* abandoned = new std::vector<Display*>;
+}  // namespace
+
 X11Connection::~X11Connection() {
-    if (alive()) XCloseDisplay(xlib);
+    if (alive()) {
+        XCloseDisplay(xlib);
+        return;
+    }
+    // The socket alone is given back; nothing reads the Display again.
+    close(ConnectionNumber(xlib));
+    std::lock_guard<std::mutex> lock(abandonedMutex);
+    abandoned->push_back(xlib);
 }
 
 void X11Connection::ioErrorExit(Display*, void* self) {

@@ -6,9 +6,10 @@
 //   the process's I/O error handler, and Xlib's default one ends the process.
 //   So each use of the connection begins by looking at the socket (alive());
 //   once the server has closed it the connection is lost and nothing is
-//   called on it again, not even XCloseDisplay (the Display is left behind, a
-//   small leak). Should Xlib meet the error first anyway, our exit handler
-//   returns instead of ending the process (when the host's I/O handler does);
+//   called on it again, not even XCloseDisplay (its socket is closed, the
+//   Display itself kept for the process's life: a small leak). Should Xlib
+//   meet the error first anyway, our exit handler returns instead of ending
+//   the process (when the host's I/O handler does);
 // - requests that may fail are made through XCB as checked requests, so their
 //   errors come back to the caller and never reach the process's X error
 //   handler, which belongs to the host.
