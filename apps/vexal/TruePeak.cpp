@@ -16,10 +16,11 @@ constexpr int kCoarse = TruePeakMeter::kCoarseFactor;
 constexpr int kSpacing = kFine / kCoarse;  // fine points per coarse step
 constexpr int kCoarseTaps = TruePeakMeter::kCoarseTaps;
 constexpr int kFineTaps = TruePeakMeter::kFineTaps;
+constexpr int kLongHalf = TruePeakMeter::kLongHalf;
 // Input kept before the first unscanned sample and needed after the last
-// scanned one: the long filter's reach plus the refinement's three coarse steps.
-constexpr int64_t kReach = kFineTaps / 2 + 3;
-constexpr double kCandidateRatio = 0.8;  // of the peak so far, for a coarse point
+// scanned one: the long sum's reach plus the two samples a refinement may move.
+constexpr int64_t kReach = kLongHalf + 8;
+constexpr double kCandidateRatio = 0.65;  // of the peak so far, for a coarse point
 constexpr double kRefineRatio = 0.9;     // for the long filter's coarse points
 
 double besselI0(double x) {
@@ -69,6 +70,27 @@ struct Filters {
 const Filters& filters() {
     static const Filters f;
     return f;
+}
+
+// The long sum's taper, per tap k (−kLongHalf < k ≤ kLongHalf) from the
+// sample before the point, with the alternating sign of the sinc folded in:
+// the sinc at u − k is (−1)^k sin(πu) / (π(u − k)).
+struct LongTaper {
+    std::array<double, 2 * kLongHalf> signedWindow{};
+    LongTaper() {
+        for (int i = 0; i < 2 * kLongHalf; ++i) {
+            const int k = i - kLongHalf + 1;
+            const double r = (k - 0.5) / kLongHalf;
+            constexpr double beta = 5.0;  // a gentle taper: the sum stays close to the whole one
+            const double w = besselI0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / besselI0(beta);
+            signedWindow[static_cast<size_t>(i)] = (k % 2 == 0 ? 1.0 : -1.0) * w;
+        }
+    }
+};
+
+const LongTaper& longTaper() {
+    static const LongTaper t;
+    return t;
 }
 
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -274,8 +296,34 @@ double TruePeakMeter::valueAt(const Channel& c, int64_t fineIndex) const {
     return dot(x - (kFineTaps / 2 - 1), filters().fine[j].data());
 }
 
+double TruePeakMeter::exactAt(const Channel& c, double fine) const {
+    // From the nearest sample, so that sin(πv) keeps its precision.
+    const double position = fine / kFine;
+    const auto n = static_cast<int64_t>(std::llround(position));
+    const double v = position - static_cast<double>(n);
+    const double* x = c.line.data() + (n - c.origin);
+    if (v == 0.0) return *x;
+    x -= kLongHalf - 1;
+    const double* w = longTaper().signedWindow.data();
+    Doubles k;
+    for (size_t l = 0; l < kLanes; ++l) k[l] = static_cast<double>(l) - (kLongHalf - 1);
+    Doubles acc[2] = {};
+    for (int i = 0; i < 2 * kLongHalf; i += 2 * static_cast<int>(kLanes)) {
+        const Doubles k1 = k + static_cast<double>(kLanes);
+        acc[0] += load<Doubles>(x + i) * load<Doubles>(w + i) / (v - k);
+        acc[1] += load<Doubles>(x + i + kLanes) * load<Doubles>(w + i + kLanes) / (v - k1);
+        k += static_cast<double>(2 * kLanes);
+    }
+    double sum = 0.0;
+    for (size_t l = 0; l < kLanes; ++l) sum += acc[0][l] + acc[1][l];
+    return std::sin(std::numbers::pi * v) / std::numbers::pi * sum;
+}
+
 void TruePeakMeter::refine(Channel& c, int64_t coarseIndex) {
-    // The short filter may put the largest coarse point one step off.
+    // The short filter may put the largest coarse point one step off. The
+    // 256-tap filter finds where the peak is; only the long sum, which
+    // reaches the content near the Nyquist frequency the filters attenuate,
+    // says how high it is.
     int64_t centre = coarseIndex;
     double largest = -1.0;
     for (int64_t k = coarseIndex - 2; k <= coarseIndex + 2; ++k) {
@@ -285,24 +333,43 @@ void TruePeakMeter::refine(Channel& c, int64_t coarseIndex) {
             centre = k;
         }
     }
-    c.peak = std::max(c.peak, largest);
     if (largest < kRefineRatio * c.peak) return;
 
     // The peak lies within one coarse step of its largest coarse point.
-    constexpr int kPoints = 2 * kSpacing + 3;
-    double values[kPoints];
-    for (int k = 0; k < kPoints; ++k) values[k] = valueAt(c, centre * kSpacing - kSpacing - 1 + k);
-    int best = 1;
-    for (int k = 2; k < kPoints - 1; ++k)
-        if (std::fabs(values[k]) > std::fabs(values[best])) best = k;
-    const double sign = values[best] < 0.0 ? -1.0 : 1.0;
-    const double a = sign * values[best - 1], b = sign * values[best], d = sign * values[best + 1];
-    double peak = b;
-    // Only a maximum among the points has its vertex between its neighbours;
-    // at the ends of a rising run the parabola would reach beyond them.
+    constexpr int kPoints = 2 * kSpacing + 1;
+    const int64_t first = centre * kSpacing - kSpacing;
+    int best = 0;
+    double bestValue = -1.0;
+    for (int k = 0; k < kPoints; ++k) {
+        const double v = std::fabs(valueAt(c, first + k));
+        if (v > bestValue) {
+            bestValue = v;
+            best = k;
+        }
+    }
+    // Up the long sum's own slope from there, a 32nd of a sample at a time,
+    // then a parabola through the largest and its neighbours, and the sum
+    // at its vertex.
+    auto exact = [&](int64_t fine) { return exactAt(c, static_cast<double>(fine)); };
+    int64_t at = first + best;
+    double b = exact(at), a = exact(at - 1), d = exact(at + 1);
+    const double sign = b < 0.0 ? -1.0 : 1.0;
+    for (int steps = 0; steps < 2 * kSpacing; ++steps) {
+        if (sign * a > sign * b) {
+            d = b, b = a, a = exact(--at - 1);
+        } else if (sign * d > sign * b) {
+            a = b, b = d, d = exact(++at + 1);
+        } else {
+            break;
+        }
+    }
+    a *= sign, b *= sign, d *= sign;
+    c.peak = std::max({c.peak, a, b, d});
     const double curvature = a - 2.0 * b + d;
-    if (b >= a && b >= d && curvature < 0.0) peak = b - 0.125 * (a - d) * (a - d) / curvature;
-    c.peak = std::max(c.peak, peak);
+    if (b >= a && b >= d && curvature < 0.0) {
+        const double offset = 0.5 * (a - d) / curvature;  // within half a step of `at`
+        c.peak = std::max(c.peak, std::fabs(exactAt(c, static_cast<double>(at) + offset)));
+    }
 }
 
 }  // namespace vexal::cli

@@ -1,19 +1,21 @@
-// The true (inter-sample) peak of a signal: the largest magnitude of its
-// band-limited reconstruction, within a few hundredths of a dB for content
-// up to 20 kHz at 44.1 kHz and above (see docs/vexal.md for the figures).
+// The true (inter-sample) peak of a signal: the largest magnitude of the
+// band-limited waveform its samples define, all content up to the Nyquist
+// frequency included, within a few hundredths of a dB (see docs/vexal.md for
+// the figures against a whole-signal reference).
 //
-// Two stages. A 4× polyphase interpolator with a short (48-tap) Kaiser-
+// Three stages. A 4× polyphase interpolator with a short (48-tap) Kaiser-
 // windowed sinc, in single precision, gives the waveform at four points per
-// sample. Every local maximum of that stream within 20 % of the largest
-// peak found so far is a candidate: near any peak of a signal below the
-// Nyquist frequency the nearest of four points per sample reads at most
-// π²/128 (7.7 %) low, and the short filter differs from the long one by a
-// few per cent at most. Each candidate is measured with the long filter (a
-// 256-tap Kaiser-windowed sinc cut off at the Nyquist frequency, flat to
-// 21 kHz at 44.1 kHz): first at the five coarse points around it, then, when
-// the largest of those comes within 10 % of the peak so far, at 32 points
-// per sample across the two intervals beside it, with a parabola through
-// the largest point and its neighbours.
+// sample. Every local maximum of that stream within 35 % of the largest
+// peak found so far is a candidate: near any peak the nearest of four points
+// per sample reads at most π²/128 (7.7 %) low, and the short filter
+// attenuates content close to the Nyquist frequency. A 256-tap Kaiser-
+// windowed sinc at 32 points per sample then finds where the candidate's
+// peak lies. Its height comes from the sinc sum itself over 2 × 8192 samples
+// with a gentle taper (Kaiser, β 5): filters cut off at the Nyquist frequency
+// attenuate what lies just below it, which a limiter's output is full of,
+// and a shorter sum misses what bright material adds from afar. The sum is
+// taken at the 32nd of a sample where it is largest and at the vertex of a
+// parabola through that point and its neighbours.
 #pragma once
 
 #include <array>
@@ -27,12 +29,13 @@ class TruePeakMeter {
 public:
     // The method, as the JSON report names it.
     static constexpr const char* kMethod =
-        "4x polyphase windowed sinc (48 taps) to find the peaks, each measured at 32x with a "
-        "256-tap Kaiser-windowed sinc and a parabola";
+        "4x polyphase windowed sinc (48 taps) to find the peaks, located at 32x with a 256-tap "
+        "windowed sinc, each measured by the sinc sum over 16384 samples (Kaiser taper, beta 5)";
     static constexpr int kCoarseFactor = 4;
     static constexpr int kCoarseTaps = 48;  // per phase
     static constexpr int kFinePhases = 32;
     static constexpr int kFineTaps = 256;   // per phase
+    static constexpr int kLongHalf = 8192;  // taps each side of the point
 
     explicit TruePeakMeter(int32_t channels);
 
@@ -67,6 +70,8 @@ private:
     void refine(Channel& c, int64_t coarseIndex);
     // The long filter's value at a point of the 32× grid.
     double valueAt(const Channel& c, int64_t fineIndex) const;
+    // The long sum's value at a point in 32nds of a sample.
+    double exactAt(const Channel& c, double fine) const;
 
     std::vector<Channel> channelState;
     int32_t channels;

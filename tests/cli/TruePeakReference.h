@@ -1,11 +1,8 @@
-// An independent true-peak reference for the tests: the signal (silence
-// before and after) interpolated at 32 points per sample with a 320-tap
-// Blackman-Harris-windowed sinc cut off at the Nyquist frequency, evaluated
-// directly rather than as a polyphase filter bank. The 32× points are
-// computed around every local maximum of a 4× pass that comes within 10 %
-// of that pass's largest value (the 4× points read at most 7.7 % low near
-// a peak of a signal below the Nyquist frequency); the reference is the
-// largest magnitude among all points computed.
+// An independent true-peak reference for the tests: the ideal band-limited
+// reconstruction of the whole signal (with silence before and after) at 16
+// points per sample, by zero-padding its discrete Fourier transform, with a
+// parabola through the largest point of each crest and its neighbours. No
+// filter, no window: everything up to the Nyquist frequency counts in full.
 #pragma once
 
 #include <vector>
