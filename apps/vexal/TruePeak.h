@@ -19,6 +19,7 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -70,8 +71,14 @@ private:
     void refine(Channel& c, int64_t coarseIndex);
     // The long filter's value at a point of the 32× grid.
     double valueAt(const Channel& c, int64_t fineIndex) const;
-    // The long sum's value at a point in 32nds of a sample.
-    double exactAt(const Channel& c, double fine) const;
+    // The long sum's value at a point in 32nds of a sample. Its taps far
+    // from the point reduce to four sums per sample, kept in `far`.
+    struct FarCache {
+        int64_t sample = INT64_MIN;
+        double sums[4] = {};
+    };
+    double exactAt(const Channel& c, double fine, FarCache& far) const;
+    void farSums(const Channel& c, int64_t n, double (&sums)[4]) const;
 
     std::vector<Channel> channelState;
     int32_t channels;
