@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "UsageError.h"
 #include "core/ParameterTable.h"
@@ -54,11 +55,20 @@ bool meetsTarget(const RenderOptions& o, const DeliveryPass& p) {
 }
 
 // Figures of a pass before Output: Output scales the limited signal, so the
-// true peak and the loudness move with it decibel for decibel, and their
-// difference (the peak-to-loudness ratio) depends on Drive alone.
+// true peak and the loudness move with it decibel for decibel; only Drive
+// changes how they stand to each other.
 double peakBeforeOutput(const DeliveryPass& p) { return p.truePeakDbtp - p.outputDb; }
 double loudnessBeforeOutput(const DeliveryPass& p) { return p.integratedLufs - p.outputDb; }
-double peakToLoudness(const DeliveryPass& p) { return p.truePeakDbtp - p.integratedLufs; }
+
+// The Output that puts a peak (before Output) at the ceiling, within its range.
+double outputForCeiling(const RenderOptions& o, double peakBefore) {
+    return std::clamp(o.ceilingDbtp - kCeilingMargin - peakBefore, kOutputLowestDb, 0.0);
+}
+// The loudest a pass's Drive allows under the ceiling: the search's
+// function of Drive, which rises with it.
+double loudestUnderCeiling(const RenderOptions& o, const DeliveryPass& p) {
+    return loudnessBeforeOutput(p) + outputForCeiling(o, peakBeforeOutput(p));
+}
 
 // A ceiling alone: Output lowered by what the peak is over (never raised).
 DeliveryPass nextForCeiling(const RenderOptions& o, const Starting& start, const DeliveryPass& last) {
@@ -68,55 +78,85 @@ DeliveryPass nextForCeiling(const RenderOptions& o, const Starting& start, const
     return next;
 }
 
-// A target under a ceiling. A pass whose peak-to-loudness ratio leaves room
-// (target plus ratio at most the ceiling) can be rendered again with Output
-// alone setting the loudness, which is exact; of those, the one with the
-// least Drive (the least limiting) is used. Before that, Drive moves once
-// toward a ratio half a dB inside the room: up when the signal is too
-// dynamic for the target under the ceiling, down when it is much denser than
-// it needs to be (the ratio falls about 0.6 dB per dB of Drive where the
-// limiter works; with two passes, by their secant), with Output putting the
-// peak at the ceiling.
-DeliveryPass exactByOutput(const RenderOptions& o, const DeliveryPass& base) {
+// Landing on the target from a pass whose Drive leaves room for it: the
+// same Drive, Output set for the target, which keeps the peak under the
+// ceiling. Below Output's range, Drive comes down for the rest, by the
+// loudness the passes show per dB of Drive (little where the limiter works
+// hard).
+DeliveryPass exactByOutput(const RenderOptions& o, const DeliveryPass& base, const std::vector<DeliveryPass>& passes) {
     DeliveryPass next = base;
     next.outputDb = o.targetLufs - loudnessBeforeOutput(base);
-    // Beyond Output's range, Drive takes the rest.
     if (next.outputDb < kOutputLowestDb) {
-        next.driveDb += next.outputDb - kOutputLowestDb;
+        double slope = 0.5;
+        const DeliveryPass* other = nullptr;
+        for (const DeliveryPass& p : passes)
+            if (std::fabs(p.driveDb - base.driveDb) > 1e-3 &&
+                (!other || std::fabs(p.driveDb - base.driveDb) < std::fabs(other->driveDb - base.driveDb)))
+                other = &p;
+        if (other)
+            slope = std::clamp((loudnessBeforeOutput(base) - loudnessBeforeOutput(*other)) /
+                                   (base.driveDb - other->driveDb),
+                               0.05, 1.0);
+        next.driveDb += (next.outputDb - kOutputLowestDb) / slope;
         next.outputDb = kOutputLowestDb;
-    } else if (next.outputDb > 0.0) {
-        next.driveDb += next.outputDb;
-        next.outputDb = 0.0;
     }
     next.driveDb = std::clamp(next.driveDb, -kDriveRangeDb, kDriveRangeDb);
     return next;
 }
 
-DeliveryPass nextForTarget(const RenderOptions& o, const std::vector<DeliveryPass>& passes) {
-    const double ceiling = o.ceilingDbtp - kCeilingMargin;
-    const double room = ceiling - o.targetLufs;
-    const double aim = room - 0.5;
-    const DeliveryPass* fitting = nullptr;
+// A render at Drive `drive` with Output where the ceiling needs it: the peak
+// before Output estimated from the pass nearest in Drive, rising at most
+// decibel for decibel with Drive (so that the pass stays under the ceiling).
+DeliveryPass probeAt(const RenderOptions& o, const std::vector<DeliveryPass>& passes, double drive) {
+    const DeliveryPass* nearest = &passes.front();
     for (const DeliveryPass& p : passes)
-        if (peakToLoudness(p) <= room && (!fitting || p.driveDb < fitting->driveDb)) fitting = &p;
-    const DeliveryPass& last = passes.back();
-    if (fitting && (passes.size() >= 2 || peakToLoudness(last) >= aim - 1.0)) return exactByOutput(o, *fitting);
-
-    double slope = -0.6;
-    if (passes.size() >= 2) {
-        const DeliveryPass& prior = passes[passes.size() - 2];
-        const double dDrive = last.driveDb - prior.driveDb;
-        if (std::fabs(dDrive) > 1e-3)
-            slope = std::clamp((peakToLoudness(last) - peakToLoudness(prior)) / dDrive, -1.5, -0.05);
-    }
-    DeliveryPass next = last;
-    next.driveDb = std::clamp(last.driveDb + (aim - peakToLoudness(last)) / slope, -kDriveRangeDb, kDriveRangeDb);
-    next.outputDb = std::clamp(ceiling - peakBeforeOutput(last), kOutputLowestDb, 0.0);
+        if (std::fabs(p.driveDb - drive) < std::fabs(nearest->driveDb - drive)) nearest = &p;
+    DeliveryPass next = *nearest;
+    next.driveDb = drive;
+    next.outputDb = outputForCeiling(o, peakBeforeOutput(*nearest) + std::max(0.0, drive - nearest->driveDb));
     return next;
 }
 
-DeliveryPass nextPass(const RenderOptions& o, const Starting& start, const std::vector<DeliveryPass>& passes) {
-    return o.hasTarget ? nextForTarget(o, passes) : nextForCeiling(o, start, passes.back());
+// The target search. The loudest a Drive allows under the ceiling rises with
+// Drive; the least Drive that reaches the target is bracketed (raised from
+// the programme's own Drive, by the secant of the passes so far) and, while
+// the bracket is wide, narrowed; then a pass at the bracket's upper end with
+// Output set for the target lands on it. A Drive that already leaves room
+// is kept: no more limiting than the programme's own. Empty when no pass is
+// left to try: Drive at the top of its range still falls short.
+std::optional<DeliveryPass> nextForTarget(const RenderOptions& o, const std::vector<DeliveryPass>& passes) {
+    const double aim = o.targetLufs + 0.3;  // a little inside, so that the bracket closes
+    const DeliveryPass* reaching = nullptr;  // the least Drive that has room
+    const DeliveryPass* short_ = nullptr;    // the most Drive that has not
+    for (const DeliveryPass& p : passes) {
+        if (loudestUnderCeiling(o, p) >= o.targetLufs) {
+            if (!reaching || p.driveDb < reaching->driveDb) reaching = &p;
+        } else if (!short_ || p.driveDb > short_->driveDb) {
+            short_ = &p;
+        }
+    }
+    const int passesLeft = kMaxDeliveryPasses - static_cast<int>(passes.size());
+    if (reaching) {
+        const bool narrow = short_ && short_->driveDb < reaching->driveDb && passesLeft >= 2 &&
+                            reaching->driveDb - short_->driveDb > 1.0;
+        if (!narrow) return exactByOutput(o, *reaching, passes);
+        const double below = loudestUnderCeiling(o, *short_), above = loudestUnderCeiling(o, *reaching);
+        const double t = std::clamp((aim - below) / std::max(above - below, 1e-6), 0.25, 0.75);
+        return probeAt(o, passes, short_->driveDb + t * (reaching->driveDb - short_->driveDb));
+    }
+    if (short_->driveDb >= kDriveRangeDb - 1e-6) return std::nullopt;
+    // Raise Drive: by the secant of the two highest passes, else about
+    // 0.6 dB of loudness per dB of Drive where the limiter works.
+    double slope = 0.6;
+    const DeliveryPass* second = nullptr;
+    for (const DeliveryPass& p : passes)
+        if (&p != short_ && p.driveDb < short_->driveDb - 1e-3 && (!second || p.driveDb > second->driveDb)) second = &p;
+    if (second)
+        slope = std::clamp((loudestUnderCeiling(o, *short_) - loudestUnderCeiling(o, *second)) /
+                               (short_->driveDb - second->driveDb),
+                           0.05, 1.5);
+    const double drive = short_->driveDb + (aim - loudestUnderCeiling(o, *short_)) / slope;
+    return probeAt(o, passes, std::clamp(drive, short_->driveDb + 0.5, kDriveRangeDb));
 }
 
 std::string describeChanges(const Starting& start, const DeliveryPass& p) {
@@ -135,20 +175,47 @@ std::string describeChanges(const Starting& start, const DeliveryPass& p) {
     return s.empty() ? "nothing" : s;
 }
 
-double decibelsOf(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : -1000.0; }
+double decibelsOf(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : -HUGE_VAL; }
 
-// Of passes that miss, the one to write: under the ceiling first, then
+// Of the passes so far, the one to write: under the ceiling first, then
 // nearest the target.
 size_t closest(const RenderOptions& o, const std::vector<DeliveryPass>& passes) {
     size_t best = 0;
     auto score = [&](const DeliveryPass& p) {
         const double over = std::max(0.0, p.truePeakDbtp - o.ceilingDbtp);
-        const double miss = o.hasTarget ? std::fabs(p.integratedLufs - o.targetLufs) : 0.0;
+        const double miss = o.hasTarget && std::isfinite(p.integratedLufs) ? std::fabs(p.integratedLufs - o.targetLufs) : 0.0;
         return over * 1000.0 + miss;
     };
     for (size_t i = 1; i < passes.size(); ++i)
         if (score(passes[i]) < score(passes[best])) best = i;
     return best;
+}
+
+// Passes expected after the one under way, for the progress bar: a ceiling
+// takes one more at most; a target one to land once a Drive with room is
+// known, two before.
+int estimatedPassesLeft(const RenderOptions& o, const std::vector<DeliveryPass>& passes) {
+    if (passes.empty()) return o.hasTarget ? 2 : 1;
+    if (!o.hasTarget) return 0;
+    for (const DeliveryPass& p : passes)
+        if (loudestUnderCeiling(o, p) >= o.targetLufs) return 0;
+    return 1;
+}
+
+// Why the target is out of reach, from the pass with the most Drive.
+std::string limitOf(const RenderOptions& o, const std::vector<DeliveryPass>& passes, bool silent) {
+    if (silent) return "silent: no loudness target can be reached";
+    const DeliveryPass* top = &passes.front();
+    for (const DeliveryPass& p : passes)
+        if (p.driveDb > top->driveDb) top = &p;
+    char text[200];
+    if (outputForCeiling(o, peakBeforeOutput(*top)) >= 0.0)
+        std::snprintf(text, sizeof text, "Drive's range stops it: at Drive %+.2f dB and Output 0 dB the loudness is %.2f LUFS",
+                      top->driveDb, loudnessBeforeOutput(*top));
+    else
+        std::snprintf(text, sizeof text, "the ceiling stops it: at Drive %+.2f dB the loudest under %+.2f dBTP is %.2f LUFS",
+                      top->driveDb, o.ceilingDbtp, loudestUnderCeiling(o, *top));
+    return text;
 }
 
 }  // namespace
@@ -157,14 +224,15 @@ std::vector<RenderResult> deliver(const std::vector<Track>& tracks, const Render
                                   Progress& progress) {
     const Starting start = startingPoint(options.settings);
     // The first pass: Oversample on, the plug-in's own inter-sample
-    // safeguard; Output at the ceiling when above it; the settings' Drive.
-    DeliveryPass pass{std::min(start.outputDb, options.ceilingDbtp), start.driveDb, true, 0.0, 0.0};
-    pass.outputDb = std::clamp(pass.outputDb, kOutputLowestDb, 0.0);
+    // safeguard; the programme's Output and Drive, so that material already
+    // under the ceiling keeps its level.
+    DeliveryPass pass{std::clamp(start.outputDb, kOutputLowestDb, 0.0), start.driveDb, true, 0.0, 0.0};
 
     std::vector<DeliveryPass> passes;
-    // Per pass, per track.
+    // Per pass, per track; only the best pass so far keeps its files.
     std::vector<std::vector<RenderResult>> results;
     std::vector<std::vector<std::unique_ptr<OutputFile>>> files;
+    bool silent = false, shownOutOfReach = false;
     for (int n = 0; n < kMaxDeliveryPasses; ++n) {
         results.emplace_back();
         files.emplace_back();
@@ -172,6 +240,7 @@ std::vector<RenderResult> deliver(const std::vector<Track>& tracks, const Render
         double peak = 0.0;
         for (const Track& t : tracks) {
             std::unique_ptr<OutputFile> file;
+            progress.pass(n + 1, static_cast<int>(passes.size()) + 1 + estimatedPassesLeft(options, passes));
             results.back().push_back(renderFile(t.input, t.output, withPass(options, pass), progress, &file));
             files.back().push_back(std::move(file));
             peak = std::max(peak, results.back().back().out.truePeak);
@@ -181,24 +250,50 @@ std::vector<RenderResult> deliver(const std::vector<Track>& tracks, const Render
         pass.truePeakDbtp = decibelsOf(peak);
         pass.integratedLufs = loudnessTogether(outputs);
         passes.push_back(pass);
-        if (meetsCeiling(options, pass) && meetsTarget(options, pass)) break;
-        const DeliveryPass next = nextPass(options, start, passes);
+        const size_t best = closest(options, passes);
+        for (size_t i = 0; i < files.size(); ++i)
+            if (i != best) files[i].clear();
+        // Silence has no loudness to move: the ceiling alone applies.
+        silent = silent || !std::isfinite(pass.integratedLufs);
+        const bool target = options.hasTarget && !silent;
+        if (meetsCeiling(options, pass) && (!target || meetsTarget(options, pass))) break;
+        std::optional<DeliveryPass> next;
+        if (target) {
+            next = nextForTarget(options, passes);
+            shownOutOfReach = !next;
+        } else {
+            next = nextForCeiling(options, start, pass);
+        }
         // Nothing left to move: another pass would give the same figures.
-        if (std::fabs(next.outputDb - pass.outputDb) < 1e-4 && std::fabs(next.driveDb - pass.driveDb) < 1e-4) break;
-        pass = next;
+        if (!next || (std::fabs(next->outputDb - pass.outputDb) < 1e-4 && std::fabs(next->driveDb - pass.driveDb) < 1e-4))
+            break;
+        pass = *next;
     }
+    progress.pass(0, 0);
 
     const DeliveryPass& last = passes.back();
-    const bool reached = meetsCeiling(options, last) && meetsTarget(options, last);
+    const bool reached = !silent && meetsCeiling(options, last) && meetsTarget(options, last);
     const size_t chosen = reached ? passes.size() - 1 : closest(options, passes);
     std::string missed;
     if (!reached) {
-        char goal[64] = "the ceiling", text[300];
+        char goal[64] = "the ceiling", text[400];
         if (options.hasTarget) std::snprintf(goal, sizeof goal, "%.1f LUFS", options.targetLufs);
-        std::snprintf(text, sizeof text,
-                      "cannot reach %s under %+.2f dBTP with these settings in %zu passes; %s: %+.2f dBTP, %.2f LUFS",
-                      goal, options.ceilingDbtp, passes.size(), options.strict ? "the closest was" : "wrote the closest",
-                      passes[chosen].truePeakDbtp, passes[chosen].integratedLufs);
+        const bool ceilingMet = meetsCeiling(options, passes[chosen]);
+        std::string why;
+        if (silent)
+            why = limitOf(options, passes, true);
+        else if (shownOutOfReach)
+            why = limitOf(options, passes, false);
+        else
+            why = "not found in " + std::to_string(passes.size()) + " passes";
+        if (silent && ceilingMet)
+            std::snprintf(text, sizeof text, "%s; %s", why.c_str(),
+                          options.strict ? "the ceiling alone was met" : "written with the ceiling alone");
+        else
+            std::snprintf(text, sizeof text, "cannot reach %s under %+.2f dBTP: %s; %s: %+.2f dBTP, %.2f LUFS",
+                          goal, options.ceilingDbtp, why.c_str(),
+                          options.strict ? "the closest was" : "wrote the closest", passes[chosen].truePeakDbtp,
+                          passes[chosen].integratedLufs);
         missed = text;
         const std::string what = tracks.size() == 1 ? tracks[0].input : "album";
         if (options.strict) throw ProcessingError(what + ": " + missed + " (--strict: nothing written)");

@@ -1,7 +1,9 @@
 // Delivery runs: a true-peak ceiling (--ceiling-dbtp) and a loudness target
 // (--target-lufs) reached with the plug-in's own Output, Drive and
 // Oversample, by rendering, measuring the written file and rendering again,
-// in at most three passes.
+// in at most six passes: one to measure, up to three to bracket the Drive a
+// target needs and narrow it, one to land on the target by Output, and one
+// to spare for what dither and encoding move.
 #pragma once
 
 #include <string>
@@ -11,7 +13,7 @@
 
 namespace vexal::cli {
 
-constexpr int kMaxDeliveryPasses = 3;
+constexpr int kMaxDeliveryPasses = 6;
 // What the loudness may miss the target by.
 constexpr double kLoudnessTolerance = 0.2;
 

@@ -15,6 +15,11 @@ constexpr size_t kLabelWidth = 22;  // the whole line stays within 80 columns
 
 Progress::Progress(bool wanted) : enabled(wanted && isatty(STDERR_FILENO)) {}
 
+void Progress::pass(int index, int total) {
+    passIndex = index;
+    passTotal = std::max(index, total);
+}
+
 void Progress::begin(const std::string& name, int64_t totalFrames, int32_t sampleRate) {
     const auto slash = name.find_last_of('/');
     label = slash == std::string::npos ? name : name.substr(slash + 1);
@@ -39,12 +44,17 @@ void Progress::draw(int64_t framesDone) {
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double speed = elapsed > 0.0 ? framesDone / static_cast<double>(rate) / elapsed : 0.0;
-    const double left = fraction > 0.0 ? elapsed * (1.0 - fraction) / fraction : 0.0;
+    // The passes still expected after this one take as long as this one.
+    const double whole = fraction > 0.0 ? elapsed / fraction : 0.0;
+    const double left = whole * (1.0 - fraction) + whole * std::max(0, passTotal - passIndex);
+    const int width = passTotal > 0 ? kBarWidth - 8 : kBarWidth;
     char bar[kBarWidth + 1];
-    const int filled = static_cast<int>(fraction * kBarWidth);
-    for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '-';
-    bar[kBarWidth] = 0;
-    std::fprintf(stderr, "\r%-22s [%s] %3d%% %6.1fx real time %3d:%02d left", label.c_str(), bar,
+    const int filled = static_cast<int>(fraction * width);
+    for (int i = 0; i < width; ++i) bar[i] = i < filled ? '#' : '-';
+    bar[width] = 0;
+    char passText[32] = "";
+    if (passTotal > 0) std::snprintf(passText, sizeof passText, "pass %d of %d ", passIndex, passTotal);
+    std::fprintf(stderr, "\r%-22s %s[%s] %3d%% %6.1fx real time %3d:%02d left", label.c_str(), passText, bar,
                  static_cast<int>(fraction * 100.0), speed, static_cast<int>(left) / 60,
                  static_cast<int>(left) % 60);
     std::fflush(stderr);

@@ -1,5 +1,7 @@
 // A one-line progress bar on stderr: percent, speed as a multiple of real
-// time and time left. Silent unless stderr is a terminal.
+// time and time left; in a delivery run also which pass of how many, the
+// time left then covering the passes still expected. Silent unless stderr
+// is a terminal.
 #pragma once
 
 #include <chrono>
@@ -12,6 +14,8 @@ class Progress {
 public:
     explicit Progress(bool wanted);
 
+    // Pass `index` of `total` expected (0 of 0: not a delivery run).
+    void pass(int index, int total);
     void begin(const std::string& label, int64_t totalFrames, int32_t sampleRate);
     void update(int64_t framesDone);
     void end();
@@ -23,6 +27,7 @@ private:
     std::string label;
     int64_t total = 0;
     int32_t rate = 1;
+    int passIndex = 0, passTotal = 0;
     std::chrono::steady_clock::time_point started;
     std::chrono::steady_clock::time_point lastDrawn;
     bool drawn = false;

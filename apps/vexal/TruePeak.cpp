@@ -330,8 +330,8 @@ void TruePeakMeter::farSums(const Channel& c, int64_t n, double (&sums)[4]) cons
 }
 
 double TruePeakMeter::exactAt(const Channel& c, double fine, FarCache& far) const {
-    // From a sample within a sample of the point, so that sin(πv) keeps its
-    // precision; the points of one refinement share it and its far sums.
+    // From a sample within a sample of the point; the points of one
+    // refinement share it and its far sums.
     const double position = fine / kFine;
     if (far.sample == INT64_MIN || std::fabs(position - static_cast<double>(far.sample)) > 1.0) {
         far.sample = static_cast<int64_t>(std::llround(position));
@@ -340,12 +340,15 @@ double TruePeakMeter::exactAt(const Channel& c, double fine, FarCache& far) cons
     const int64_t n = far.sample;
     const double v = position - static_cast<double>(n);
     const double* x = c.line.data() + (n - c.origin);
-    if (v == 0.0) return *x;
+    // sin(πv) from the nearest whole number, where it keeps its precision.
+    const double whole = std::round(v);
+    if (v == whole) return x[static_cast<int64_t>(whole)];
+    const double sine = std::sin(std::numbers::pi * (v - whole)) * (static_cast<int64_t>(whole) % 2 ? -1.0 : 1.0);
     const double* w = longTaper().signedWindow.data() + (kLongHalf - 1);
     double near = 0.0;
     for (int k = -kNear; k <= kNear; ++k) near += x[k] * w[k] / (v - k);
     const double beyond = far.sums[0] + v * (far.sums[1] + v * (far.sums[2] + v * far.sums[3]));
-    return std::sin(std::numbers::pi * v) / std::numbers::pi * (near - beyond);
+    return sine / std::numbers::pi * (near - beyond);
 }
 
 void TruePeakMeter::refine(Channel& c, int64_t coarseIndex) {

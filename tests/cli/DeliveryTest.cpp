@@ -165,7 +165,7 @@ TEST_F(Delivery, TheCeilingHoldsOnTheWrittenFile) {
         const double reference = 20.0 * std::log10(referenceTruePeak(out.samples, 2));
         EXPECT_LE(reference, -1.0);
         EXPECT_NEAR(jsonNumber(r.out, "out", "truePeakDbtp"), reference, 0.05);
-        EXPECT_LE(passes(r.out), 3);
+        EXPECT_LE(passes(r.out), 2);
         std::printf("ceiling  %-7s %6d %s: %+.3f dBTP (reference), %d passes\n", c.name.c_str(), c.rate, c.format,
                     reference, passes(r.out));
     }
@@ -179,7 +179,7 @@ TEST_F(Delivery, TheLoudnessTargetIsMetUnderTheCeiling) {
         const Loudness l = loudnessOfFile(dir / "out.wav");
         EXPECT_NEAR(l.integrated, -14.0, 0.2);
         EXPECT_LE(jsonNumber(r.out, "out", "truePeakDbtp"), -1.0);
-        EXPECT_LE(passes(r.out), 3);
+        EXPECT_LE(passes(r.out), 6);
         std::printf("target   %-7s %6d %s: %.3f LUFS (libebur128), %+.3f dBTP, %d passes\n", c.name.c_str(), c.rate,
                     c.format, l.integrated, jsonNumber(r.out, "out", "truePeakDbtp"), passes(r.out));
     }
@@ -199,15 +199,89 @@ TEST_F(Delivery, AnUnreachableTargetWritesTheClosestOrWithStrictNothing) {
     const Case c{"speech", 44100, "pcm16"};
     const RunResult r = deliver(dir, c, {"--target-lufs", "-3"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("cannot reach -3.0 LUFS under -1.00 dBTP with these settings"), std::string::npos) << r.err;
+    // Shown at the top of Drive's range, and the limit named.
+    EXPECT_NE(r.err.find("cannot reach -3.0 LUFS under -1.00 dBTP: the ceiling stops it: at Drive +24.08 dB the "
+                         "loudest under -1.00 dBTP is "),
+              std::string::npos)
+        << r.err;
     EXPECT_NE(r.out.find("\"reached\": false"), std::string::npos);
-    EXPECT_LE(jsonNumber(r.out, "out", "truePeakDbtp"), -1.0);  // the closest under the ceiling
-    EXPECT_LE(passes(r.out), 3);
+    // The closest under the ceiling: the pass with the most Drive.
+    EXPECT_LE(jsonNumber(r.out, "out", "truePeakDbtp"), -1.0);
+    EXPECT_NE(r.out.find("Drive +6.02 -> +24.08 dB"), std::string::npos) << r.out;
+    EXPECT_LE(passes(r.out), 6);
     std::remove((dir / "out.wav").c_str());
     const RunResult strict = deliver(dir, c, {"--target-lufs", "-3", "--strict"});
     EXPECT_EQ(strict.status, 1);
     EXPECT_NE(strict.err.find("--strict: nothing written"), std::string::npos) << strict.err;
     EXPECT_FALSE(fileExists(dir / "out.wav"));
+}
+
+// Quiet and wide: plucked notes from -45 to -9 dBFS over 8 s, as an
+// acoustic recording; the target needs far more Drive than the programme's.
+Audio quietAndWide(int rate) {
+    Audio a;
+    a.sampleRate = rate;
+    a.channels = 2;
+    a.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    const int64_t frames = 8 * rate;
+    for (int64_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const int note = static_cast<int>(t * 2.0);
+        const double since = t - note * 0.5;
+        const double level = std::pow(10.0, (-45.0 + 36.0 * ((note * 7) % 16) / 15.0) / 20.0);
+        const double f = 110.0 * std::pow(2.0, ((note * 5) % 12) / 12.0);
+        double v = 0.0;
+        for (int k = 1; k <= 6; ++k) v += std::sin(2 * M_PI * f * k * t) * std::exp(-since * (3.0 + k)) / k;
+        a.samples.push_back(level * v);
+        a.samples.push_back(level * 0.9 * v);
+    }
+    return a;
+}
+
+TEST_F(Delivery, AQuietWideProgrammeReachesItsTargetByDrive) {
+    writeAudio(dir / "quiet.wav", quietAndWide(48000));
+    const RunResult r = runVexal({"process", dir / "quiet.wav", "-o", dir / "out.wav", "--quiet", "--json", "--program",
+                                  "CD Master 2", "--target-lufs", "-16"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(loudnessOfFile(dir / "out.wav").integrated, -16.0, 0.2);
+    EXPECT_LE(20.0 * std::log10(referenceTruePeak(readAudio(dir / "out.wav").samples, 2)), -1.0);
+    EXPECT_NE(r.out.find("\"reached\": true"), std::string::npos) << r.out;
+    EXPECT_LE(passes(r.out), 6);
+    std::printf("quiet and wide at -16: %d passes\n", passes(r.out));
+}
+
+TEST_F(Delivery, ACeilingLeavesACompliantFileAtItsLevelAndSilenceIsWrittenWithAWarning) {
+    // Peaks near -4 dBTP: the programme's Output stays.
+    Audio quiet = input({"drums", 44100, "pcm24"});
+    for (double& v : quiet.samples) v *= 0.2;
+    writeAudio(dir / "quiet.wav", quiet);
+    const RunResult r = runVexal({"process", dir / "quiet.wav", "-o", dir / "out.wav", "--quiet", "--json",
+                                  "--program", "CD Master 2", "--ceiling-dbtp", "-1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_LT(jsonNumber(r.out, "out", "truePeakDbtp"), -3.0);
+    EXPECT_EQ(passes(r.out), 1);
+    EXPECT_NE(r.out.find("\"changed\": \"Oversample off -> on\""), std::string::npos) << r.out;
+
+    // Silence with a target, in a batch: named, written, and the next file rendered.
+    Audio silence = quiet;
+    std::fill(silence.samples.begin(), silence.samples.end(), 0.0);
+    writeAudio(dir / "silence.wav", silence);
+    const RunResult batch = runVexal({"process", dir / "silence.wav", dir / "quiet.wav", "--out-dir", dir / "out",
+                                      "--quiet", "--program", "CD Master 2", "--target-lufs", "-14"});
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    EXPECT_NE(batch.err.find(dir / "silence.wav: silent: no loudness target can be reached; written with the ceiling alone"),
+              std::string::npos)
+        << batch.err;
+    // As the programme renders it: its dither, nothing more.
+    const Audio written = readAudio(dir / "out/silence.wav");
+    EXPECT_EQ(written.frames(), silence.frames());
+    for (double v : written.samples) ASSERT_LT(std::fabs(v), 1e-3);
+    EXPECT_NEAR(loudnessOfFile(dir / "out/quiet.wav").integrated, -14.0, 0.2);
+    const RunResult strict = runVexal({"process", dir / "silence.wav", "-o", dir / "strict.wav", "--quiet",
+                                       "--target-lufs", "-14", "--strict"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_NE(strict.err.find("silent: no loudness target can be reached"), std::string::npos) << strict.err;
+    EXPECT_FALSE(fileExists(dir / "strict.wav"));
 }
 
 double albumLoudness(const std::vector<std::string>& paths) {
