@@ -20,6 +20,9 @@ std::vector<std::string> warningsOf(const std::string& path, const FileAnalysis&
                       static_cast<long long>(a.missingFrames));
         warnings.push_back(path + text);
     }
+    if (a.unstatedFrames > 0)
+        warnings.push_back(path + ": the header states less data than the file holds; " +
+                           std::to_string(a.unstatedFrames) + " frames more were analysed");
     if (a.nonFiniteSamples > 0)
         warnings.push_back(path + ": " + std::to_string(a.nonFiniteSamples) +
                            " samples are NaN or infinite; the figures count them as 0");

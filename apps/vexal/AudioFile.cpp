@@ -11,6 +11,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cctype>
+#include <tuple>
+#include <utility>
 
 #include "LowerCase.h"
 #include "UsageError.h"
@@ -84,6 +87,9 @@ int64_t announcedBeyondData(SNDFILE* file, int64_t frames) {
         char chunk[8] = {};
         if (std::sscanf(line, "%7s : %lld (should be %lld)", chunk, &announced, &present) != 3) continue;
         if (std::strcmp(chunk, "data") != 0 && std::strcmp(chunk, "SSND") != 0) continue;
+        // A streaming writer leaves the size unset (all ones): the data goes
+        // to the end of the file, which libsndfile reads.
+        if (announced >= 0xFFFFFFFFLL - 1) return 0;
         if (announced <= present || present <= 0 || frames <= 0) return 0;
         const long long bytesPerFrame = present / frames;
         return bytesPerFrame > 0 ? (announced - present) / bytesPerFrame : 0;
@@ -101,6 +107,48 @@ std::string sndfileReason(SNDFILE* file) {
     if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     if (!text.empty() && text.back() == '.') text.pop_back();
     return text;
+}
+
+// Bytes per sample of the encodings whose data is read beyond a header; 0
+// for the others.
+int sampleWidth(int32_t format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_U8: return 1;
+        case SF_FORMAT_PCM_16: return 2;
+        case SF_FORMAT_PCM_24: return 3;
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_FLOAT: return 4;
+        case SF_FORMAT_DOUBLE: return 8;
+        default: return 0;
+    }
+}
+
+// A WAV header that states less data than the file holds: libsndfile
+// reads what the header states and then finds no chunk where the data
+// goes on ("*** Unknown chunk marker (62D062D) at position 88244"). Where
+// that is not a chunk name of four letters, the rest of the file is more
+// of the data. Returns its byte position and frame count.
+std::pair<int64_t, int64_t> dataBeyondHeader(SNDFILE* file, const SF_INFO& info) {
+    if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV || info.frames <= 0 || !sampleWidth(info.format))
+        return {0, 0};
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log - 1);
+    long long length = -1, stated = -1, position = -1;
+    unsigned marker = 0;
+    for (const char* line = log; *line; line = std::strchr(line, '\n') ? std::strchr(line, '\n') + 1 : "") {
+        long long value = 0;
+        if (std::sscanf(line, "Length : %lld", &value) == 1) length = value;
+        if (std::sscanf(line, "data : %lld", &value) == 1 && !std::strstr(line, "should be")) stated = value;
+        if (stated >= 0 && position < 0 &&
+            std::sscanf(line, "*** Unknown chunk marker (%x) at position %lld", &marker, &position) != 2)
+            position = -1;
+    }
+    if (length < 0 || stated <= 0 || position <= 0 || position >= length) return {0, 0};
+    bool letters = true;
+    for (int b = 0; b < 4; ++b) letters = letters && std::isprint(static_cast<int>((marker >> (8 * b)) & 0xFF));
+    const long long bytesPerFrame = stated / info.frames;
+    if (letters || bytesPerFrame <= 0 || stated % info.frames != 0) return {0, 0};
+    return {position, (length - position) / bytesPerFrame};
 }
 
 bool isFolder(const std::string& path) {
@@ -135,17 +183,51 @@ InputFile::InputFile(const std::string& path) : path(path) {
         throw ProcessingError(path + ": no valid sample rate");
     }
     missing = announcedBeyondData(file, info.frames);
+    std::tie(unstatedOffset, unstated) = dataBeyondHeader(file, info);
+    restLeft = unstated;
 }
 
 InputFile::~InputFile() {
     if (file) sf_close(file);
+    if (rest) std::fclose(rest);
 }
 
 int64_t InputFile::read(double* interleaved, int64_t frames) {
-    const sf_count_t n = sf_readf_double(file, interleaved, frames);
+    sf_count_t n = sf_readf_double(file, interleaved, frames);
     if (n < frames && sf_error(file) != SF_ERR_NO_ERROR)
         throw ProcessingError(path + ": read error: " + sf_strerror(file));
+    if (n < frames && restLeft > 0) n += readRest(interleaved + n * audio.channels, frames - n);
     return n;
+}
+
+// The data beyond what the header states, decoded here from where the
+// stated data ends (libsndfile opens headerless data only from a file's
+// start): little-endian integer PCM or floating point, as in WAV.
+int64_t InputFile::readRest(double* interleaved, int64_t frames) {
+    if (!rest) {
+        rest = std::fopen(path.c_str(), "rb");
+        if (!rest || std::fseek(rest, static_cast<long>(unstatedOffset), SEEK_SET) != 0)
+            throw ProcessingError(path + ": read error: " + std::strerror(errno));
+    }
+    const int width = sampleWidth(audio.format);
+    const int64_t count = std::min(frames, restLeft) * audio.channels;
+    std::vector<unsigned char> bytes(static_cast<size_t>(count * width));
+    const size_t got = std::fread(bytes.data(), static_cast<size_t>(width * audio.channels),
+                                  static_cast<size_t>(count / audio.channels), rest);
+    const int32_t sub = audio.format & SF_FORMAT_SUBMASK;
+    for (size_t i = 0; i < got * static_cast<size_t>(audio.channels); ++i) {
+        const unsigned char* b = bytes.data() + i * static_cast<size_t>(width);
+        uint32_t word = 0;
+        for (int k = 0; k < width; ++k) word |= static_cast<uint32_t>(b[k]) << (8 * k);
+        double v = 0.0;
+        if (sub == SF_FORMAT_PCM_U8) v = (static_cast<double>(word) - 128.0) / 128.0;
+        else if (sub == SF_FORMAT_FLOAT) { float f; std::memcpy(&f, &word, 4); v = f; }
+        else if (sub == SF_FORMAT_DOUBLE) { double d; std::memcpy(&d, b, 8); v = d; }
+        else v = static_cast<int32_t>(word << (32 - 8 * width)) / 2147483648.0;  // sign from the top byte
+        interleaved[i] = v;
+    }
+    restLeft -= static_cast<int64_t>(got);
+    return static_cast<int64_t>(got);
 }
 
 // --- output format ------------------------------------------------------------------

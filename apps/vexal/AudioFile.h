@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,14 +35,21 @@ public:
     // Frames the header announces beyond the end of the data (a truncated
     // file); 0 when the data is whole.
     int64_t missingFrames() const { return missing; }
+    // Frames the data holds beyond what the header states (read as well).
+    int64_t unstatedFrames() const { return unstated; }
     // Reads up to `frames` interleaved frames; 0 at the end. Throws on a read error.
     int64_t read(double* interleaved, int64_t frames);
 
 private:
     std::string path;
+    int64_t readRest(double* interleaved, int64_t frames);
+
     SNDFILE* file = nullptr;
     AudioInfo audio;
     int64_t missing = 0;
+    int64_t unstatedOffset = 0, unstated = 0;
+    std::FILE* rest = nullptr;  // the unstated frames, opened when the stated ones are read
+    int64_t restLeft = 0;
 };
 
 // libsndfile's format for the target's extension and the wanted sample format.

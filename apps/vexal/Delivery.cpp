@@ -292,8 +292,8 @@ std::vector<RenderResult> deliver(const std::vector<Track>& tracks, const Render
         else
             std::snprintf(text, sizeof text, "cannot reach %s under %+.2f dBTP: %s; %s: %+.2f dBTP, %.2f LUFS",
                           goal, options.ceilingDbtp, why.c_str(),
-                          options.strict ? "the closest was" : "wrote the closest", passes[chosen].truePeakDbtp,
-                          passes[chosen].integratedLufs);
+                          options.strict ? "the closest was" : "wrote the closest",
+                          std::max(passes[chosen].truePeakDbtp, -999.99), std::max(passes[chosen].integratedLufs, -999.99));
         missed = text;
         const std::string what = tracks.size() == 1 ? tracks[0].input : "album";
         if (options.strict) throw ProcessingError(what + ": " + missed + " (--strict: nothing written)");

@@ -14,14 +14,16 @@ namespace {
 constexpr size_t kMaxQueued = 4;
 }
 
-LoudnessAnalyser::LoudnessAnalyser(int32_t channels, int32_t sampleRate)
+LoudnessAnalyser::LoudnessAnalyser(int32_t channels, int32_t sampleRate, const std::string& path)
     : channels(channels), truePeak(channels) {
     // libebur128's own true peak reads low on bright material (a short 4×
     // interpolator); TruePeakMeter measures it.
     state.reset(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
                              EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK),
                 [](ebur128_state* s) { if (s) ebur128_destroy(&s); });
-    if (!state) throw ProcessingError("libebur128 cannot analyse " + std::to_string(sampleRate) + " Hz");
+    if (!state)
+        throw ProcessingError((path.empty() ? "" : path + ": ") + "cannot measure loudness at " +
+                              std::to_string(sampleRate) + " Hz (libebur128 refuses the rate)");
     worker = std::thread([this] { run(); });
 }
 
@@ -110,7 +112,8 @@ FileAnalysis analyseInput(const std::string& path) {
     FileAnalysis a;
     a.info = file.info();
     a.missingFrames = file.missingFrames();
-    LoudnessAnalyser analyser(a.info.channels, a.info.sampleRate);
+    a.unstatedFrames = file.unstatedFrames();
+    LoudnessAnalyser analyser(a.info.channels, a.info.sampleRate, path);
     constexpr int64_t kChunk = 65536;
     for (;;) {
         std::vector<double> frames = analyser.buffer(static_cast<size_t>(kChunk * a.info.channels));

@@ -34,8 +34,9 @@ double loudnessTogether(const std::vector<const LoudnessFigures*>& files);
 
 class LoudnessAnalyser {
 public:
-    // Throws ProcessingError when libebur128 cannot analyse this layout.
-    LoudnessAnalyser(int32_t channels, int32_t sampleRate);
+    // Throws ProcessingError, naming `path`, when libebur128 cannot analyse
+    // this layout.
+    LoudnessAnalyser(int32_t channels, int32_t sampleRate, const std::string& path = "");
     ~LoudnessAnalyser();
     LoudnessAnalyser(const LoudnessAnalyser&) = delete;
     LoudnessAnalyser& operator=(const LoudnessAnalyser&) = delete;
@@ -72,6 +73,7 @@ struct FileAnalysis {
     AudioInfo info;
     int64_t frames = 0;            // read
     int64_t missingFrames = 0;     // announced by the header beyond the data
+    int64_t unstatedFrames = 0;    // in the data beyond what the header states
     int64_t nonFiniteSamples = 0;  // NaN and infinity, counted as 0
     LoudnessFigures figures;
 };

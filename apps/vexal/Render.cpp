@@ -25,7 +25,9 @@ void warnAboutWordLength(EffectHost& host, RenderResult& result, int32_t outputF
     const bool quantizeOn = stepIndex(host.getParameter(kQuantize), 2) == 1;
     static constexpr int32_t kBitsBySteps[3] = {8, 16, 24};
     const int32_t pluginBits = kBitsBySteps[stepIndex(host.getParameter(kBits), 3)];
-    if (!quantizeOn)
+    // Without dither, rounding to 16 bits or fewer is audible on fades; at
+    // 24 bits it lies below any converter's own noise.
+    if (!quantizeOn && bits <= 16)
         result.warnings.push_back(result.output + ": writing " + std::to_string(bits) +
                                   "-bit PCM with Quantize off (no dither)");
     else if (pluginBits != bits)
@@ -145,6 +147,14 @@ void writeChunk(OutputFile* output, std::vector<double> (&out)[2], int32_t chann
 // A file whose data ends before its header says: a warning, or with
 // --strict an error.
 void checkWhole(const InputFile& input, const RenderOptions& options, RenderResult& result) {
+    if (const int64_t more = input.unstatedFrames(); more > 0) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      ": the header states %.3f s but the data goes on for %.3f s (%lld frames) more; rendering all of it",
+                      static_cast<double>(input.info().frames) / input.info().sampleRate,
+                      static_cast<double>(more) / input.info().sampleRate, static_cast<long long>(more));
+        result.warnings.push_back(result.input + text);
+    }
     const int64_t missing = input.missingFrames();
     if (missing <= 0) return;
     char text[160];
@@ -197,8 +207,8 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     std::unique_ptr<OutputFile> file;
     if (writing)
         file = std::make_unique<OutputFile>(outputPath, format, info.sampleRate, info.channels, options.existing);
-    LoudnessAnalyser inputAnalysis(info.channels, info.sampleRate);
-    LoudnessAnalyser outputAnalysis(info.channels, info.sampleRate);
+    LoudnessAnalyser inputAnalysis(info.channels, info.sampleRate, inputPath);
+    LoudnessAnalyser outputAnalysis(info.channels, info.sampleRate, inputPath);
 
     const int64_t chunk = chunkFramesFor(options.blockSize);
     std::vector<double> in[2], out[2], interleavedOut;

@@ -8,7 +8,8 @@ namespace vexal::cli {
 namespace {
 
 std::string fixed(double value, int decimals, bool sign = false) {
-    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    // Silence: minus infinity, as level meters write it.
+    if (std::isinf(value)) return value < 0 ? "-oo" : "+oo";
     if (std::isnan(value)) return "n/a";
     char text[64];
     // Adding 0.0 turns a rounded −0 into 0.
@@ -81,9 +82,10 @@ void printDelivery(std::FILE* out, const RenderResult& r) {
                  r.passes.size() == 1 ? "" : "es", r.changed.c_str());
     for (size_t i = 0; i < r.passes.size(); ++i) {
         const DeliveryPass& p = r.passes[i];
-        std::fprintf(out, "    pass %zu%s  Output %+.2f dB, Drive %+.2f dB, Oversample %s: %+.2f dBTP, %.2f LUFS\n", i + 1,
+        std::fprintf(out, "    pass %zu%s  Output %+.2f dB, Drive %+.2f dB, Oversample %s: %s dBTP, %s LUFS\n", i + 1,
                      static_cast<int32_t>(i) == r.passWritten ? " (written)" : "          ", p.outputDb, p.driveDb,
-                     p.oversample ? "on" : "off", p.truePeakDbtp, p.integratedLufs);
+                     p.oversample ? "on" : "off", fixed(p.truePeakDbtp, 2, true).c_str(),
+                     fixed(p.integratedLufs, 2).c_str());
     }
 }
 

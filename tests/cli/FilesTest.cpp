@@ -75,6 +75,48 @@ TEST_F(Files, ATruncatedWavIsNamedWithWhatIsMissingAndFailsWhenStrict) {
     EXPECT_EQ(strict.status, 1);
     EXPECT_NE(strict.err.find("cut.wav: truncated"), std::string::npos) << strict.err;
     EXPECT_FALSE(fileExists(dir / "c.wav"));
+
+    // A streaming writer's header (sizes all ones): read to the end, no warning.
+    std::string streaming = bytes;
+    const size_t data = streaming.find("data");
+    streaming.replace(data + 4, 4, "\xff\xff\xff\xff");
+    streaming.replace(4, 4, "\xff\xff\xff\xff");
+    std::ofstream(dir / "streaming.wav", std::ios::binary) << streaming;
+    const RunResult stream = runVexal({"process", dir / "streaming.wav", "-o", dir / "d.wav", "--quiet", "--strict",
+                                       "--set", "Quantize=on"});
+    EXPECT_EQ(stream.status, 0) << stream.err;
+    EXPECT_EQ(stream.err, "");
+    EXPECT_EQ(readAudio(dir / "d.wav").samples, readAudio(dir / "a.wav").samples);
+
+    // A header stating half the data: all of it is read, with a warning.
+    std::string under = bytes;
+    const uint32_t half = 44100 * 2;
+    under.replace(data + 4, 4, std::string(reinterpret_cast<const char*>(&half), 4));
+    std::ofstream(dir / "under.wav", std::ios::binary) << under;
+    const RunResult more = runVexal({"process", dir / "under.wav", "-o", dir / "e.wav", "--quiet",
+                                     "--set", "Quantize=on"});
+    EXPECT_EQ(more.status, 0) << more.err;
+    EXPECT_NE(more.err.find("under.wav: the header states 0.500 s but the data goes on for 0.500 s (22050 frames) "
+                            "more; rendering all of it"),
+              std::string::npos)
+        << more.err;
+    EXPECT_EQ(readAudio(dir / "e.wav").samples, readAudio(dir / "a.wav").samples);
+}
+
+TEST_F(Files, OddHeadersAreNamedAndSilenceReadsMinusInfinity) {
+    Audio slow = testSignal(44100, 2, 100, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    slow.sampleRate = 1;
+    writeAudio(dir / "slow.wav", slow);
+    const RunResult r = runVexal({"analyze", dir / "slow.wav"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("slow.wav: cannot measure loudness at 1 Hz"), std::string::npos) << r.err;
+
+    Audio none = testSignal(44100, 2, 0, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    writeAudio(dir / "none.wav", none);
+    const RunResult empty = runVexal({"process", dir / "none.wav", "-o", dir / "out.wav", "--ceiling-dbtp", "-1"});
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_NE(empty.out.find("-oo dBTP"), std::string::npos) << empty.out;
+    EXPECT_EQ(empty.out.find("1000"), std::string::npos) << empty.out;
 }
 
 TEST_F(Files, NonFiniteSamplesAreCountedOnceAndLeftOutOfThePeaks) {

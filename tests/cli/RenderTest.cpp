@@ -203,6 +203,9 @@ TEST_F(Render, IntegerOutputWarnsAboutWordLength) {
     writeAudio(dir / "in.wav", testSignal(44100, 2, 5000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
     const RunResult off = runVexal({"process", dir / "in.wav", "-o", dir / "a.wav", "--quiet"});
     EXPECT_NE(off.err.find("with Quantize off"), std::string::npos) << off.err;
+    // At 24 bits rounding without dither lies below any converter's noise.
+    const RunResult wide = runVexal({"process", dir / "in.wav", "-o", dir / "w.wav", "--quiet", "--format", "pcm24"});
+    EXPECT_EQ(wide.err.find("Quantize off"), std::string::npos) << wide.err;
     const RunResult mismatch = runVexal({"process", dir / "in.wav", "-o", dir / "b.wav", "--quiet",
                                          "--set", "Quantize=on", "--set", "Bits=24"});
     EXPECT_NE(mismatch.err.find("16-bit PCM while Bits is 24"), std::string::npos) << mismatch.err;

@@ -144,7 +144,7 @@ TEST_F(Safety, ABatchGoesOnPastABadFile) {
     const RunResult r = runVexal({"process", dir / "in.wav", dir / "bad.wav", dir / "surround.wav",
                                   dir / "b.wav", "--out-dir", dir / "out", "--quiet", "--json"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(lines(r.err), 2 + 2) << r.err;  // two failures, two warnings (PCM with Quantize off)
+    EXPECT_EQ(lines(r.err), 2 + 2) << r.err;  // two failures, two warnings about the word length
     EXPECT_NE(r.err.find("bad.wav: cannot read audio"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("surround.wav: 6 channels"), std::string::npos) << r.err;
     EXPECT_EQ(readAudio(dir / "out/in.wav").frames(), 8000);
