@@ -284,6 +284,21 @@ TEST_F(Delivery, ACeilingLeavesACompliantFileAtItsLevelAndSilenceIsWrittenWithAW
     EXPECT_FALSE(fileExists(dir / "strict.wav"));
 }
 
+TEST_F(Delivery, LossyOutputsMeetTargetAndCeilingAsTheyDecode) {
+    writeAudio(dir / "in.wav", input({"bright", 48000, "pcm24"}));
+    for (const char* ext : {"ogg", "mp3"}) {
+        SCOPED_TRACE(ext);
+        const std::string out = dir / (std::string("out.") + ext);
+        const RunResult r = runVexal({"process", dir / "in.wav", "-o", out, "--quiet", "--json", "--program",
+                                      "CD Master 2", "--target-lufs", "-14", "--ceiling-dbtp", "-1"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("\"reached\": true"), std::string::npos) << r.out;
+        EXPECT_NEAR(loudnessOfFile(out).integrated, -14.0, 0.2);
+        EXPECT_LE(20.0 * std::log10(referenceTruePeak(readAudio(out).samples, 2)), -1.0);
+        std::printf("%s: %d passes\n", ext, passes(r.out));
+    }
+}
+
 double albumLoudness(const std::vector<std::string>& paths) {
     std::vector<ebur128_state*> states;
     for (const std::string& path : paths) {
