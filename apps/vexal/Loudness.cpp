@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "AudioFile.h"
+#include "LoudnessRange.h"
 #include "UsageError.h"
 
 namespace vexal::cli {
@@ -15,11 +16,12 @@ constexpr size_t kMaxQueued = 4;
 }
 
 LoudnessAnalyser::LoudnessAnalyser(int32_t channels, int32_t sampleRate, const std::string& path)
-    : channels(channels), truePeak(channels) {
+    : channels(channels), tick(std::max<size_t>(1, static_cast<size_t>(sampleRate) / 10)), untilTick(tick),
+      truePeak(channels) {
     // libebur128's own true peak reads low on bright material (a short 4×
     // interpolator); TruePeakMeter measures it.
     state.reset(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                             EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK),
+                             EBUR128_MODE_I | EBUR128_MODE_S | EBUR128_MODE_SAMPLE_PEAK),
                 [](ebur128_state* s) { if (s) ebur128_destroy(&s); });
     if (!state)
         throw ProcessingError((path.empty() ? "" : path + ": ") + "cannot measure loudness at " +
@@ -70,7 +72,20 @@ void LoudnessAnalyser::run() {
         }
         changed.notify_all();
         const size_t count = frames.size() / static_cast<size_t>(channels);
-        ebur128_add_frames_double(state.get(), frames.data(), count);
+        // In pieces ending every 100 ms, where the short-term loudness (the
+        // last 3 s) is read for the loudness range.
+        for (size_t at = 0; at < count;) {
+            const size_t n = std::min(count - at, untilTick);
+            ebur128_add_frames_double(state.get(), frames.data() + at * static_cast<size_t>(channels), n);
+            at += n;
+            untilTick -= n;
+            fed += n;
+            if (untilTick > 0) continue;
+            untilTick = tick;
+            double shortTerm = 0.0;
+            if (fed >= 30 * tick && ebur128_loudness_shortterm(state.get(), &shortTerm) == EBUR128_SUCCESS)
+                shortTermSeries.push_back(shortTerm);
+        }
         truePeak.add(frames.data(), count);
         std::lock_guard<std::mutex> lock(mutex);
         if (spare.size() < kMaxQueued) spare.push_back(std::move(frames));
@@ -93,7 +108,7 @@ LoudnessFigures LoudnessAnalyser::finish() {
         f.truePeak = std::max(f.truePeak, std::max(truePeak.peak(c), peak));
     }
     ebur128_loudness_global(state.get(), &f.integrated);
-    ebur128_loudness_range(state.get(), &f.range);
+    f.range = loudnessRange(shortTermSeries);
     f.gating = state;
     return f;
 }

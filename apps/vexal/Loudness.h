@@ -23,7 +23,7 @@ struct LoudnessFigures {
     double samplePeak = 0.0;  // linear, largest of the channels
     double truePeak = 0.0;    // linear, largest of the channels
     double integrated = 0.0;  // LUFS (−inf for silence)
-    double range = 0.0;       // LU
+    double range = 0.0;       // LU (EBU Tech 3342, see LoudnessRange.h)
     // libebur128's state at the end, for the loudness of several files
     // measured as one programme (an album).
     std::shared_ptr<ebur128_state> gating;
@@ -55,6 +55,10 @@ private:
 
     std::shared_ptr<ebur128_state> state;
     int32_t channels;
+    size_t tick;              // frames in 100 ms
+    size_t untilTick;         // frames to the next 100 ms mark
+    size_t fed = 0;
+    std::vector<double> shortTermSeries;  // LUFS every 100 ms, once 3 s are in
     TruePeakMeter truePeak;
     std::mutex mutex;
     std::condition_variable changed;

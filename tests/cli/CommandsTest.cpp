@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -52,6 +53,36 @@ TEST_F(Commands, AnalyzeReportsWhatProcessReportsAndWritesNothing) {
     const RunResult cut = runVexal({"analyze", dir / "cut.wav"});
     EXPECT_EQ(cut.status, 0);
     EXPECT_NE(cut.err.find("cut.wav: truncated: the data ends 0.250 s (12000 frames)"), std::string::npos) << cut.err;
+}
+
+// The loudness range of the synthetic cases of EBU Tech 3342: 1 kHz stereo
+// tones, 20 s at each level in turn (at 24 kHz, to keep the test short); the
+// range is the difference of the loudest and quietest levels, within ±1 LU
+// (the document's tolerance). The renderer's figure lands within 0.01 LU.
+TEST_F(Commands, LoudnessRangeMeetsTheSyntheticCasesOfTech3342) {
+    struct Case {
+        std::vector<double> levelsDbfs;
+        double range;
+    };
+    for (const Case& c : {Case{{-20, -30}, 10}, Case{{-20, -15}, 5}, Case{{-40, -20}, 20},
+                          Case{{-50, -35, -20, -35, -50}, 15}}) {
+        Audio a;
+        a.sampleRate = 24000;
+        a.channels = 2;
+        a.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        int64_t n = 0;
+        for (double level : c.levelsDbfs)
+            for (int64_t i = 0; i < 20 * 24000; ++i, ++n) {
+                const double v = std::pow(10.0, level / 20.0) * std::sin(2 * M_PI * 1000.0 * static_cast<double>(n) / 24000);
+                a.samples.insert(a.samples.end(), {v, v});
+            }
+        writeAudio(dir / "tones.wav", a);
+        const RunResult r = runVexal({"analyze", dir / "tones.wav", "--json"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const double range = jsonNumber(r.out, "", "loudnessRangeLu");
+        EXPECT_NEAR(range, c.range, 0.05) << c.levelsDbfs.size() << " levels";
+        std::printf("levels %zu, expected %.0f LU: %.2f LU\n", c.levelsDbfs.size(), c.range, range);
+    }
 }
 
 TEST_F(Commands, ExplainSaysWhatEveryParameterDoesAsTheDocsDo) {

@@ -1,0 +1,23 @@
+#include "LoudnessRange.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vexal::cli {
+
+double loudnessRange(std::vector<double> values) {
+    std::erase_if(values, [](double v) { return !(v > -70.0); });
+    if (values.size() < 2) return 0.0;
+    double energy = 0.0;
+    for (double v : values) energy += std::pow(10.0, v / 10.0);
+    const double gate = 10.0 * std::log10(energy / static_cast<double>(values.size())) - 20.0;
+    std::erase_if(values, [gate](double v) { return v < gate; });
+    if (values.size() < 2) return 0.0;
+    std::sort(values.begin(), values.end());
+    auto percentile = [&](double p) {
+        return values[static_cast<size_t>(std::lround(p * static_cast<double>(values.size() - 1)))];
+    };
+    return percentile(0.95) - percentile(0.10);
+}
+
+}  // namespace vexal::cli
