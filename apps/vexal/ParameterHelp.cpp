@@ -24,8 +24,9 @@ const ParameterExplanation kExplanations[26] = {
      "How far the two channels' envelope followers share one detector: 100 gives both the same gain movement and "
      "keeps the stereo image, 0 lets each channel limit on its own."},
     {"off, on",
-     "Also detects the peaks between the samples (a half-sample estimate, with 0.1 % to spare), so that the "
-     "inter-sample peaks of the limited signal stay under the ceiling as well."},
+     "Also detects the peaks between the samples, estimated at the half-sample points (with 0.1 % to spare): "
+     "this lowers inter-sample peaks but does not bound them; bright material can still decode a few tenths "
+     "of a dB over, which --ceiling-dbtp measures and corrects."},
     {"I, II",
      "One or two cascaded stages in each envelope follower: II releases more smoothly after an overload; the peak "
      "limiting is the same."},
