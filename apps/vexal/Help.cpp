@@ -28,7 +28,7 @@ const char* const kProcessHelp =
     "  --keep-latency       write the raw output, delayed by the latency\n"
     "  --format F           pcm16, pcm24 or float32 (default: as the input)\n"
     "  --ceiling-dbtp X     the written file's true peak at most X dBTP (e.g. -1), reached with\n"
-    "                       Output and Oversample by measuring and rendering again (at most 3 passes)\n"
+    "                       Output and Oversample by measuring and rendering again (at most 6 passes)\n"
     "  --target-lufs L      integrated loudness L LUFS (+-0.2 LU), reached with Drive, under the\n"
     "                       ceiling (-1 dBTP unless --ceiling-dbtp)\n"
     "  --album              one Drive and Output for all inputs: the album's loudness (all\n"
