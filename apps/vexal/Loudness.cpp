@@ -21,7 +21,7 @@ LoudnessAnalyser::LoudnessAnalyser(int32_t channels, int32_t sampleRate, const s
     // libebur128's own true peak reads low on bright material (a short 4×
     // interpolator); TruePeakMeter measures it.
     state.reset(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                             EBUR128_MODE_I | EBUR128_MODE_S | EBUR128_MODE_SAMPLE_PEAK),
+                             EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK),
                 [](ebur128_state* s) { if (s) ebur128_destroy(&s); });
     if (!state)
         throw ProcessingError((path.empty() ? "" : path + ": ") + "cannot measure loudness at " +
@@ -79,12 +79,9 @@ void LoudnessAnalyser::run() {
             ebur128_add_frames_double(state.get(), frames.data() + at * static_cast<size_t>(channels), n);
             at += n;
             untilTick -= n;
-            fed += n;
             if (untilTick > 0) continue;
             untilTick = tick;
-            double shortTerm = 0.0;
-            if (fed >= 30 * tick && ebur128_loudness_shortterm(state.get(), &shortTerm) == EBUR128_SUCCESS)
-                shortTermSeries.push_back(shortTerm);
+            shortTerm.tick(state.get());
         }
         truePeak.add(frames.data(), count);
         std::lock_guard<std::mutex> lock(mutex);
@@ -108,7 +105,7 @@ LoudnessFigures LoudnessAnalyser::finish() {
         f.truePeak = std::max(f.truePeak, std::max(truePeak.peak(c), peak));
     }
     ebur128_loudness_global(state.get(), &f.integrated);
-    f.range = loudnessRange(shortTermSeries);
+    f.range = loudnessRange(shortTerm.series());
     f.gating = state;
     return f;
 }

@@ -15,6 +15,7 @@
 #include <ebur128.h>
 
 #include "AudioFile.h"
+#include "LoudnessRange.h"
 #include "TruePeak.h"
 
 namespace vexal::cli {
@@ -57,8 +58,7 @@ private:
     int32_t channels;
     size_t tick;              // frames in 100 ms
     size_t untilTick;         // frames to the next 100 ms mark
-    size_t fed = 0;
-    std::vector<double> shortTermSeries;  // LUFS every 100 ms, once 3 s are in
+    ShortTermLoudness shortTerm;
     TruePeakMeter truePeak;
     std::mutex mutex;
     std::condition_variable changed;
