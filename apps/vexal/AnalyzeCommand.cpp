@@ -45,10 +45,13 @@ int runAnalyze(const CommandLine& line) {
         try {
             if (!line.json && i > 0) std::printf("\n");
             if (line.through) {
-                reportResult(renderFile(input, "", line.render, progress), line.json, jsonEntries);
+                const RenderResult r = renderFile(input, "", line.render, progress);
+                if (!line.render.plotPath.empty()) plotResult(line.render.plotPath, r);
+                reportResult(r, line.json, jsonEntries);
                 continue;
             }
             const FileAnalysis a = analyseInput(input);
+            if (!line.render.plotPath.empty()) plotAnalysis(line.render.plotPath, input, a);
             const std::vector<std::string> warnings = warningsOf(input, a);
             for (const std::string& w : warnings) std::fprintf(stderr, "vexal: warning: %s\n", w.c_str());
             if (line.json)

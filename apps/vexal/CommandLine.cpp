@@ -137,6 +137,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
             line.output = need();
         } else if (process && option == "--out-dir") {
             line.outDir = need();
+        } else if ((process || analyze) && option == "--plot") {
+            line.render.plotPath = need();
         } else if ((process || analyze) && option == "--block") {
             line.render.blockSize = parseBlockSize(need());
         } else if (snapshot && option == "--signal") {
@@ -186,6 +188,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
     if (snapshot && line.output.empty()) throw UsageError("snapshot: no output file (OUT.png)");
     if (line.command == Command::help && !line.helpTopic.empty() && !commandHelp(line.helpTopic))
         throw UsageError("help: no command \"" + line.helpTopic + "\" (process, analyze, programs, params, demo)");
+    if (!line.render.plotPath.empty() && line.inputs.size() > 1)
+        throw UsageError("--plot takes one input");
     if (analyze) {
         if (line.inputs.empty()) throw UsageError("analyze: no input file");
         const Settings& s = line.render.settings;

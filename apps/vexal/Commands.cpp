@@ -7,6 +7,7 @@
 #include "Delivery.h"
 #include "ParameterHelp.h"
 #include "ParameterSetting.h"
+#include "Plot.h"
 #include "Report.h"
 #include "UsageError.h"
 #include "core/ParameterTable.h"
@@ -98,6 +99,29 @@ void reportResult(const RenderResult& result, bool json, std::vector<std::string
     std::fflush(stdout);
 }
 
+void plotResult(const std::string& path, const RenderResult& r) {
+    PlotData d;
+    d.title = r.input + (r.output.empty() ? " through" : " -> " + r.output) + ", program " +
+              std::to_string(r.program) + " \"" + r.programName + "\"";
+    d.seconds = static_cast<double>(r.frames) / std::max(1, r.sampleRate);
+    d.input = &r.in;
+    d.output = &r.out;
+    d.gain = r.gainTrace;
+    d.hasCeiling = !r.passes.empty();
+    d.ceilingDbtp = r.ceilingDbtp;
+    d.hasTarget = r.hasTarget;
+    d.targetLufs = r.targetLufs;
+    drawPlot(path, d);
+}
+
+void plotAnalysis(const std::string& path, const std::string& input, const FileAnalysis& a) {
+    PlotData d;
+    d.title = input;
+    d.seconds = static_cast<double>(a.frames) / std::max(1, a.info.sampleRate);
+    d.input = &a.figures;
+    drawPlot(path, d);
+}
+
 int runProcess(const CommandLine& line) {
     // Settings and the output's format are checked once, before any file:
     // their errors are usage errors.
@@ -121,6 +145,7 @@ int runProcess(const CommandLine& line) {
             const RenderResult result = line.render.hasCeiling ? deliverFile(input, target, line.render, progress)
                                                                : renderFile(input, target, line.render, progress);
             written.push_back(target);
+            if (!line.render.plotPath.empty()) plotResult(line.render.plotPath, result);
             if (!line.json && i > 0) std::printf("\n");
             reportResult(result, line.json, jsonEntries);
         } catch (const std::exception& e) {

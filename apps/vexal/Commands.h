@@ -15,5 +15,8 @@ int runAnalyze(const CommandLine& line);
 // Prints a render's warnings on stderr and its report on stdout (or keeps
 // its JSON entry).
 void reportResult(const RenderResult& result, bool json, std::vector<std::string>& jsonEntries);
+// --plot: a render's figures over time (the input's alone when `analysis`).
+void plotResult(const std::string& path, const RenderResult& result);
+void plotAnalysis(const std::string& path, const std::string& input, const FileAnalysis& analysis);
 
 }  // namespace vexal::cli

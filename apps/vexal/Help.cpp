@@ -37,6 +37,7 @@ const char* const kProcessHelp =
     "                       and nothing is written\n"
     "  --no-clobber         never replace an existing output file\n"
     "  --force              replace a write-protected output file too\n"
+    "  --plot OUT.png       peaks, true peaks, short-term loudness and gain reduction over time\n"
     "  --json               the report as JSON\n"
     "  --quiet              no progress bar\n";
 
@@ -46,6 +47,7 @@ const char* const kAnalyzeHelp =
     "  --through            also the same figures of the plug-in's output at the settings\n"
     "                       (nothing is written)\n" VEXAL_SETTINGS_HELP
     "  --block N            frames per process call with --through (default 512)\n"
+    "  --plot OUT.png       peaks, true peaks and short-term loudness over time (one input)\n"
     "  --json               the figures as JSON\n"
     "  --quiet              no progress bar\n";
 

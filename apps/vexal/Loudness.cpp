@@ -26,6 +26,7 @@ LoudnessAnalyser::LoudnessAnalyser(int32_t channels, int32_t sampleRate, const s
     if (!state)
         throw ProcessingError((path.empty() ? "" : path + ": ") + "cannot measure loudness at " +
                               std::to_string(sampleRate) + " Hz (libebur128 refuses the rate)");
+    truePeak.traceEvery(static_cast<int64_t>(tick));
     worker = std::thread([this] { run(); });
 }
 
@@ -76,12 +77,17 @@ void LoudnessAnalyser::run() {
         // last 3 s) is read for the loudness range.
         for (size_t at = 0; at < count;) {
             const size_t n = std::min(count - at, untilTick);
-            ebur128_add_frames_double(state.get(), frames.data() + at * static_cast<size_t>(channels), n);
+            const double* piece = frames.data() + at * static_cast<size_t>(channels);
+            ebur128_add_frames_double(state.get(), piece, n);
+            for (size_t i = 0; i < n * static_cast<size_t>(channels); ++i)
+                tickPeak = std::max(tickPeak, static_cast<float>(std::fabs(piece[i])));
             at += n;
             untilTick -= n;
             if (untilTick > 0) continue;
             untilTick = tick;
             shortTerm.tick(state.get());
+            peakTrace.push_back(tickPeak);
+            tickPeak = 0.0f;
         }
         truePeak.add(frames.data(), count);
         std::lock_guard<std::mutex> lock(mutex);
@@ -106,6 +112,12 @@ LoudnessFigures LoudnessAnalyser::finish() {
     }
     ebur128_loudness_global(state.get(), &f.integrated);
     f.range = loudnessRange(shortTerm.series());
+    f.peakTrace = peakTrace;
+    if (untilTick != tick) f.peakTrace.push_back(tickPeak);
+    f.truePeakTrace = truePeak.envelope();
+    f.truePeakTrace.resize(f.peakTrace.size(), 0.0f);
+    for (size_t i = 0; i < f.peakTrace.size(); ++i) f.truePeakTrace[i] = std::max(f.truePeakTrace[i], f.peakTrace[i]);
+    f.shortTermTrace = shortTerm.series();
     f.gating = state;
     return f;
 }

@@ -25,6 +25,11 @@ struct LoudnessFigures {
     double truePeak = 0.0;    // linear, largest of the channels
     double integrated = 0.0;  // LUFS (−inf for silence)
     double range = 0.0;       // LU (EBU Tech 3342, see LoudnessRange.h)
+    // Per 100 ms: sample peak and true peak (linear; the true peak from the
+    // meter's 4× points, or its measurement where it measured a peak), and
+    // short-term loudness (LUFS, from 3 s on: value i ends at (i + 30) / 10 s).
+    std::vector<float> peakTrace, truePeakTrace;
+    std::vector<double> shortTermTrace;
     // libebur128's state at the end, for the loudness of several files
     // measured as one programme (an album).
     std::shared_ptr<ebur128_state> gating;
@@ -59,6 +64,8 @@ private:
     size_t tick;              // frames in 100 ms
     size_t untilTick;         // frames to the next 100 ms mark
     ShortTermLoudness shortTerm;
+    float tickPeak = 0.0f;
+    std::vector<float> peakTrace;
     TruePeakMeter truePeak;
     std::mutex mutex;
     std::condition_variable changed;

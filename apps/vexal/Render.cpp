@@ -35,11 +35,16 @@ void warnAboutWordLength(EffectHost& host, RenderResult& result, int32_t outputF
                                   "-bit PCM while Bits is " + std::to_string(pluginBits));
 }
 
-// Keeps the deepest gain the meters report and the last read-out.
-void takeMeters(EffectHost& host, RenderResult& result) {
+// Keeps the deepest gain the meters report, per 100 ms as well, and the
+// last read-out.
+void takeMeters(EffectHost& host, RenderResult& result, int64_t frame) {
     result.finalMeters = host.readMeters();
     for (int c = 0; c < 2; ++c)
         result.deepestGain[c] = std::min(result.deepestGain[c], result.finalMeters.gain[c]);
+    const auto bin = static_cast<size_t>(frame / std::max(1, result.sampleRate / 10));
+    if (bin >= result.gainTrace.size()) result.gainTrace.resize(bin + 1, 1.0f);
+    result.gainTrace[bin] =
+        std::min({result.gainTrace[bin], result.finalMeters.gain[0], result.finalMeters.gain[1]});
 }
 
 // The settings, then off and on again as a host switches an effect before
@@ -115,12 +120,12 @@ private:
 };
 
 void processChunk(EffectHost& host, std::vector<double> (&in)[2], std::vector<double> (&out)[2],
-                  int64_t frames, int32_t blockSize, RenderResult& result) {
+                  int64_t frames, int32_t blockSize, int64_t done, RenderResult& result) {
     for (int64_t pos = 0; pos < frames; pos += blockSize) {
         const auto n = static_cast<int32_t>(std::min<int64_t>(blockSize, frames - pos));
         host.process(in[0].data() + pos, in[1].data() + pos, out[0].data() + pos,
                      out[1].data() + pos, n);
-        takeMeters(host, result);
+        takeMeters(host, result, done + pos);
     }
 }
 
@@ -222,8 +227,10 @@ RenderResult renderFile(const std::string& inputPath, const std::string& outputP
     Stream stream(input, chunk, latency);
     int64_t dropLeft = latency;
     progress.begin(inputPath, info.frames, info.sampleRate);
+    int64_t processed = 0;
     while (const int64_t frames = stream.next(in, inputAnalysis)) {
-        processChunk(host, in, out, frames, options.blockSize, result);
+        processChunk(host, in, out, frames, options.blockSize, processed, result);
+        processed += frames;
         const int64_t skip = std::min(dropLeft, frames);
         dropLeft -= skip;
         writeChunk(file.get(), out, info.channels, skip, frames, interleavedOut, outputAnalysis);

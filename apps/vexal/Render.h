@@ -27,6 +27,7 @@ struct RenderOptions {
     bool hasCeiling = false;                // --ceiling-dbtp: the written file's true peak at most ceilingDbtp
     bool hasTarget = false;                 // --target-lufs
     double targetLufs = 0.0;
+    std::string plotPath;  // --plot: the figures over time drawn into this PNG
 };
 
 // One render of a delivery run (--ceiling-dbtp, --target-lufs): the
@@ -55,6 +56,7 @@ struct RenderResult {
     LoudnessFigures out;
     int64_t nonFiniteSamples = 0;  // NaN and infinity in the input, counted as 0 by its analysis
     float deepestGain[2] = {1.0f, 1.0f};  // smallest gain the meters reported, L and R
+    std::vector<float> gainTrace;          // per 100 ms, the smallest gain of L and R, linear
     MeterReadout finalMeters{};
     double seconds = 0.0;  // reading, processing, writing and analysis
     std::vector<std::string> warnings;

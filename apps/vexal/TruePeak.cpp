@@ -213,6 +213,22 @@ int64_t floorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) 
 
 void TruePeakMeter::useVariant(Variant variant) { interpolate = variantFor(variant); }
 
+void TruePeakMeter::note(Channel& c, int64_t frame, double value) const {
+    if (binFrames <= 0 || frame < 0) return;
+    const auto bin = static_cast<size_t>(frame / binFrames);
+    if (bin >= c.bins.size()) c.bins.resize(bin + 1, 0.0f);
+    c.bins[bin] = std::max(c.bins[bin], static_cast<float>(value));
+}
+
+std::vector<float> TruePeakMeter::envelope() const {
+    std::vector<float> all;
+    for (const Channel& c : channelState) {
+        if (c.bins.size() > all.size()) all.resize(c.bins.size(), 0.0f);
+        for (size_t i = 0; i < c.bins.size(); ++i) all[i] = std::max(all[i], c.bins[i]);
+    }
+    return all;
+}
+
 TruePeakMeter::TruePeakMeter(int32_t channels) : channelState(static_cast<size_t>(channels)), channels(channels) {
     filters();
     for (Channel& c : channelState) {
@@ -269,6 +285,7 @@ void TruePeakMeter::scan(Channel& c, bool final) {
                   c.runMaxima.data());
         for (size_t run = 0; run * kRun < count; ++run) {
             const size_t from = run * kRun, to = std::min(count, from + kRun);
+            note(c, c.next + static_cast<int64_t>(from), c.runMaxima[run]);
             // Single-precision maxima: passed over only when clearly below.
             if (c.runMaxima[run] < kCandidateRatio * c.peak * (1.0 - 1e-5)) {
                 const double first = std::fabs(samples[from]);
@@ -397,12 +414,14 @@ void TruePeakMeter::refine(Channel& c, int64_t coarseIndex) {
         }
     }
     a *= sign, b *= sign, d *= sign;
-    c.peak = std::max({c.peak, a, b, d});
+    double measured = std::max({a, b, d});
     const double curvature = a - 2.0 * b + d;
     if (b >= a && b >= d && curvature < 0.0) {
         const double offset = 0.5 * (a - d) / curvature;  // within half a step of `at`
-        c.peak = std::max(c.peak, std::fabs(exactAt(c, static_cast<double>(at) + offset, far)));
+        measured = std::max(measured, std::fabs(exactAt(c, static_cast<double>(at) + offset, far)));
     }
+    c.peak = std::max(c.peak, measured);
+    note(c, floorDiv(at, kFine), measured);
 }
 
 }  // namespace vexal::cli

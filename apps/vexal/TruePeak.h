@@ -52,6 +52,11 @@ public:
     // The signal ends: the interpolation runs out over silence. Call once,
     // before peak().
     void finish();
+    // Keeps the largest value per `frames` frames (the 4× points, and the
+    // long sum where a peak was measured) for envelope(); call before add().
+    void traceEvery(int64_t frames) { binFrames = frames; }
+    // Per bin, the largest of the channels, linear.
+    std::vector<float> envelope() const;
     // The true peak of one channel, linear.
     double peak(int32_t channel) const { return channelState[static_cast<size_t>(channel)].peak; }
 
@@ -65,7 +70,9 @@ private:
         std::vector<float> runMaxima;  // of the coarse points, per run of frames
         double before2 = 0.0, before1 = 0.0;  // the last two magnitudes of the coarse stream
         double peak = 0.0;
+        std::vector<float> bins;  // traceEvery()
     };
+    void note(Channel& c, int64_t frame, double value) const;
 
     void scan(Channel& c, bool final);
     void refine(Channel& c, int64_t coarseIndex);
@@ -83,6 +90,7 @@ private:
     std::vector<Channel> channelState;
     int32_t channels;
     bool finished = false;
+    int64_t binFrames = 0;
 };
 
 }  // namespace vexal::cli

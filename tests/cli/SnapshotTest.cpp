@@ -1,15 +1,20 @@
 // vexal snapshot: the editor drawn offscreen, compared with the picture the
-// README shows (docs/editor.png), so that an unintended visual change fails.
+// README shows (docs/editor.png), so that an unintended visual change fails;
+// and vexal's --plot pictures.
 #include <gtest/gtest.h>
 
 #include <cairo.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include <sndfile.h>
+
 #include "CliHarness.h"
+#include "Plot.h"
 
 namespace clitest {
 namespace {
@@ -111,6 +116,59 @@ TEST(Snapshot, RefusesWhatItCannotDo) {
         EXPECT_NE(run.status, 0);
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
     }
+}
+
+// --plot: each curve where the data puts it. A 1 kHz tone 4 s at -12 dBFS,
+// then 4 s at -24 dBFS, through CD Master 2 under a -1 dBTP ceiling.
+bool curveNear(const Image& image, double x, double y, const vexal::cli::plot::Colour& c) {
+    const uint32_t want = (static_cast<uint32_t>(std::lround(c.r * 255)) << 16) |
+                          (static_cast<uint32_t>(std::lround(c.g * 255)) << 8) | static_cast<uint32_t>(std::lround(c.b * 255));
+    for (int dy = -3; dy <= 3; ++dy)
+        if (largestChannelDifference(image.pixel(static_cast<int>(x), static_cast<int>(std::lround(y)) + dy), want) < 40)
+            return true;
+    return false;
+}
+
+TEST(Snapshot, ThePlotDrawsEachCurveWhereTheDataSays) {
+    namespace plot = vexal::cli::plot;
+    TempDir dir;
+    Audio tone;
+    tone.sampleRate = 48000;
+    tone.channels = 2;
+    tone.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    for (int i = 0; i < 8 * 48000; ++i) {
+        const double level = i < 4 * 48000 ? 0.25 : 0.25 / 3.98107;  // -12.04, then -24.04 dBFS
+        const double v = level * std::sin(2 * M_PI * 1000.0 * i / 48000);
+        tone.samples.insert(tone.samples.end(), {v, v});
+    }
+    writeAudio(dir / "tone.wav", tone);
+    const RunResult run = runVexal({"process", dir / "tone.wav", "-o", dir / "out.wav", "--program", "CD Master 2",
+                                    "--ceiling-dbtp", "-1", "--plot", dir / "plot.png", "--quiet", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Image image(dir / "plot.png");
+    ASSERT_TRUE(image.ok());
+    EXPECT_EQ(image.width(), 1600);
+    EXPECT_EQ(image.height(), 900);
+    auto x = [](double seconds) { return plot::x(seconds, 8.0); };
+    // The input's true peak over its sample peak, at both levels.
+    EXPECT_TRUE(curveNear(image, x(2.0), plot::levelY(-12.04), plot::kInputTruePeak));
+    EXPECT_TRUE(curveNear(image, x(6.0), plot::levelY(-24.04), plot::kInputTruePeak));
+    EXPECT_FALSE(curveNear(image, x(6.0), plot::levelY(-12.04), plot::kInputTruePeak));
+    // The output's true peak: steady through the first half, at what the
+    // report says (before 3 s, where no short-term loudness lies over it).
+    EXPECT_TRUE(curveNear(image, x(2.0), plot::levelY(jsonNumber(run.out, "out", "truePeakDbtp")), plot::kOutputTruePeak));
+    EXPECT_FALSE(curveNear(image, x(6.0), plot::levelY(jsonNumber(run.out, "out", "truePeakDbtp")), plot::kOutputTruePeak));
+    // Ceiling and integrated loudness as dashed levels.
+    bool ceiling = false, integrated = false;
+    for (double px = plot::kLeft + 20; px < plot::kLeft + 60; ++px) {
+        ceiling = ceiling || curveNear(image, px, plot::levelY(-1.0), plot::kCeiling);
+        integrated = integrated ||
+                     curveNear(image, px, plot::levelY(jsonNumber(run.out, "out", "integratedLufs")), plot::kShortTerm);
+    }
+    EXPECT_TRUE(ceiling);
+    EXPECT_TRUE(integrated);
+    // The gain reduction: none where the tone is quiet enough.
+    EXPECT_TRUE(curveNear(image, x(7.0), plot::gainY(0.0), plot::kGain));
 }
 
 }  // namespace
