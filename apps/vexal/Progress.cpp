@@ -47,7 +47,7 @@ void Progress::draw(int64_t framesDone) {
     // The passes still expected after this one take as long as this one.
     const double whole = fraction > 0.0 ? elapsed / fraction : 0.0;
     const double left = whole * (1.0 - fraction) + whole * std::max(0, passTotal - passIndex);
-    const int width = passTotal > 0 ? kBarWidth - 8 : kBarWidth;
+    const int width = passTotal > 0 ? kBarWidth - 12 : kBarWidth;  // the line stays within 80 columns
     char bar[kBarWidth + 1];
     const int filled = static_cast<int>(fraction * width);
     for (int i = 0; i < width; ++i) bar[i] = i < filled ? '#' : '-';
