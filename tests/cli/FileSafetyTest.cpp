@@ -17,6 +17,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "../support/SmallFilesystem.h"
@@ -199,7 +200,8 @@ TEST_F(FileSafety, AWriteProtectedFileIsKeptUnlessForcedAndNeverChangesOwner) {
 }
 
 // Starts vexal, waits until it has made `temporaries` temporary files beside
-// its output (one per pass of a delivery), then sends `signal`.
+// its output (one per pass of a delivery; a pass that is not the best so far
+// drops its own, so they are counted as they appear), then sends `signal`.
 void interruptInPass(const std::string& folder, const std::vector<std::string>& args, int temporaries, int signal) {
     std::vector<char*> argv{const_cast<char*>(VEXAL_BINARY)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -211,11 +213,12 @@ void interruptInPass(const std::string& folder, const std::vector<std::string>& 
     ASSERT_EQ(posix_spawn(&pid, VEXAL_BINARY, &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    std::set<std::string> names;
     int seen = 0;
     while (seen < temporaries && std::chrono::steady_clock::now() < end) {
-        seen = 0;
         for (const auto& e : std::filesystem::directory_iterator(folder))
-            if (e.path().filename().string().starts_with(".out.wav.vexal-")) ++seen;
+            if (e.path().filename().string().starts_with(".out.wav.vexal-")) names.insert(e.path().filename());
+        seen = static_cast<int>(names.size());
         if (waitpid(pid, nullptr, WNOHANG) == pid) FAIL() << "ended before pass " << temporaries;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -228,13 +231,14 @@ void interruptInPass(const std::string& folder, const std::vector<std::string>& 
 }
 
 TEST_F(FileSafety, ASignalInAnyPassOfADeliveryLeavesNoTemporary) {
-    // 40 s of a dynamic signal that −3 LUFS under −1 dBTP cannot reach: three passes.
+    // 40 s of a dynamic signal that −3 LUFS under −1 dBTP cannot reach: two
+    // passes, the programme's Drive and the top of Drive's range.
     writeAudio(dir / "long.wav", testSignal(44100, 2, 44100 * 40, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.5));
     writeText(dir / "out.wav", "the delivery of last week");
     const std::vector<std::string> args = {"process", dir / "long.wav", "-o", dir / "out.wav", "--quiet",
                                            "--target-lufs", "-3"};
-    const int signals[] = {SIGINT, SIGTERM, SIGINT};
-    for (int pass = 1; pass <= 3; ++pass) {
+    const int signals[] = {SIGINT, SIGTERM};
+    for (int pass = 1; pass <= 2; ++pass) {
         SCOPED_TRACE(pass);
         interruptInPass(dir.str(), args, pass, signals[pass - 1]);
         EXPECT_EQ(dir.list(), (std::vector<std::string>{"in.wav", "long.wav", "out.wav"}));
