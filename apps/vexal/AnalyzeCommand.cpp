@@ -46,12 +46,12 @@ int runAnalyze(const CommandLine& line) {
             if (!line.json && i > 0) std::printf("\n");
             if (line.through) {
                 const RenderResult r = renderFile(input, "", line.render, progress);
-                if (!line.render.plotPath.empty()) plotResult(line.render.plotPath, r);
+                if (!line.render.plotPath.empty()) plotResult(line.render.plotPath, r, line.render.existing);
                 reportResult(r, line.json, jsonEntries);
                 continue;
             }
             const FileAnalysis a = analyseInput(input);
-            if (!line.render.plotPath.empty()) plotAnalysis(line.render.plotPath, input, a);
+            if (!line.render.plotPath.empty()) plotAnalysis(line.render.plotPath, input, a, line.render.existing);
             const std::vector<std::string> warnings = warningsOf(input, a);
             for (const std::string& w : warnings) std::fprintf(stderr, "vexal: warning: %s\n", w.c_str());
             if (line.json)

@@ -168,7 +168,7 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else if (process && option == "--no-clobber") {
             if (line.render.existing == Existing::force) throw UsageError("--no-clobber and --force contradict each other");
             line.render.existing = Existing::keep;
-        } else if (option == "--force" && (process || snapshot || line.command == Command::params ||
+        } else if (option == "--force" && (process || analyze || snapshot || line.command == Command::params ||
                                            line.command == Command::demo)) {
             if (line.render.existing == Existing::keep) throw UsageError("--no-clobber and --force contradict each other");
             line.render.existing = Existing::force;

@@ -99,7 +99,7 @@ void reportResult(const RenderResult& result, bool json, std::vector<std::string
     std::fflush(stdout);
 }
 
-void plotResult(const std::string& path, const RenderResult& r) {
+void plotResult(const std::string& path, const RenderResult& r, Existing existing) {
     PlotData d;
     d.title = r.input + (r.output.empty() ? " through" : " -> " + r.output) + ", program " +
               std::to_string(r.program) + " \"" + r.programName + "\"";
@@ -111,15 +111,15 @@ void plotResult(const std::string& path, const RenderResult& r) {
     d.ceilingDbtp = r.ceilingDbtp;
     d.hasTarget = r.hasTarget;
     d.targetLufs = r.targetLufs;
-    drawPlot(path, d);
+    drawPlot(path, d, existing);
 }
 
-void plotAnalysis(const std::string& path, const std::string& input, const FileAnalysis& a) {
+void plotAnalysis(const std::string& path, const std::string& input, const FileAnalysis& a, Existing existing) {
     PlotData d;
     d.title = input;
     d.seconds = static_cast<double>(a.frames) / std::max(1, a.info.sampleRate);
     d.input = &a.figures;
-    drawPlot(path, d);
+    drawPlot(path, d, existing);
 }
 
 int runProcess(const CommandLine& line) {
@@ -145,7 +145,7 @@ int runProcess(const CommandLine& line) {
             const RenderResult result = line.render.hasCeiling ? deliverFile(input, target, line.render, progress)
                                                                : renderFile(input, target, line.render, progress);
             written.push_back(target);
-            if (!line.render.plotPath.empty()) plotResult(line.render.plotPath, result);
+            if (!line.render.plotPath.empty()) plotResult(line.render.plotPath, result, line.render.existing);
             if (!line.json && i > 0) std::printf("\n");
             reportResult(result, line.json, jsonEntries);
         } catch (const std::exception& e) {

@@ -16,7 +16,8 @@ int runAnalyze(const CommandLine& line);
 // its JSON entry).
 void reportResult(const RenderResult& result, bool json, std::vector<std::string>& jsonEntries);
 // --plot: a render's figures over time (the input's alone when `analysis`).
-void plotResult(const std::string& path, const RenderResult& result);
-void plotAnalysis(const std::string& path, const std::string& input, const FileAnalysis& analysis);
+void plotResult(const std::string& path, const RenderResult& result, Existing existing);
+void plotAnalysis(const std::string& path, const std::string& input, const FileAnalysis& analysis,
+                  Existing existing);
 
 }  // namespace vexal::cli

@@ -42,12 +42,13 @@ const char* const kProcessHelp =
     "  --quiet              no progress bar\n";
 
 const char* const kAnalyzeHelp =
-    "usage: vexal analyze FILE... [--through [settings]] [--json] [--quiet]\n"
+    "usage: vexal analyze FILE... [--through [settings]] [--plot OUT.png [--force]] [--json] [--quiet]\n"
     "The report's figures without rendering: sample peak, true peak, loudness, loudness range.\n"
     "  --through            also the same figures of the plug-in's output at the settings\n"
     "                       (nothing is written)\n" VEXAL_SETTINGS_HELP
     "  --block N            frames per process call with --through (default 512)\n"
     "  --plot OUT.png       peaks, true peaks and short-term loudness over time (one input)\n"
+    "  --force              replace a write-protected OUT.png\n"
     "  --json               the figures as JSON\n"
     "  --quiet              no progress bar\n";
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "PngFile.h"
 #include "UsageError.h"
 
 namespace vexal::cli {
@@ -145,7 +146,7 @@ void legend(cairo_t* cr, const PlotData& d) {
 
 }  // namespace
 
-void drawPlot(const std::string& path, const PlotData& d) {
+void drawPlot(const std::string& path, const PlotData& d, Existing existing) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 1, 1, 1);
@@ -189,10 +190,13 @@ void drawPlot(const std::string& path, const PlotData& d) {
     curve(cr, gain, 0, d.seconds, db, gainY, kGain, 1.6);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
-    const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
+    try {
+        writePng(surface, path, existing);
+    } catch (...) {
+        cairo_surface_destroy(surface);
+        throw;
+    }
     cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS)
-        throw ProcessingError(path + ": cannot write the plot: " + cairo_status_to_string(status));
 }
 
 }  // namespace vexal::cli

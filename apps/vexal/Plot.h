@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AudioFile.h"
 #include "Loudness.h"
 
 namespace vexal::cli {
@@ -42,7 +43,8 @@ constexpr Colour kInputPeak{0.70, 0.70, 0.70}, kInputTruePeak{0.45, 0.45, 0.45},
     kCeiling{0.85, 0.10, 0.10}, kGain{0.55, 0.20, 0.65};
 }  // namespace plot
 
-// Throws ProcessingError when the file cannot be written.
-void drawPlot(const std::string& path, const PlotData& data);
+// Replaces `path` whole, by the rules of `existing`; throws ProcessingError
+// when the file cannot be written.
+void drawPlot(const std::string& path, const PlotData& data, Existing existing);
 
 }  // namespace vexal::cli

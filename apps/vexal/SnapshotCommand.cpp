@@ -12,6 +12,7 @@
 #include "Commands.h"
 #include "Demo.h"
 #include "EffectHost.h"
+#include "PngFile.h"
 #include "Programs.h"
 #include "UsageError.h"
 #include "core/Plugin.h"
@@ -56,23 +57,6 @@ Signal loadSignal(const std::string& source) {
         s.right[i] = interleaved[i * static_cast<size_t>(channels) + (channels > 1 ? 1 : 0)];
     }
     return s;
-}
-
-// Replaces the picture whole, or leaves the old one.
-void writePng(cairo_surface_t* image, const std::string& path, Existing existing) {
-    platform::FileReplacement file;
-    std::string problem;
-    struct Sink {
-        platform::FileReplacement& file;
-        std::string& problem;
-    } sink{file, problem};
-    auto write = [](void* closure, const unsigned char* data, unsigned int length) {
-        auto* s = static_cast<Sink*>(closure);
-        return s->file.write(data, length, s->problem) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
-    };
-    if (!file.begin(path, replaceOptionsFor(existing), problem) || cairo_surface_write_to_png_stream(image, write, &sink) != CAIRO_STATUS_SUCCESS ||
-        !file.commit(problem))
-        throw ProcessingError(path + ": picture not saved: " + refusalText(problem.empty() ? "cannot be written" : problem));
 }
 
 }  // namespace

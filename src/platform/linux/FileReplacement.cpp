@@ -1,6 +1,8 @@
 #include "../FileReplacement.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,15 +111,26 @@ bool FileReplacement::begin(const std::string& target, const ReplaceOptions& opt
     const std::string folder = folderOf(destination);
     const std::string stem = (folder == "." && destination.find('/') == std::string::npos ? "" : folder + "/") +
                              "." + nameOf(destination) + ".vexal-";
+    // A signal between the creation and the tracker hearing of it would leave
+    // the temporary behind, so the two happen with signals held back.
+    sigset_t all, previous;
+    sigfillset(&all);
+    if (tracker.made) pthread_sigmask(SIG_BLOCK, &all, &previous);
+    int openError = 0;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         const std::string candidate = stem + uniqueSuffix();
         // The umask decides a new file's mode, as for any program's output.
         fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) temporary = candidate;
-        else if (errno != EEXIST) return fail(problem, "cannot be written: " + reason(errno));
+        else if (errno != EEXIST) {
+            openError = errno;
+            break;
+        }
     }
+    if (fd >= 0 && tracker.made) tracker.made(temporary.c_str());
+    if (tracker.made) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (openError != 0) return fail(problem, "cannot be written: " + reason(openError));
     if (fd < 0) return fail(problem, "cannot be written: no free temporary name");
-    if (tracker.made) tracker.made(temporary.c_str());
     if (exists) {
         // Owner first: a change of owner clears the set-id bits the mode then restores.
         struct stat now {};
