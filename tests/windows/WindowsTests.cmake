@@ -38,3 +38,8 @@ target_link_libraries(vexal_golden_tests PRIVATE vexal_core gtest_main)
 
 add_executable(vexal_registry_tests windows/RegistryStoreTest.cpp)
 target_link_libraries(vexal_registry_tests PRIVATE vexal_core vexal_testhost gtest_main)
+
+# The plug-in's output for comparison with the Linux build's (the lane builds
+# the same source natively; see scripts/ci-lanes.sh wine).
+add_executable(vexal_output_dump windows/OutputDump.cpp)
+target_include_directories(vexal_output_dump PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/windows/include)
