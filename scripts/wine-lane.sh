@@ -23,9 +23,9 @@ fi
 VEXAL_DEPS_EXTRA="wine wine64 wine32:i386" ./scripts/install-deps.sh || exit 1
 
 log "building both DLLs and their tests"
-./scripts/build-windows.sh --tests >build-windows.log 2>&1 || { tail -40 build-windows.log; exit 1; }
-cmake --build build -j "${VEXAL_JOBS:-2}" --target ZVKVexal >/dev/null || exit 1
 mkdir -p build-wine
+./scripts/build-windows.sh --tests >build-wine/build.log 2>&1 || { tail -40 build-wine/build.log; exit 1; }
+cmake --build build -j "${VEXAL_JOBS:-2}" --target ZVKVexal >/dev/null || exit 1
 g++ -std=c++20 -O2 -Isrc tests/windows/OutputDump.cpp -o build-wine/output-dump -ldl || exit 1
 
 export WINEPREFIX="$PWD/build-wine/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

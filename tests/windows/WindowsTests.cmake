@@ -40,3 +40,8 @@ target_link_libraries(vexal_registry_tests PRIVATE vexal_core vexal_testhost gte
 # the same source natively; see scripts/ci-lanes.sh wine).
 add_executable(vexal_output_dump windows/OutputDump.cpp)
 target_include_directories(vexal_output_dump PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/windows/include)
+
+# The engine benchmark through the DLL (bench/compare), for the ratio of its
+# speed under Wine to the Linux plug-in's on the same machine.
+add_executable(vexal_compare ${CMAKE_SOURCE_DIR}/bench/compare/compare.cpp)
+target_link_libraries(vexal_compare PRIVATE vexal_testhost vexal_core)
