@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "../DisplayText.h"
 #include "GdiplusSession.h"
 #include "ImageSurface.h"
 #include "PixelOps.h"
@@ -121,9 +122,9 @@ private:
 
 }  // namespace
 
-CFontDesc::CFontDesc(const char* family, CCoord s, bool bold) : size(s) {
+CFontDesc::CFontDesc(const char* family, CCoord s, bool bold) : size(s > 0 ? s : kStandardSize) {
     face = new _cairo_font_face;
-    const std::wstring name = utf16(family ? family : "Arial");
+    const std::wstring name = utf16(family ? family : kStandardFamily);
     face->family.assign(name.begin(), name.end());
     face->family.push_back(L'\0');
     face->bold = bold;
@@ -131,55 +132,94 @@ CFontDesc::CFontDesc(const char* family, CCoord s, bool bold) : size(s) {
 
 CFontDesc::~CFontDesc() { delete face; }
 
-CDrawContext::CDrawContext(cairo_surface_t* target) {
-    cr = new _cairo;
-    cr->target = target;
+CDrawContext::CDrawContext(cairo_surface_t* t)
+    : target(t), standardFont(new CFontDesc(CFontDesc::kStandardFamily, CFontDesc::kStandardSize)) {
     surfaceRect = CRect(0, 0, target ? target->width : 0, target ? target->height : 0);
-    state.clip = surfaceRect;
+    createCairo();
 }
 
-CDrawContext::~CDrawContext() { delete cr; }
+CDrawContext::~CDrawContext() {
+    delete cr;
+    standardFont->forget();
+}
+
+void CDrawContext::createCairo() {
+    if (!cr) cr = new _cairo;
+    cr->target = target;
+    state = State{};
+    state.font = standardFont;
+    state.clip = surfaceRect;
+    savedCount = 0;
+}
+
+// Drawing into memory has no error state to fall into.
+bool CDrawContext::isHealthy() const { return true; }
+
+bool CDrawContext::recover() { return false; }
 
 void CDrawContext::setSource(const CColor&) {}
 
 void CDrawContext::drawRect(const CRect& r, CDrawStyle style) {
-    if (r.isEmpty() || !cr->target) return;
-    const PixelBox clip = windows::pixelBox(state.clip).intersect(windows::surfaceBox(cr->target));
+    if (r.isEmpty() || !target) return;
+    const PixelBox clip = windows::pixelBox(state.clip).intersect(windows::surfaceBox(target));
     if (style != kDrawStroked)
-        fill(cr->target, windows::pixelBox(r).intersect(clip), windows::premultipliedColour(state.fill));
+        fill(target, windows::pixelBox(r).intersect(clip), windows::premultipliedColour(state.fill));
     if (style != kDrawFilled && state.lineWidth > 0) {
         // A stroke of width w covers the w pixels just inside the rectangle.
         const PixelBox o = windows::pixelBox(r);
         const int w = windows::pixelEdge(state.lineWidth);
         const uint32_t colour = windows::premultipliedColour(state.frame);
-        fill(cr->target, PixelBox{o.left, o.top, o.right, o.top + w}.intersect(clip), colour);
-        fill(cr->target, PixelBox{o.left, o.bottom - w, o.right, o.bottom}.intersect(clip), colour);
-        fill(cr->target, PixelBox{o.left, o.top + w, o.left + w, o.bottom - w}.intersect(clip), colour);
-        fill(cr->target, PixelBox{o.right - w, o.top + w, o.right, o.bottom - w}.intersect(clip), colour);
+        fill(target, PixelBox{o.left, o.top, o.right, o.top + w}.intersect(clip), colour);
+        fill(target, PixelBox{o.left, o.bottom - w, o.right, o.bottom}.intersect(clip), colour);
+        fill(target, PixelBox{o.left, o.top + w, o.left + w, o.bottom - w}.intersect(clip), colour);
+        fill(target, PixelBox{o.right - w, o.top + w, o.right, o.bottom - w}.intersect(clip), colour);
     }
 }
 
-void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign align) {
-    if (!text || !*text || !state.font || r.isEmpty() || !cr->target) return;
-    TextScene scene(cr->target, state.font->getFace(), state.font->getSize());
+void CDrawContext::showText(const char* displayed, CCoord x, const CRect& r) {
+    if (!target) return;
+    TextScene scene(target, state.font->getFace(), state.font->getSize());
     if (!scene.ready()) return;
-    const std::wstring wide = utf16(text);
-    const CCoord advance = scene.width(wide);
-    CCoord x = r.left + 1;
-    if (align == kCenterText)
-        x = r.left + (r.getWidth() - advance) / 2;
-    else if (align == kRightText)
-        x = r.right - 1 - advance;
-    const CCoord y = r.top + (r.getHeight() + scene.ascent - scene.descent) / 2;
     const PixelBox clip = windows::pixelBox(r).intersect(windows::pixelBox(state.clip));
     if (clip.empty()) return;
-    scene.draw(wide, clip, static_cast<int>(x + 0.5), static_cast<int>(y + 0.5), state.fontColor);
+    const CCoord y = r.top + (r.getHeight() + scene.ascent - scene.descent) / 2;
+    scene.draw(utf16(displayed), clip, static_cast<int>(x + 0.5), static_cast<int>(y + 0.5), state.fontColor);
+}
+
+void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign align) {
+    if (!text || !*text || r.isEmpty()) return;
+    char shown[kDisplayBytes];
+    displayText(text, shown, sizeof shown);
+    const CCoord width = measure(shown);
+    CCoord x = r.left + kOverflowInset;
+    if (width <= r.getWidth() - 2) {
+        x = r.left + 1;
+        if (align == kCenterText)
+            x = r.left + (r.getWidth() - width) / 2;
+        else if (align == kRightText)
+            x = r.right - 1 - width;
+    }
+    showText(shown, x, r);
+}
+
+void CDrawContext::drawStringFrom(const char* text, const CRect& r, CCoord x) {
+    if (!text || !*text || r.isEmpty()) return;
+    char shown[kDisplayBytes];
+    displayText(text, shown, sizeof shown);
+    showText(shown, x, r);
 }
 
 CCoord CDrawContext::getStringWidth(const char* text) {
-    if (!text || !state.font || !cr->target) return 0;
-    TextScene scene(cr->target, state.font->getFace(), state.font->getSize());
-    return scene.ready() ? scene.width(utf16(text)) : 0;
+    if (!text || !*text) return 0;
+    char shown[kDisplayBytes];
+    displayText(text, shown, sizeof shown);
+    return measure(shown);
+}
+
+CCoord CDrawContext::measure(const char* displayed) {
+    if (!target) return 0;
+    TextScene scene(target, state.font->getFace(), state.font->getSize());
+    return scene.ready() ? scene.width(utf16(displayed)) : 0;
 }
 
 void CDrawContext::applyClip() {}
