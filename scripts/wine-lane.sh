@@ -47,7 +47,7 @@ run() {  # run LOG-NAME EXE ARGS...: one program under Wine, on an empty setting
     shift
     wine reg delete 'HKCU\Software\Ortelwerk' /f >/dev/null 2>&1 </dev/null
     if "$@" >"build-wine/$name.log" 2>&1 </dev/null; then
-        echo "$name: $(grep -E '^\[  PASSED  \]|values, ' "build-wine/$name.log" | tail -1)"
+        echo "$name: $(grep -E '^\[  PASSED  \]|values written' "build-wine/$name.log" | tail -1)"
     else
         echo "$name: FAILED (build-wine/$name.log)"
         grep -E '^\[  FAILED  \]|Failure|FAIL' "build-wine/$name.log" | head -20
@@ -60,7 +60,7 @@ for arch in win64 win32; do
     objdump=x86_64-w64-mingw32-objdump
     [ $arch = win32 ] && objdump=i686-w64-mingw32-objdump
     log "$arch: imports $($objdump -p "$dll" | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')"
-    log "$arch: exports $($objdump -p "$dll" | sed -n '/Ordinal\/Name Pointer/,/^$/p' | grep -oE '\] [A-Za-z_]+' | cut -c3- | tr '\n' ' ')"
+    log "$arch: exports $($objdump -p "$dll" | sed -n '/Ordinal\/Name Pointer/,/^$/p' | grep -E '^\s+\[ *[0-9]+\] ' | awk '{print $NF}' | tr '\n' ' ')"
     run "$arch-integration" wine "build-$arch/tests/vexal_integration_tests.exe"
     run "$arch-conformance" wine "build-$arch/tests/vexal_conformance_tests.exe" --gtest_filter="$conformance_filter"
     run "$arch-registry" wine "build-$arch/tests/vexal_registry_tests.exe"
