@@ -1,7 +1,7 @@
 # The same libraries for Windows: the platform layer of platform/windows, the
 # toolkit's drawing on our own image buffers with GDI+ for PNG and text
 # (gui/windows), and the DLL with exactly the exports of vst/exports.def.
-add_library(vexal_vst STATIC vst/AudioEffect.cpp vst/AudioEffectX.cpp)
+add_library(vexal_vst STATIC vst/AudioEffect.cpp vst/AudioEffectX.cpp vst/HostCallQueue.cpp)
 target_include_directories(vexal_vst PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 file(GLOB VEXAL_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/*.cpp platform/windows/*.cpp)

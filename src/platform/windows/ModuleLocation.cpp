@@ -25,4 +25,11 @@ std::string ownModuleFile() {
     return {};
 }
 
+void keepOwnModuleLoaded() {
+    HMODULE module = nullptr;
+    // Pinned: the module stays loaded until the process ends, whatever the host frees.
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&keepOwnModuleLoaded), &module);
+}
+
 }  // namespace vexal::platform
