@@ -4,7 +4,9 @@
 #   tsan    the threading checks under ThreadSanitizer (no suppressions)
 #   fuzz    every libFuzzer target (fuzz_*) for a fixed number of runs over its
 #           committed corpus
-# Usage: scripts/ci-lanes.sh [asan|tsan|fuzz|all]...   (default: all)
+#   wine    the Windows DLLs (x64, x86) cross-built with MinGW-w64 and tested
+#           under Wine (scripts/wine-lane.sh)
+# Usage: scripts/ci-lanes.sh [asan|tsan|fuzz|wine|all]...   (default: all)
 # Each lane builds in its own folder (build-asan, build-tsan, build-fuzz) with
 # ninja -j2. Exits non-zero when any lane fails; prints ctest's summary lines.
 # VEXAL_FUZZ_RUNS sets the runs per fuzz target (default 5000000); each target
@@ -141,7 +143,8 @@ for lane in "${lanes[@]}"; do
         asan) timed asan lane_asan ;;
         tsan) timed tsan lane_tsan ;;
         fuzz) timed fuzz lane_fuzz ;;
-        all) timed asan lane_asan; timed tsan lane_tsan; timed fuzz lane_fuzz ;;
+        wine) timed wine ./scripts/wine-lane.sh ;;
+        all) timed asan lane_asan; timed tsan lane_tsan; timed fuzz lane_fuzz; timed wine ./scripts/wine-lane.sh ;;
         *) echo "unknown lane: $lane" >&2; exit 2 ;;
     esac
 done

@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path temp =
         std::filesystem::temp_directory_path() / ("vexal-compare-" + std::to_string(::getpid()));
     std::filesystem::create_directories(temp / "config");
-    if (!std::getenv("VEXAL_CONFIG_DIR")) setenv("VEXAL_CONFIG_DIR", (temp / "config").c_str(), 1);
+    if (!std::getenv("VEXAL_CONFIG_DIR")) setenv("VEXAL_CONFIG_DIR", (temp / "config").string().c_str(), 1);
 
     std::vector<Contender> contenders;
     struct Build {

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <numbers>
 
+#include "../engine/AlignedMemory.h"
 #include "../engine/Kernel.h"
 #include "../engine/FloatingPointScope.h"
 #include "../editor/Editor.h"
@@ -64,7 +66,7 @@ Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallbac
 
     engine = new EngineState();
     noiseShapeSets = new NoiseShapeSets();
-    smoothKernel = static_cast<double*>(std::aligned_alloc(16, sizeof(double) * kMaxSmoothLen));
+    smoothKernel = static_cast<double*>(alignedAllocate(16, sizeof(double) * kMaxSmoothLen));
     if (!smoothKernel) throw std::bad_alloc();
     std::memset(smoothKernel, 0, sizeof(double) * kMaxSmoothLen);
     noiseShapeSets->build();
@@ -93,7 +95,7 @@ Plugin::~Plugin() {
     std::lock_guard<std::recursive_timed_mutex> hold(processLock);
     delete engine;
     delete noiseShapeSets;
-    std::free(smoothKernel);
+    alignedRelease(smoothKernel);
     engine = nullptr;
 }
 
@@ -131,7 +133,7 @@ void Plugin::computeRateCoefficients() {
     computeAttackCoef();
     computeReleaseCoef();
     settings.rmsCoef = 1.0 - std::pow(0.01, 1000.0 / (600.0 * sampleRate));
-    settings.smoothCoef = 1.0 - std::exp(-2.0 * M_PI * 30.0 / sampleRate);
+    settings.smoothCoef = 1.0 - std::exp(-2.0 * std::numbers::pi * 30.0 / sampleRate);
     settings.autoBlackCoef = onePole(10.0, sampleRate);
     settings.levellerCoef = onePole(1000.0, sampleRate);
 }
@@ -139,8 +141,8 @@ void Plugin::computeRateCoefficients() {
 void Plugin::rebuildSmoothKernel() {
     ++smoothKernelRebuildCount;
     const int32_t n = settings.smoothLen;
-    const double step = 2.0 * M_PI / (n - 1);
-    double x = -M_PI;
+    const double step = 2.0 * std::numbers::pi / (n - 1);
+    double x = -std::numbers::pi;
     double sum = 0.0;
     for (int32_t i = 0; i < n; ++i) {
         smoothKernel[i] = x == 0.0 ? 1.0 : std::sin(x) / x;

@@ -10,16 +10,18 @@ namespace {
 
 constexpr int kTextWidth = 8;
 
-// floor(m·2^e·10^k) for a float's integer mantissa m and exponent e, exact:
-// m < 2^24 and 10^k ≤ 10^7 keep the product far inside 128 bits.
-unsigned __int128 scaledFloor(uint32_t mantissa, int exponent, int k) {
-    unsigned __int128 value = mantissa;
+// floor(m·2^e·10^k) for a float's integer mantissa m (2^23 ≤ m < 2^24, or 0)
+// and exponent e, exact in 64 bits: with e ≥ 0 the integer part has at least
+// seven digits, so no fraction digits are asked for (k = 0) and m·2^e < 1e15;
+// with e < 0, m·10^k < 2^24·10^7 < 2^48 before the shift.
+uint64_t scaledFloor(uint32_t mantissa, int exponent, int k) {
+    uint64_t value = mantissa;
     for (int i = 0; i < k; ++i) value *= 10u;
     if (exponent >= 0) return value << exponent;
-    return -exponent >= 127 ? 0 : value >> -exponent;
+    return -exponent >= 64 ? 0 : value >> -exponent;
 }
 
-int writeDigits(unsigned __int128 value, int minDigits, char* out) {
+int writeDigits(uint64_t value, int minDigits, char* out) {
     char buffer[48];
     int n = 0;
     do {
@@ -50,7 +52,7 @@ void formatNumber(float value, char* text) {
     const auto mantissa = static_cast<uint32_t>(std::ldexp(fraction, 24));
     exponent -= 24;
 
-    const unsigned __int128 integerPart = scaledFloor(mantissa, exponent, 0);
+    const uint64_t integerPart = scaledFloor(mantissa, exponent, 0);
     char integerDigits[48];
     const int integerCount = writeDigits(integerPart, 1, integerDigits);
     const int sign = negative ? 1 : 0;
@@ -62,9 +64,9 @@ void formatNumber(float value, char* text) {
     p += integerCount;
     *p++ = '.';
     if (fractionCount > 0) {
-        unsigned __int128 scale = 1;
+        uint64_t scale = 1;
         for (int i = 0; i < fractionCount; ++i) scale *= 10u;
-        const unsigned __int128 fractionDigits =
+        const uint64_t fractionDigits =
             scaledFloor(mantissa, exponent, fractionCount) - integerPart * scale;
         p += writeDigits(fractionDigits, fractionCount, p);
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "AlignedMemory.h"
 #include "KernelBlocked.h"
 
 namespace vexal {
@@ -32,7 +33,7 @@ constexpr size_t kTotalDoubles = kDryDoubles + kAlignDoubles + kInterpDoubles +
 size_t EngineState::heapBytes() { return sizeof(double) * kTotalDoubles; }
 
 EngineState::EngineState() {
-    memory = static_cast<double*>(std::aligned_alloc(64, heapBytes()));
+    memory = static_cast<double*>(alignedAllocate(64, heapBytes()));
     if (!memory) throw std::bad_alloc();
     double* p = memory;
     auto carve = [&p](size_t doubles) {
@@ -55,7 +56,7 @@ EngineState::EngineState() {
     clearBuffers();
 }
 
-EngineState::~EngineState() { std::free(memory); }
+EngineState::~EngineState() { alignedRelease(memory); }
 
 void EngineState::reset(const EngineSettings& settings) {
     driveGainSmoothed = settings.driveGain;

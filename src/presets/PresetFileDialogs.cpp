@@ -7,6 +7,7 @@
 
 #include "../gui/CFrame.h"
 #include "../gui/CNewFileSelector.h"
+#include "../platform/PathNames.h"
 #include "CPresetSystemEditor.h"
 #include "ProgramNameText.h"
 
@@ -27,11 +28,11 @@ constexpr FileKind kPresetFiles{"ZVK Preset", "zvk", "Save preset", "Load preset
 constexpr FileKind kBankFiles{"ZVK Bank", "zvb", "Save bank", "Load bank",
                               "Load bank (endian-reversed)", "bank"};
 
-// The file's name as the message shows it: the part after the last '/',
+// The file's name as the message shows it: the part after the last folder separator,
 // kept short on a whole character.
 std::string shownName(const char* path) {
     std::string name(path);
-    const size_t slash = name.rfind('/');
+    const size_t slash = platform::lastPathSeparator(name);
     if (slash != std::string::npos && slash + 1 < name.size()) name.erase(0, slash + 1);
     name.resize(textPrefixBytes(name.c_str(), 96));
     return name;

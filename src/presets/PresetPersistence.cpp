@@ -7,6 +7,7 @@
 
 #include "../gui/CFrame.h"
 #include "../platform/FileReplacement.h"
+#include "../platform/PathNames.h"
 #include "CPresetSystemEditor.h"
 #include "CPresetSystemEffect.h"
 
@@ -35,7 +36,7 @@ using Block = std::unique_ptr<uint8_t, BlockDeleter>;
 
 void CPresetSystemEditor::rememberPath(const char* path, char* fileName) {
     const std::string text(path);
-    const size_t slash = text.rfind('/');
+    const size_t slash = platform::lastPathSeparator(text);
     const size_t split = slash == std::string::npos ? 0 : slash + 1;
     copyPath(directory, text.substr(0, split));
     copyPath(fileName, text.substr(split));

@@ -4,8 +4,15 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
+
+#include "support/RegistryValues.h"
+#ifdef _WIN32
+#include <tlhelp32.h>
+#endif
 
 namespace conformance {
 
@@ -183,8 +190,27 @@ int countEntries(const char* path) {
 }
 }  // namespace
 
+#ifdef _WIN32
+// Windows: the process's threads (a system snapshot) and its open handles.
+int threadCount() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int n = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+    CloseHandle(snapshot);
+    return n;
+}
+int openFdCount() {
+    DWORD handles = 0;
+    return GetProcessHandleCount(GetCurrentProcess(), &handles) ? static_cast<int>(handles) : -1;
+}
+#else
 int threadCount() { return countEntries("/proc/self/task"); }
 int openFdCount() { return countEntries("/proc/self/fd") - 1; }  // minus the one reading it
+#endif
 
 const std::string& configDir() {
     static const std::string dir = [] {
@@ -195,5 +221,24 @@ const std::string& configDir() {
 }
 
 bool directoryIsEmpty(const std::string& path) { return countEntries(path.c_str()) == 0; }
+
+#ifdef _WIN32
+bool settingsStoreIsEmpty() { return testsupport::registry::entries().empty(); }
+
+void storeSettingsValue(const std::string& name, const std::vector<uint8_t>& bytes) {
+    testsupport::registry::write(name, REG_BINARY, bytes.data(), bytes.size());
+}
+
+void removeSettingsValue(const std::string& name) { testsupport::registry::remove(name); }
+#else
+bool settingsStoreIsEmpty() { return !configDir().empty() && directoryIsEmpty(configDir()); }
+
+void storeSettingsValue(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(configDir() + "/" + name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void removeSettingsValue(const std::string& name) { std::remove((configDir() + "/" + name).c_str()); }
+#endif
 
 }  // namespace conformance

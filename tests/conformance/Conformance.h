@@ -112,5 +112,10 @@ int openFdCount();
 // A temporary VEXAL_CONFIG_DIR for the whole test program, empty at start.
 const std::string& configDir();
 bool directoryIsEmpty(const std::string& path);
+// The per-user settings store (that folder; on Windows the registry key):
+// nothing stored, a value stored as a user would find it, a value removed.
+bool settingsStoreIsEmpty();
+void storeSettingsValue(const std::string& name, const std::vector<uint8_t>& bytes);
+void removeSettingsValue(const std::string& name);
 
 }  // namespace conformance

@@ -97,7 +97,7 @@ TEST(Discovery, ScannerOrderReplay) {
 // settings folder stays empty.
 TEST(Discovery, ScanIsQuickAndWritesNothing) {
     ASSERT_FALSE(configDir().empty());
-    ASSERT_TRUE(directoryIsEmpty(configDir()));
+    ASSERT_TRUE(settingsStoreIsEmpty());
     TestHost host;
     ASSERT_TRUE(host.loaded());
     const uint64_t writesBefore = testhost::fileWriteOpens();
@@ -135,7 +135,7 @@ TEST(Discovery, ScanIsQuickAndWritesNothing) {
         EXPECT_EQ(testhost::fileWriteOpens(), writesBefore);
         EXPECT_EQ(testhost::socketConnects(), connectsBefore);
     }
-    EXPECT_TRUE(directoryIsEmpty(configDir()));
+    EXPECT_TRUE(settingsStoreIsEmpty());
 }
 
 }  // namespace

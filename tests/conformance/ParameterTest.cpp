@@ -291,7 +291,7 @@ TEST(Parameters, CallbackDiscipline) {
 
 // Check 32: a fresh instance with no stored defaults holds program 0's values.
 TEST(Parameters, DefaultsOfAFreshInstance) {
-    ASSERT_TRUE(directoryIsEmpty(configDir()));
+    ASSERT_TRUE(settingsStoreIsEmpty());
     TestHost host;
     Instance fx(host);
     // TransShape holds the float nearest 0.166667 as the factory table stores it, not one sixth.
@@ -303,7 +303,7 @@ TEST(Parameters, DefaultsOfAFreshInstance) {
     for (int32_t i = 0; i < kParams; ++i) EXPECT_EQ(fx.getParameter(i), program0[i]) << i;
     EXPECT_EQ(fx.parameterDisplay(4), "hard");
     EXPECT_EQ(fx.parameterDisplay(20), "12L");
-    EXPECT_TRUE(directoryIsEmpty(configDir()));
+    EXPECT_TRUE(settingsStoreIsEmpty());
 }
 
 }  // namespace

@@ -228,16 +228,13 @@ TEST_F(State, CorruptStoredDefaultsStillStart) {
     const Bytes factory = getChunk(reference);
     for (const char* name : {"DefaultBank", "DefaultPreset"}) {
         for (size_t size : {size_t{0}, size_t{4}, size_t{5}, size_t{41}, size_t{1000}}) {
-            {
-                std::ofstream out(configDir() + "/" + name, std::ios::binary);
-                Bytes junk(size, 0xEE);
-                if (size >= 4) std::memcpy(junk.data(), "ZVvx", 4);
-                out.write(reinterpret_cast<const char*>(junk.data()), static_cast<std::streamsize>(size));
-            }
+            Bytes junk(size, 0xEE);
+            if (size >= 4) std::memcpy(junk.data(), "ZVvx", 4);
+            storeSettingsValue(name, junk);
             Instance fx(host);
             ASSERT_TRUE(fx) << name << " " << size;
             EXPECT_EQ(getChunk(fx), factory) << name << " of " << size << " bytes";
-            std::remove((configDir() + "/" + name).c_str());
+            removeSettingsValue(name);
         }
     }
 }
@@ -252,14 +249,10 @@ TEST_F(State, StoredDefaultBankInBothByteOrders) {
     ASSERT_EQ(chunk.size(), kChunkSize);
     const Bytes reversed = reversedChunk(chunk);
     for (const Bytes* form : {&chunk, &reversed}) {
-        {
-            std::ofstream out(configDir() + "/DefaultBank", std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(form->data()) + kHead,
-                      static_cast<std::streamsize>(form->size() - kHead));
-        }
+        storeSettingsValue("DefaultBank", Bytes(form->begin() + kHead, form->end()));
         Instance fx(host);
         EXPECT_EQ(getChunk(fx), chunk) << (form == &chunk ? "native" : "byte-reversed");
-        std::remove((configDir() + "/DefaultBank").c_str());
+        removeSettingsValue("DefaultBank");
     }
 }
 

@@ -23,15 +23,30 @@ protected:
     void SetUp() override { TempConfigDir::clear(); }
 
     static void writeValue(const std::string& relative, const Bytes& bytes) {
+#ifdef _WIN32
+        ASSERT_TRUE(registry::write(relative, REG_BINARY, bytes.data(), bytes.size()));
+        return;
+#endif
         const std::filesystem::path file = std::filesystem::path(TempConfigDir::path()) / relative;
         std::filesystem::create_directories(file.parent_path());
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     static void writeNumber(const std::string& name, int32_t value) {
+#ifdef _WIN32
+        ASSERT_TRUE(registry::write("PREFS/" + name, REG_DWORD, &value, 4));
+        return;
+#endif
         ByteWriter w;
         w.i32(value);
         writeValue("PREFS/" + name, w.bytes);
+    }
+    static void removeStored(const std::string& relative) {
+#ifdef _WIN32
+        registry::remove(relative);
+#else
+        std::filesystem::remove_all(std::filesystem::path(TempConfigDir::path()) / relative);
+#endif
     }
     static std::vector<std::string> meteringTexts(Instance& fx) {
         std::vector<std::string> texts;
@@ -39,6 +54,9 @@ protected:
         return texts;
     }
     static std::vector<std::string> folderEntries() {
+#ifdef _WIN32
+        return registry::entries();
+#endif
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::recursive_directory_iterator(TempConfigDir::path()))
             names.push_back(e.path().filename().string());
@@ -87,7 +105,7 @@ TEST_F(PersistedState, MeteringPreferencesAtConstruction) {
         EXPECT_EQ(meteringTexts(fx), (Texts{"K-20", "peak", "24dB", "", "on", "post"}));
     }
     // Deleting the folder restores the factory metering.
-    std::filesystem::remove_all(std::filesystem::path(TempConfigDir::path()) / "PREFS");
+    removeStored("PREFS");
     {
         Instance fx(host);
         EXPECT_EQ(meteringTexts(fx), (Texts{"K-12", "peak", "24dB", "12L", "off", "pre"}));
@@ -125,7 +143,7 @@ TEST_F(PersistedState, StoredDefaultProgramAndBank) {
             EXPECT_EQ(fx.getParameter(1), 0.5f);
         }
     }
-    std::filesystem::remove(std::filesystem::path(TempConfigDir::path()) / "DefaultPreset");
+    removeStored("DefaultPreset");
     {
         // The default bank replaces the programs; program 0 of it is where an instance starts.
         std::vector<Program> bank = factoryBank();

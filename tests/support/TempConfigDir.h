@@ -1,12 +1,15 @@
 // Every test process works on its own empty settings folder: VEXAL_CONFIG_DIR
 // points at a fresh temporary folder before any test runs, and the folder is
 // removed when the process ends, so no test ever reaches the user's
-// configuration.
+// configuration. (On Windows the store is the registry: the Wine lane runs
+// in a prefix of its own.)
 #pragma once
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include "RegistryValues.h"
 
 namespace testsupport {
 
@@ -28,8 +31,11 @@ public:
         const char* dir = std::getenv("VEXAL_CONFIG_DIR");
         return dir ? dir : "";
     }
-    // Empties the folder (between tests).
+    // Empties the folder (between tests); on Windows the registry key too.
     static void clear() {
+#ifdef _WIN32
+        registry::clear();
+#endif
         std::error_code ignored;
         for (const auto& entry : std::filesystem::directory_iterator(path(), ignored))
             std::filesystem::remove_all(entry.path(), ignored);

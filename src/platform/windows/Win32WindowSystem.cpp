@@ -1,0 +1,7 @@
+#include "Win32WindowSystem.h"
+
+namespace vexal::platform {
+
+WindowSystem* win32WindowSystem() { return nullptr; }
+
+}  // namespace vexal::platform
