@@ -122,9 +122,10 @@ X11Connection::X11Connection(Display* display) : xlib(display), connection(XGetX
 namespace {
 // Displays whose server went away: Xlib cannot close them without meeting the
 // error again, so they stay here, reachable, for the life of the process
-// (never destroyed, not even at exit).
+// (never destroyed, not even at exit). Made only when a server goes away, so
+// a library that never lost one leaves nothing behind when it is unloaded.
 std::mutex abandonedMutex;
-std::vector<Display*>* abandoned = new std::vector<Display*>;
+std::vector<Display*>* abandoned = nullptr;
 }  // namespace
 
 X11Connection::~X11Connection() {
@@ -135,6 +136,7 @@ X11Connection::~X11Connection() {
     // The socket alone is given back; nothing reads the Display again.
     close(ConnectionNumber(xlib));
     std::lock_guard<std::mutex> lock(abandonedMutex);
+    if (!abandoned) abandoned = new std::vector<Display*>;
     abandoned->push_back(xlib);
 }
 
