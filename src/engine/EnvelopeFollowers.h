@@ -152,7 +152,11 @@ __attribute__((always_inline)) inline typename DoubleVector<Width>::type positiv
     using Vec = typename DoubleVector<Width>::type;
 #if defined(__SSE2__) && defined(__GNUC__)
     if constexpr (Width == 2) return __builtin_ia32_maxpd(d, Vec{});
+#if !defined(__clang__)
+    // clang judges the builtin by this helper's own target, not the kernel's
+    // it is inlined into; its builds (fuzzing) take the loop, with the same bits.
     if constexpr (Width == 4) return __builtin_ia32_maxpd256(d, Vec{});
+#endif
 #endif
     for (int l = 0; l < Width; ++l) d[l] = d[l] > 0.0 ? d[l] : 0.0;
     return d;
