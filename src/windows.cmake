@@ -10,18 +10,17 @@ target_include_directories(vexal_platform PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vexal_platform PUBLIC Threads::Threads advapi32 shell32 comdlg32 user32 gdi32)
 
 file(GLOB VEXAL_GUI_SOURCES CONFIGURE_DEPENDS gui/*.cpp gui/windows/*.cpp)
-list(FILTER VEXAL_GUI_SOURCES EXCLUDE REGEX "/gui/(CDrawContext|CBitmap|ResourceBitmaps)\\.cpp$")
+list(FILTER VEXAL_GUI_SOURCES EXCLUDE REGEX "/gui/(CDrawContext|CBitmap|PngBitmaps)\\.cpp$")
 add_library(vexal_gui STATIC ${VEXAL_GUI_SOURCES})
 # gui/windows first: its cairo.h stands in for the few image-surface calls.
 target_include_directories(vexal_gui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui/windows ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(vexal_gui PUBLIC vexal_vst vexal_platform gdiplus ole32 shlwapi
-  PRIVATE vexal_resources)
+target_link_libraries(vexal_gui PUBLIC vexal_vst vexal_platform gdiplus ole32 shlwapi)
 
 file(GLOB VEXAL_CORE_SOURCES CONFIGURE_DEPENDS
   core/*.cpp engine/*.cpp presets/*.cpp editor/*.cpp)
 add_library(vexal_core STATIC ${VEXAL_CORE_SOURCES})
 target_include_directories(vexal_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(vexal_core PUBLIC vexal_gui Threads::Threads)
+target_link_libraries(vexal_core PUBLIC vexal_gui Threads::Threads PRIVATE vexal_resources)
 
 add_library(ZVKVexal SHARED vst/entry.cpp vst/exports.def)
 target_link_libraries(ZVKVexal PRIVATE vexal_core)

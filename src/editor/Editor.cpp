@@ -4,6 +4,7 @@
 #include "../core/ParameterTable.h"
 #include "../core/Plugin.h"
 #include "../gui/GuiClock.h"
+#include "ArtworkBitmap.h"
 #include "CInfo.h"
 #include "CLevelMeter.h"
 #include "CMeterGR.h"
@@ -20,7 +21,7 @@ namespace {
 // Releases the open's reference once the controls hold their own.
 struct Bitmap {
     CBitmap* bitmap;
-    explicit Bitmap(int32_t id) : bitmap(new CBitmap(id)) {}
+    explicit Bitmap(int32_t id) : bitmap(newArtworkBitmap(id)) {}
     ~Bitmap() { bitmap->forget(); }
     operator CBitmap*() const { return bitmap; }  // NOLINT: used where a bitmap is taken
 };
@@ -48,6 +49,7 @@ constexpr KnobSetup kKnobs[6] = {
 
 Editor::Editor(Plugin* effect)
     : CPresetSystemEditor(effect), lastIdleTick(guiTicks()), highlightStart(lastIdleTick) {
+    setWindowSize(kWindowWidth, kWindowHeight);
     for (auto& v : pendingValue) v.store(0.0f, std::memory_order_relaxed);
 }
 

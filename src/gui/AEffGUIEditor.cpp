@@ -9,11 +9,13 @@
 
 namespace vexal {
 
-AEffGUIEditor::AEffGUIEditor(vst::AudioEffect* effect) : AEffEditor(effect) {
+AEffGUIEditor::AEffGUIEditor(vst::AudioEffect* effect) : AEffEditor(effect) {}
+
+void AEffGUIEditor::setWindowSize(int16_t width, int16_t height) {
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = kWindowHeight;
-    rect.right = kWindowWidth;
+    rect.bottom = height;
+    rect.right = width;
 }
 
 AEffGUIEditor::~AEffGUIEditor() {

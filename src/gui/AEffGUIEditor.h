@@ -1,5 +1,5 @@
 // The editor base of our view toolkit: the host's editor requests for a
-// window of a fixed size, and the pump that drives an open window.
+// window of a fixed size (the product's editor sets it), and the pump that drives an open window.
 //
 // Work happens in pump(): drain the window's events, fire the toolkit's
 // timers, run the editor's idle service, draw what is dirty and present it.
@@ -31,8 +31,6 @@ class CFrame;
 
 class AEffGUIEditor : public vst::AEffEditor, public IControlListener {
 public:
-    static constexpr int16_t kWindowWidth = 524;
-    static constexpr int16_t kWindowHeight = 462;
     static constexpr uint32_t kFallbackAfterMs = 250;
     static constexpr uint32_t kFallbackPeriodMs = 33;
 
@@ -68,6 +66,8 @@ public:
     uint32_t fallbackPumps() const { return fallbackPumpCount.load(std::memory_order_relaxed); }
 
 protected:
+    // The size getRect answers, set once by the product's editor.
+    void setWindowSize(int16_t width, int16_t height);
     // Adopts the frame and puts it on screen in the recorded parent window;
     // on failure the frame is destroyed and false answered.
     bool openFrame(CFrame* newFrame);

@@ -6,7 +6,7 @@
 
 namespace vexal {
 
-CBitmap::CBitmap(int32_t id) : resourceId(id) { adopt(loadResourceSurface(id)); }
+CBitmap::CBitmap(const PngData& png) : resourceId(png.id) { adopt(decodePngSurface(png.bytes, png.size)); }
 
 CBitmap::CBitmap(int32_t w, int32_t h) {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);

@@ -1,8 +1,9 @@
-// An image the views draw portions of: decoded once from the plug-in's
-// embedded artwork (by resource number), or made blank for offscreen use.
+// An image the views draw portions of: decoded from PNG bytes it is handed
+// (the plug-in's embedded artwork), or made blank for offscreen use.
 // Multi-frame bitmaps hold their frames stacked from the top.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "CBaseObject.h"
@@ -14,10 +15,19 @@ namespace vexal {
 
 class CDrawContext;
 
+// PNG bytes that stay in memory as long as the process (embedded artwork),
+// with the resource number the picture goes by.
+struct PngData {
+    int32_t id = -1;
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+};
+
 class CBitmap : public CBaseObject {
 public:
-    // The embedded artwork with that number; isLoaded() is false when there is none.
-    explicit CBitmap(int32_t resourceId);
+    // The decoded picture; isLoaded() is false when there are no bytes or
+    // they are not a PNG image.
+    explicit CBitmap(const PngData& png);
     // A blank opaque image of that size.
     CBitmap(int32_t width, int32_t height);
     // Takes over a cairo image surface (its reference is adopted).
@@ -43,8 +53,8 @@ private:
     int32_t height = 0;
 };
 
-// The embedded artwork's decoder: a cairo image surface, or null when the
-// number is not among the artwork.
-cairo_surface_t* loadResourceSurface(int32_t resourceId);
+// The PNG decoder: a new reference to an image surface, or null when the
+// bytes are not a PNG image. The bytes must outlive the process's use of them.
+cairo_surface_t* decodePngSurface(const uint8_t* bytes, size_t size);
 
 }  // namespace vexal

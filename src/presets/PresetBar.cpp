@@ -8,6 +8,7 @@
 #include "../gui/COptionMenu.h"
 #include "../gui/CTextEdit.h"
 #include "../gui/GuiClock.h"
+#include "../editor/ArtworkBitmap.h"
 #include "CPresetSystemEditor.h"
 #include "CPresetSystemEffect.h"
 #include "PresetBarControls.h"
@@ -94,7 +95,7 @@ bool CPresetSystemEditor::open(void*) {
 }
 
 void CPresetSystemEditor::buildBar() {
-    const SharedPointer<CBitmap> background(new CBitmap(kBackgroundBitmap));
+    const SharedPointer<CBitmap> background(newArtworkBitmap(kBackgroundBitmap));
     char name[kProgramNameBytes + 1] = {};
     if (owner) nameOf(*owner, owner->getCurrentProgram(), name);
 
@@ -124,13 +125,13 @@ void CPresetSystemEditor::buildBar() {
     if (owner) programMenu->setCurrent(owner->getCurrentProgram());
     frame->addView(programMenu);
 
-    const SharedPointer<CBitmap> rockerImages(new CBitmap(kRockerBitmap));
+    const SharedPointer<CBitmap> rockerImages(newArtworkBitmap(kRockerBitmap));
     rocker = new CPSRockerSwitch(kRockerRect, this, kTagRocker, rockerImages->getHeight() / 5,
                                  rockerImages.get());
     frame->addView(rocker);
 
     for (const ButtonPlace& place : kButtons) {
-        const SharedPointer<CBitmap> images(new CBitmap(place.bitmap));
+        const SharedPointer<CBitmap> images(newArtworkBitmap(place.bitmap));
         const CCoord imageHeight = images->getHeight() / 3;
         CControl* control;
         if (place.kind == ButtonKind::saveLoad) {

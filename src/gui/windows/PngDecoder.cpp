@@ -1,4 +1,4 @@
-// The embedded PNG artwork decoded by GDI+ into our image buffers, with
+// PNG bytes (the embedded artwork) decoded by GDI+ into our image buffers, with
 // alpha premultiplied exactly as the Linux build's decoder does it, so that
 // pictures are the same pixels on both.
 #include <windows.h>
@@ -11,7 +11,6 @@
 #include "../CBitmap.h"
 #include "GdiplusSession.h"
 #include "ImageSurface.h"
-#include "resources/Resources.h"
 
 namespace vexal::windows {
 
@@ -80,10 +79,6 @@ cairo_surface_t* decodePng(const uint8_t* data, size_t size) {
 
 namespace vexal {
 
-cairo_surface_t* loadResourceSurface(int32_t resourceId) {
-    const resources::Resource* resource = resources::find(resourceId);
-    if (!resource) return nullptr;
-    return windows::decodePng(resource->png, resource->size);
-}
+cairo_surface_t* decodePngSurface(const uint8_t* bytes, size_t size) { return windows::decodePng(bytes, size); }
 
 }  // namespace vexal

@@ -1,7 +1,7 @@
-// Decodes the artwork embedded in the plug-in: PNG bytes in the library,
-// read through cairo from memory. Nothing is read from disk. Each picture is
-// decoded once per process and shared by every instance and every opening:
-// views only ever read from it.
+// Decodes PNG bytes handed to the toolkit (the artwork embedded in the
+// plug-in), read through cairo from memory. Each block of bytes is decoded
+// once per process and shared by every instance and every opening: views
+// only ever read from it.
 #include <cairo.h>
 
 #include <cstring>
@@ -9,7 +9,6 @@
 #include <unordered_map>
 
 #include "CBitmap.h"
-#include "resources/Resources.h"
 
 namespace vexal {
 
@@ -28,8 +27,8 @@ cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length) {
     return CAIRO_STATUS_SUCCESS;
 }
 
-cairo_surface_t* decode(const resources::Resource& resource) {
-    PngReader reader{resource.png, resource.size, 0};
+cairo_surface_t* decode(const uint8_t* bytes, size_t size) {
+    PngReader reader{bytes, size, 0};
     cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readPng, &reader);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
@@ -41,7 +40,7 @@ cairo_surface_t* decode(const resources::Resource& resource) {
 // The decoded pictures, released when the library is unloaded.
 struct DecodedArtwork {
     std::mutex mutex;
-    std::unordered_map<const resources::Resource*, cairo_surface_t*> surfaces;
+    std::unordered_map<const uint8_t*, cairo_surface_t*> surfaces;
     ~DecodedArtwork() {
         for (auto& entry : surfaces)
             if (entry.second) cairo_surface_destroy(entry.second);
@@ -55,13 +54,12 @@ DecodedArtwork& decodedArtwork() {
 
 }  // namespace
 
-cairo_surface_t* loadResourceSurface(int32_t resourceId) {
-    const resources::Resource* resource = resources::find(resourceId);
-    if (!resource) return nullptr;
+cairo_surface_t* decodePngSurface(const uint8_t* bytes, size_t size) {
+    if (!bytes || size == 0) return nullptr;
     DecodedArtwork& artwork = decodedArtwork();
     std::lock_guard<std::mutex> lock(artwork.mutex);
-    auto [entry, fresh] = artwork.surfaces.try_emplace(resource, nullptr);
-    if (fresh) entry->second = decode(*resource);
+    auto [entry, fresh] = artwork.surfaces.try_emplace(bytes, nullptr);
+    if (fresh) entry->second = decode(bytes, size);
     return entry->second ? cairo_surface_reference(entry->second) : nullptr;
 }
 
