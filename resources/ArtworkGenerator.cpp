@@ -1,4 +1,6 @@
-// Draws every bitmap of the editor and writes it as <id>.png into a folder:
+// Draws every bitmap of the artwork catalogue and writes it as <id>.png into
+// a folder; a drawing the catalogue does not list, or of another size, fails
+// the build:
 //   vexal_artwork_generator OUT_DIR [--preview FILE.png]
 // The output is the same bytes on every run: no time stamps, fixed
 // antialiasing and font options, RGB images without alpha.
@@ -7,11 +9,13 @@
 #include <string>
 
 #include "Artwork.h"
+#include "ArtworkCatalogue.h"
 
 namespace {
 
 using vexal::artwork::Artwork;
 using vexal::artwork::Image;
+using vexal::artwork::idOf;
 
 bool writePng(const Image& image, const std::string& path) {
     return cairo_surface_write_to_png(image.surface(), path.c_str()) == CAIRO_STATUS_SUCCESS;
@@ -20,14 +24,37 @@ bool writePng(const Image& image, const std::string& path) {
 Artwork drawAll() {
     namespace art = vexal::artwork;
     Artwork bitmaps;
-    bitmaps[128] = art::drawBackground();
-    const Image& background = bitmaps.at(128);
+    bitmaps[idOf("background")] = art::drawBackground();
+    const Image& background = bitmaps.at(idOf("background"));
     art::drawMeters(bitmaps);
     art::drawFonts(bitmaps);
     art::drawSwitches(bitmaps, background);
     art::drawKnobs(bitmaps, background);
     art::drawPresetBar(bitmaps, background);
     return bitmaps;
+}
+
+// Exactly the catalogue's bitmaps, each of its size.
+bool matchesCatalogue(const Artwork& bitmaps) {
+    bool ok = bitmaps.size() == vexal::artwork::kBitmapCount;
+    for (const auto& [id, image] : bitmaps) {
+        const vexal::artwork::BitmapInfo* entry = vexal::artwork::findBitmap(id);
+        if (!entry) {
+            std::fprintf(stderr, "bitmap %d is not in the artwork catalogue\n", id);
+            ok = false;
+        } else if (entry->width != image.width() || entry->height != image.height()) {
+            std::fprintf(stderr, "bitmap %d (%s) is drawn %d x %d, the catalogue says %d x %d\n", id,
+                         std::string(entry->name).c_str(), image.width(), image.height(), entry->width,
+                         entry->height);
+            ok = false;
+        }
+    }
+    for (const vexal::artwork::BitmapInfo& entry : vexal::artwork::kBitmaps)
+        if (!bitmaps.count(entry.id)) {
+            std::fprintf(stderr, "bitmap %d (%s) is not drawn\n", entry.id, std::string(entry.name).c_str());
+            ok = false;
+        }
+    return ok;
 }
 
 }  // namespace
@@ -39,6 +66,7 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1];
     const Artwork bitmaps = drawAll();
+    if (!matchesCatalogue(bitmaps)) return 1;
     for (const auto& [id, image] : bitmaps) {
         const std::string path = folder + "/" + std::to_string(id) + ".png";
         if (!writePng(image, path)) {

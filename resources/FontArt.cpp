@@ -2,6 +2,7 @@
 // stacked from the top, characters 32-127 dark on a light cell (the light
 // set) and then the same characters light on a dark cell (the LCD set).
 #include "Artwork.h"
+#include "ArtworkCatalogue.h"
 #include "PixelFont.h"
 
 namespace vexal::artwork {
@@ -31,11 +32,11 @@ Image drawFont(Rgb dark) {
 }  // namespace
 
 void drawFonts(Artwork& art) {
-    art[137] = drawFont(palette::lcdInk);
-    art[138] = drawFont(palette::alarm);
+    art[idOf("font")] = drawFont(palette::lcdInk);
+    art[idOf("fontRed")] = drawFont(palette::alarm);
     // Two spare colourings of the same font; the editor loads neither.
-    art[158] = drawFont(Rgb{150, 96, 20});
-    art[159] = drawFont(Rgb{40, 120, 60});
+    art[idOf("fontAmber")] = drawFont(Rgb{150, 96, 20});
+    art[idOf("fontGreen")] = drawFont(Rgb{40, 120, 60});
 }
 
 }  // namespace vexal::artwork

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Artwork.h"
+#include "ArtworkCatalogue.h"
 
 namespace vexal::artwork {
 namespace {
@@ -83,13 +84,13 @@ Image knobStrip(const Image& background, Rect place, bool fromCentre, double mar
 }  // namespace
 
 void drawKnobs(Artwork& art, const Image& background) {
-    art[147] = knobStrip(background, layout::leveller, false);
-    art[148] = knobStrip(background, layout::link, false);
+    art[idOf("levellerKnob")] = knobStrip(background, layout::leveller, false);
+    art[idOf("linkKnob")] = knobStrip(background, layout::link, false);
     // Drive and Output leave their names room above the ring.
-    art[150] = knobStrip(background, layout::drive, true, 9.0);  // 0 dB in the middle
-    art[151] = knobStrip(background, layout::output, false, 9.0);
-    art[152] = knobStrip(background, layout::transient, false);
-    art[153] = knobStrip(background, layout::release, false);
+    art[idOf("driveKnob")] = knobStrip(background, layout::drive, true, 9.0);  // 0 dB in the middle
+    art[idOf("outputKnob")] = knobStrip(background, layout::output, false, 9.0);
+    art[idOf("transientKnob")] = knobStrip(background, layout::transient, false);
+    art[idOf("releaseKnob")] = knobStrip(background, layout::release, false);
 }
 
 }  // namespace vexal::artwork

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Artwork.h"
+#include "ArtworkCatalogue.h"
 #include "MeterScale.h"
 #include "PixelFont.h"
 
@@ -165,18 +166,18 @@ void drawMeters(Artwork& art) {
     constexpr int peakAmberRow = kFullScaleRow + 6 * kPixelsPerDb;
     // K modes: from the K-system zero amber, from +4 dB red.
     constexpr int kRedRow = kKZeroRow - 4 * kPixelsPerDb;
-    art[129] = drawLevelBar(kKZeroRow, kRedRow, false);
-    art[130] = drawLevelBar(peakAmberRow, kFullScaleRow, true);
-    art[154] = drawLevelBar(kKZeroRow, kRedRow, true);
-    art[155] = drawLevelBar(peakAmberRow, kFullScaleRow, false);
-    art[131] = drawLevelScale(LevelScale::k20, true);
-    art[132] = drawLevelScale(LevelScale::k14, true);
-    art[133] = drawLevelScale(LevelScale::peakK12, true);
-    art[134] = drawLevelScale(LevelScale::k20, false);
-    art[135] = drawLevelScale(LevelScale::k14, false);
-    art[136] = drawLevelScale(LevelScale::peakK12, false);
-    art[156] = drawGainBar();
-    art[167] = drawGainScale();
+    art[idOf("levelBarUnlitK")] = drawLevelBar(kKZeroRow, kRedRow, false);
+    art[idOf("levelBarLitPeak")] = drawLevelBar(peakAmberRow, kFullScaleRow, true);
+    art[idOf("levelBarLitK")] = drawLevelBar(kKZeroRow, kRedRow, true);
+    art[idOf("levelBarUnlitPeak")] = drawLevelBar(peakAmberRow, kFullScaleRow, false);
+    art[idOf("inputScaleK20")] = drawLevelScale(LevelScale::k20, true);
+    art[idOf("inputScaleK14")] = drawLevelScale(LevelScale::k14, true);
+    art[idOf("inputScalePeak")] = drawLevelScale(LevelScale::peakK12, true);
+    art[idOf("outputScaleK20")] = drawLevelScale(LevelScale::k20, false);
+    art[idOf("outputScaleK14")] = drawLevelScale(LevelScale::k14, false);
+    art[idOf("outputScalePeak")] = drawLevelScale(LevelScale::peakK12, false);
+    art[idOf("gainBar")] = drawGainBar();
+    art[idOf("gainScale")] = drawGainScale();
 }
 
 }  // namespace vexal::artwork

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Artwork.h"
+#include "ArtworkCatalogue.h"
 
 namespace vexal::artwork {
 namespace {
@@ -131,13 +132,13 @@ Image drawMenuArrow() {
 }  // namespace
 
 void drawPresetBar(Artwork& art, const Image& bg) {
-    art[989] = iconButton(bg, layout::manual, kHelpIcon);
-    art[990] = iconButton(bg, layout::loadBank, kLoadIcon);
-    art[991] = iconButton(bg, layout::saveBank, kStoreIcon);
-    art[992] = textButton(bg, layout::defaultBank, "DEF");
-    art[993] = textButton(bg, layout::defaultProgram, "DEFAULT");
-    art[994] = drawMenuArrow();
-    art[995] = drawRocker(bg);
+    art[idOf("manual")] = iconButton(bg, layout::manual, kHelpIcon);
+    art[idOf("load")] = iconButton(bg, layout::loadBank, kLoadIcon);
+    art[idOf("save")] = iconButton(bg, layout::saveBank, kStoreIcon);
+    art[idOf("defaultBank")] = textButton(bg, layout::defaultBank, "DEF");
+    art[idOf("defaultProgram")] = textButton(bg, layout::defaultProgram, "DEFAULT");
+    art[idOf("menuArrow")] = drawMenuArrow();
+    art[idOf("rocker")] = drawRocker(bg);
 }
 
 }  // namespace vexal::artwork

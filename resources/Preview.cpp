@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Artwork.h"
+#include "ArtworkCatalogue.h"
 #include "MeterScale.h"
 
 namespace vexal::artwork {
@@ -35,11 +36,11 @@ void levelBar(cairo_t* cr, const Artwork& art, int x, double level, int offset, 
 
 void peakMarker(cairo_t* cr, const Artwork& art, int x, double peak, int baseRow) {
     const int e = std::clamp(int((peak + 60) * 6 + 0.5), 0, 360);
-    if (e > 2) blit(cr, art.at(154), baseRow - e, x, kBarBottom - e, 15, 3);
+    if (e > 2) blit(cr, art.at(idOf("levelBarLitK")), baseRow - e, x, kBarBottom - e, 15, 3);
 }
 
 void print(cairo_t* cr, const Artwork& art, int font, int x, int y, const std::string& s, bool lcdSet) {
-    const Rgb cell = lcdSet ? (font == 138 ? palette::alarm : palette::lcdInk) : palette::lcd;
+    const Rgb cell = lcdSet ? (font == idOf("fontRed") ? palette::alarm : palette::lcdInk) : palette::lcd;
     for (char c : s) {
         int g = (c & 0x7f) - 32 + (lcdSet ? 96 : 0);
         if (g < 0 || g > 191) g = 0;
@@ -53,10 +54,10 @@ void peakReadout(cairo_t* cr, const Artwork& art, Rect r, int mode, double left,
     const int offset = mode == 1 ? 12 : mode == 2 ? 14 : mode == 3 ? 20 : 0;
     const int l = r.left, b = r.bottom;
     if (mode == 0) {
-        print(cr, art, 137, l + 35, b - 2, "dBFS", false);
+        print(cr, art, idOf("font"), l + 35, b - 2, "dBFS", false);
     } else {
-        print(cr, art, 137, l + 35, b - 2, "    ", false);
-        print(cr, art, 137, l + 38, b - 2, "dBr", false);
+        print(cr, art, idOf("font"), l + 35, b - 2, "    ", false);
+        print(cr, art, idOf("font"), l + 38, b - 2, "dBr", false);
     }
     const double values[] = {left, right};
     for (int ch = 0; ch < 2; ++ch) {
@@ -66,7 +67,7 @@ void peakReadout(cairo_t* cr, const Artwork& art, Rect r, int mode, double left,
         const int cellLeft = l + 1 + 60 * ch;
         fillRect(cr, Rect{cellLeft, b - 10, cellLeft + 31, b - 1}, over ? palette::alarm : palette::lcdInk);
         const int n = int(std::string(t).size());
-        print(cr, art, over ? 138 : 137, l + 17 + 60 * ch - 3 * n, b - 2, t, true);
+        print(cr, art, over ? idOf("fontRed") : idOf("font"), l + 17 + 60 * ch - 3 * n, b - 2, t, true);
     }
 }
 
@@ -82,55 +83,55 @@ Image drawPreview(const Artwork& art) {
     using namespace layout;
     Image out(524, 462);
     cairo_t* cr = out.context();
-    blit(cr, art.at(128), 0, 0, 0, 524, 462);
+    blit(cr, art.at(idOf("background")), 0, 0, 0, 524, 462);
 
-    frame(cr, art, 139, detectorOrder, 1);
-    frame(cr, art, 140, oversample, 0);
-    frame(cr, art, 141, meterMode, 0);
-    frame(cr, art, 162, quantize, 1);
-    frame(cr, art, 163, autoblack, 1);
-    frame(cr, art, 142, bits, 4);
-    frame(cr, art, 143, noiseShape, 5);
-    frame(cr, art, 145, calibrate, 0);
-    frame(cr, art, 144, attZoom, 0);
-    frame(cr, art, 164, showStage1, 1);
-    frame(cr, art, 165, showStage2, 1);
-    frame(cr, art, 166, showLeveller, 0);
-    frame(cr, art, 152, transient, knobFrame(0.2));
-    frame(cr, art, 153, release, knobFrame(0.7237));
-    frame(cr, art, 147, leveller, knobFrame(1.0));
-    frame(cr, art, 148, link, knobFrame(1.0));
-    frame(cr, art, 146, transShape, 0);
-    frame(cr, art, 149, power, 1);
-    frame(cr, art, 150, drive, knobFrame(0.62));
-    frame(cr, art, 151, output, knobFrame(0.98));
-    frame(cr, art, 161, autoOut, 0);
-    frame(cr, art, 161, postMeter, 1);
-    frame(cr, art, 160, meterOvs, 1);
+    frame(cr, art, idOf("detectorOrder"), detectorOrder, 1);
+    frame(cr, art, idOf("oversample"), oversample, 0);
+    frame(cr, art, idOf("meterMode"), meterMode, 0);
+    frame(cr, art, idOf("quantize"), quantize, 1);
+    frame(cr, art, idOf("autoblack"), autoblack, 1);
+    frame(cr, art, idOf("bits"), bits, 4);
+    frame(cr, art, idOf("noiseShape"), noiseShape, 5);
+    frame(cr, art, idOf("calibrate"), calibrate, 0);
+    frame(cr, art, idOf("attZoom"), attZoom, 0);
+    frame(cr, art, idOf("showStage1"), showStage1, 1);
+    frame(cr, art, idOf("showStage2"), showStage2, 1);
+    frame(cr, art, idOf("showLeveller"), showLeveller, 0);
+    frame(cr, art, idOf("transientKnob"), transient, knobFrame(0.2));
+    frame(cr, art, idOf("releaseKnob"), release, knobFrame(0.7237));
+    frame(cr, art, idOf("levellerKnob"), leveller, knobFrame(1.0));
+    frame(cr, art, idOf("linkKnob"), link, knobFrame(1.0));
+    frame(cr, art, idOf("transShape"), transShape, 0);
+    frame(cr, art, idOf("power"), power, 1);
+    frame(cr, art, idOf("driveKnob"), drive, knobFrame(0.62));
+    frame(cr, art, idOf("outputKnob"), output, knobFrame(0.98));
+    frame(cr, art, idOf("lampKey"), autoOut, 0);
+    frame(cr, art, idOf("lampKey"), postMeter, 1);
+    frame(cr, art, idOf("meterOvs"), meterOvs, 1);
 
     // Input: peak mode; output: K-14 with held peaks.
-    blit(cr, art.at(133), 0, inputScale.left, inputScale.top, 27, 367);
-    levelBar(cr, art, 150, -4.2, 48, kPeakBaseRow, 130, 155);
-    levelBar(cr, art, 191, 0.0, 48, kPeakBaseRow, 130, 155);
-    blit(cr, art.at(135), 0, outputScale.left, outputScale.top, 27, 367);
-    levelBar(cr, art, 320, -15.5, 60, kK14BaseRow, 154, 129);
-    levelBar(cr, art, 363, -12.5, 60, kK14BaseRow, 154, 129);
+    blit(cr, art.at(idOf("inputScalePeak")), 0, inputScale.left, inputScale.top, 27, 367);
+    levelBar(cr, art, 150, -4.2, 48, kPeakBaseRow, idOf("levelBarLitPeak"), idOf("levelBarUnlitPeak"));
+    levelBar(cr, art, 191, 0.0, 48, kPeakBaseRow, idOf("levelBarLitPeak"), idOf("levelBarUnlitPeak"));
+    blit(cr, art.at(idOf("outputScaleK14")), 0, outputScale.left, outputScale.top, 27, 367);
+    levelBar(cr, art, 320, -15.5, 60, kK14BaseRow, idOf("levelBarLitK"), idOf("levelBarUnlitK"));
+    levelBar(cr, art, 363, -12.5, 60, kK14BaseRow, idOf("levelBarLitK"), idOf("levelBarUnlitK"));
     peakMarker(cr, art, 320, -1.2, kK14BaseRow);
     peakMarker(cr, art, 363, -0.4, kK14BaseRow);
     // Gain reduction: 5.5 and 3 dB on the 24 dB scale.
-    blit(cr, art.at(167), 0, gainMeter.left, gainMeter.top, 58, 153);
-    blit(cr, art.at(156), 0, 234, 42, 15, 1 - int(-5.5 * 6 - 0.5));
-    blit(cr, art.at(156), 0, 275, 42, 15, 1 - int(-3.0 * 6 - 0.5));
+    blit(cr, art.at(idOf("gainScale")), 0, gainMeter.left, gainMeter.top, 58, 153);
+    blit(cr, art.at(idOf("gainBar")), 0, 234, 42, 15, 1 - int(-5.5 * 6 - 0.5));
+    blit(cr, art.at(idOf("gainBar")), 0, 275, 42, 15, 1 - int(-3.0 * 6 - 0.5));
 
     peakReadout(cr, art, inputReadout, 0, -0.3, 0.2);
     peakReadout(cr, art, outputReadout, 2, -0.4, -1.2);
-    print(cr, art, 137, gainReadout.left + 41, gainReadout.bottom - 2, "dB", false);
+    print(cr, art, idOf("font"), gainReadout.left + 41, gainReadout.bottom - 2, "dB", false);
     fillRect(cr, Rect{gainReadout.left + 1, gainReadout.bottom - 10, gainReadout.left + 32, gainReadout.bottom - 1},
              palette::lcdInk);
     fillRect(cr, Rect{gainReadout.left + 61, gainReadout.bottom - 10, gainReadout.left + 92, gainReadout.bottom - 1},
              palette::lcdInk);
-    print(cr, art, 137, gainReadout.left + 17 - 12, gainReadout.bottom - 2, "-7.8", true);
-    print(cr, art, 137, gainReadout.left + 77 - 12, gainReadout.bottom - 2, "-6.1", true);
+    print(cr, art, idOf("font"), gainReadout.left + 17 - 12, gainReadout.bottom - 2, "-7.8", true);
+    print(cr, art, idOf("font"), gainReadout.left + 77 - 12, gainReadout.bottom - 2, "-6.1", true);
 
     field(cr, driveValue, "+5.76dB", palette::lcd);
     field(cr, outputValue, "-0.24dB", palette::lcd);
@@ -141,18 +142,18 @@ Image drawPreview(const Artwork& art) {
     text(cr, "Mastering Default", (programName.left + programName.right) / 2.0, 458, 10, Rgb{36, 36, 32},
          Align::centre, false);
 
-    frame(cr, art, 991, saveBank, 0);
-    frame(cr, art, 992, defaultBank, 1);
-    frame(cr, art, 990, loadBank, 0);
-    frame(cr, art, 991, savePreset, 0);
-    frame(cr, art, 993, defaultProgram, 0);
-    frame(cr, art, 990, loadPreset, 2);
-    frame(cr, art, 995, rocker, 2);
-    frame(cr, art, 991, storeA, 0);
-    frame(cr, art, 990, recallA, 0);
-    frame(cr, art, 991, storeB, 0);
-    frame(cr, art, 990, recallB, 0);
-    frame(cr, art, 989, manual, 0);
+    frame(cr, art, idOf("save"), saveBank, 0);
+    frame(cr, art, idOf("defaultBank"), defaultBank, 1);
+    frame(cr, art, idOf("load"), loadBank, 0);
+    frame(cr, art, idOf("save"), savePreset, 0);
+    frame(cr, art, idOf("defaultProgram"), defaultProgram, 0);
+    frame(cr, art, idOf("load"), loadPreset, 2);
+    frame(cr, art, idOf("rocker"), rocker, 2);
+    frame(cr, art, idOf("save"), storeA, 0);
+    frame(cr, art, idOf("load"), recallA, 0);
+    frame(cr, art, idOf("save"), storeB, 0);
+    frame(cr, art, idOf("load"), recallB, 0);
+    frame(cr, art, idOf("manual"), manual, 0);
     cairo_destroy(cr);
     return out;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Artwork.h"
+#include "ArtworkCatalogue.h"
 
 namespace vexal::artwork {
 namespace {
@@ -182,28 +183,29 @@ Image drawLampKey(const Image& background) {
 }  // namespace
 
 void drawSwitches(Artwork& art, const Image& bg) {
-    art[139] = capStrip(bg, layout::detectorOrder, {{"I", Look::off}, {"II", Look::on}}, 9.0);
-    art[140] = toggle(bg, layout::oversample, "OVS", false);
-    art[162] = toggle(bg, layout::quantize, "QUANT", false);
-    art[141] = drawModeSwitch(bg);
-    art[142] = capStrip(bg, layout::bits,
-                        {{"8", Look::dim}, {"16", Look::dim}, {"24", Look::dim},
-                         {"8", Look::on}, {"16", Look::on}, {"24", Look::on}}, 9.0);
-    art[143] = capStrip(bg, layout::noiseShape,
-                        {{"OFF", Look::off}, {"A", Look::dim}, {"B", Look::dim}, {"C", Look::dim},
-                         {"A", Look::on}, {"B", Look::on}, {"C", Look::on}}, 9.0);
-    art[145] = capStrip(bg, layout::calibrate,
-                        {{"CAL", Look::off}, {"L", Look::alarm}, {"R", Look::alarm}, {"L+R", Look::alarm},
-                         {"L", Look::alarmDark}, {"R", Look::alarmDark}, {"L+R", Look::alarmDark}});
-    art[144] = toggle(bg, layout::attZoom, "ZOOM", true);
-    art[160] = toggle(bg, layout::meterOvs, "RECON", true);
-    art[163] = capStrip(bg, layout::autoblack, {{"BLACK", Look::off}, {"BLACK", Look::on}, {"BLACK", Look::dim}});
-    art[164] = toggle(bg, layout::showStage1, "I", true, 9.0);
-    art[165] = toggle(bg, layout::showStage2, "II", true, 9.0);
-    art[166] = toggle(bg, layout::showLeveller, "LEV", true);
-    art[146] = drawTransShape(bg);
-    art[149] = drawPower(bg);
-    art[161] = drawLampKey(bg);
+    art[idOf("detectorOrder")] = capStrip(bg, layout::detectorOrder, {{"I", Look::off}, {"II", Look::on}}, 9.0);
+    art[idOf("oversample")] = toggle(bg, layout::oversample, "OVS", false);
+    art[idOf("quantize")] = toggle(bg, layout::quantize, "QUANT", false);
+    art[idOf("meterMode")] = drawModeSwitch(bg);
+    art[idOf("bits")] = capStrip(bg, layout::bits,
+                                 {{"8", Look::dim}, {"16", Look::dim}, {"24", Look::dim},
+                                  {"8", Look::on}, {"16", Look::on}, {"24", Look::on}}, 9.0);
+    art[idOf("noiseShape")] = capStrip(bg, layout::noiseShape,
+                                       {{"OFF", Look::off}, {"A", Look::dim}, {"B", Look::dim}, {"C", Look::dim},
+                                        {"A", Look::on}, {"B", Look::on}, {"C", Look::on}}, 9.0);
+    art[idOf("calibrate")] = capStrip(bg, layout::calibrate,
+                                      {{"CAL", Look::off}, {"L", Look::alarm}, {"R", Look::alarm}, {"L+R", Look::alarm},
+                                       {"L", Look::alarmDark}, {"R", Look::alarmDark}, {"L+R", Look::alarmDark}});
+    art[idOf("attZoom")] = toggle(bg, layout::attZoom, "ZOOM", true);
+    art[idOf("meterOvs")] = toggle(bg, layout::meterOvs, "RECON", true);
+    art[idOf("autoblack")] =
+        capStrip(bg, layout::autoblack, {{"BLACK", Look::off}, {"BLACK", Look::on}, {"BLACK", Look::dim}});
+    art[idOf("showStage1")] = toggle(bg, layout::showStage1, "I", true, 9.0);
+    art[idOf("showStage2")] = toggle(bg, layout::showStage2, "II", true, 9.0);
+    art[idOf("showLeveller")] = toggle(bg, layout::showLeveller, "LEV", true);
+    art[idOf("transShape")] = drawTransShape(bg);
+    art[idOf("power")] = drawPower(bg);
+    art[idOf("lampKey")] = drawLampKey(bg);
 }
 
 }  // namespace vexal::artwork

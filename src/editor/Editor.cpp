@@ -18,38 +18,39 @@ namespace vexal {
 
 namespace {
 
+using artwork::bitmap;
+namespace layout = artwork::layout;
+
 // Releases the open's reference once the controls hold their own.
 struct Bitmap {
     CBitmap* bitmap;
-    explicit Bitmap(int32_t id) : bitmap(newArtworkBitmap(id)) {}
+    explicit Bitmap(const artwork::BitmapInfo& info) : bitmap(newArtworkBitmap(info.id)) {}
     ~Bitmap() { bitmap->forget(); }
     operator CBitmap*() const { return bitmap; }  // NOLINT: used where a bitmap is taken
 };
 
 struct KnobSetup {
     int32_t parameter;
-    CRect rect;
-    int32_t bitmap;
-    CCoord frameHeight;
+    const artwork::BitmapInfo* bitmap;  // shown at its place
     float defaultValue;
     float increment;
 };
 
 // Transient, Release, Leveller, L/R Link, then Drive and Output (created later).
 constexpr KnobSetup kKnobs[6] = {
-    {kTransient, CRect(55, 169, 105, 217), 152, 48, 0.2f, 0.03125f},
-    {kRelease, CRect(56, 267, 105, 314), 153, 47, 0.7237f, 0.03125f},
-    {kLeveller, CRect(421, 169, 469, 216), 147, 47, 1.0f, 0.05208336f},
-    {kLink, CRect(421, 267, 469, 314), 148, 47, 1.0f, 0.03125f},
-    {kDrive, CRect(52, 349, 108, 404), 150, 55, 0.5f, 0.01302084f},
-    {kOutput, CRect(417, 349, 475, 405), 151, 56, 1.0f, 0.05208336f},
+    {kTransient, &bitmap("transientKnob"), 0.2f, 0.03125f},
+    {kRelease, &bitmap("releaseKnob"), 0.7237f, 0.03125f},
+    {kLeveller, &bitmap("levellerKnob"), 1.0f, 0.05208336f},
+    {kLink, &bitmap("linkKnob"), 1.0f, 0.03125f},
+    {kDrive, &bitmap("driveKnob"), 0.5f, 0.01302084f},
+    {kOutput, &bitmap("outputKnob"), 1.0f, 0.05208336f},
 };
 
 }  // namespace
 
 Editor::Editor(Plugin* effect)
     : CPresetSystemEditor(effect), lastIdleTick(guiTicks()), highlightStart(lastIdleTick) {
-    setWindowSize(kWindowWidth, kWindowHeight);
+    setWindowSize(layout::window.width(), layout::window.height());
     for (auto& v : pendingValue) v.store(0.0f, std::memory_order_relaxed);
 }
 
@@ -66,9 +67,10 @@ bool Editor::open(void* parentWindow) {
     std::lock_guard<std::recursive_mutex> lock(editorMutex);
     if (hasWindow()) close();
     AEffGUIEditor::open(parentWindow);
-    Bitmap background(128);
-    auto* f = new MyFrame(CRect(0, 0, background.bitmap->isLoaded() ? background.bitmap->getWidth() : kWindowWidth,
-                                background.bitmap->isLoaded() ? background.bitmap->getHeight() : kWindowHeight),
+    Bitmap background(bitmap("background"));
+    auto* f = new MyFrame(background.bitmap->isLoaded()
+                              ? CRect(0, 0, background.bitmap->getWidth(), background.bitmap->getHeight())
+                              : toCRect(layout::window),
                           this);
     f->setBackground(background);
     if (!openFrame(f)) return false;
@@ -80,8 +82,8 @@ bool Editor::open(void* parentWindow) {
 bool Editor::openOffscreen() {
     std::lock_guard<std::recursive_mutex> lock(editorMutex);
     if (hasWindow()) close();
-    Bitmap background(128);
-    auto* f = new MyFrame(CRect(0, 0, kWindowWidth, kWindowHeight), this);
+    Bitmap background(bitmap("background"));
+    auto* f = new MyFrame(toCRect(layout::window), this);
     f->setBackground(background);
     AEffGUIEditor::openOffscreen(f);
     buildControls();
@@ -132,92 +134,93 @@ void Editor::buildControls() {
         frame->addView(c);
     };
     auto knob = [this, &value](const KnobSetup& k) {
-        Bitmap b(k.bitmap);
-        auto* c = new CMyKnob(k.rect, this, k.parameter, 101, k.frameHeight, b);
+        Bitmap b(*k.bitmap);
+        auto* c = new CMyKnob(toCRect(k.bitmap->place), this, k.parameter, k.bitmap->frames, k.bitmap->frameHeight(),
+                              b);
         c->setDefaultValue(k.defaultValue);
         c->setWheelInc(k.increment);
         c->setValue(value(k.parameter));
         return c;
     };
-    auto onOff = [this, &value](const CRect& r, int32_t id, int32_t tag, float v, bool metering) {
-        Bitmap b(id);
-        auto* c = new CVexalButton(r, this, tag, b, metering);
+    // At the bitmap's place unless another is given.
+    auto onOff = [this](const artwork::BitmapInfo& info, int32_t tag, float v, bool metering,
+                        const artwork::Rect& place = layout::none) {
+        Bitmap b(info);
+        auto* c = new CVexalButton(toCRect(place.empty() ? info.place : place), this, tag, b, metering);
         c->setValue(v);
         return c;
     };
     {
-        Bitmap fontNormal(137), fontRed(138);
+        Bitmap fontNormal(bitmap("font")), fontRed(bitmap("fontRed"));
         const float quantizeOn = value(kQuantize);
 
-        add(detectorOrder = onOff(CRect(44, 40, 77, 59), 139, kDetectorOrder, value(kDetectorOrder), false));
+        add(detectorOrder = onOff(bitmap("detectorOrder"), kDetectorOrder, value(kDetectorOrder), false));
         {
-            Bitmap b(140);
-            oversample = new COversamplingButton(CRect(81, 40, 114, 59), this, kOversample, b);
+            Bitmap b(bitmap("oversample"));
+            oversample = new COversamplingButton(toCRect(layout::oversample), this, kOversample, b);
             oversample->setValue(value(kOversample));
             add(oversample);
         }
         {
-            Bitmap b(141);
-            modeButton = new CModeButton(CRect(223, 305, 258, 361), this, kScale, b);
+            Bitmap b(bitmap("meterMode"));
+            modeButton = new CModeButton(toCRect(layout::meterMode), this, kScale, b);
             modeButton->setType(value(kMeterType));
             modeButton->setScale(value(kScale));
             add(modeButton);
         }
-        add(quantize = onOff(CRect(412, 40, 445, 59), 162, kQuantize, quantizeOn, false));
+        add(quantize = onOff(bitmap("quantize"), kQuantize, quantizeOn, false));
         {
-            Bitmap b(163);
-            autoblack = new CAutoBlack(CRect(449, 40, 482, 59), this, kAutoblack, b);
+            Bitmap b(bitmap("autoblack"));
+            autoblack = new CAutoBlack(toCRect(layout::autoblack), this, kAutoblack, b);
             autoblack->setEnabled(quantizeOn);
             autoblack->setState(value(kAutoblack));
             add(autoblack);
         }
         {
-            Bitmap b(142);
-            bits = new CBits(CRect(412, 78, 445, 97), this, kBits, b);
+            Bitmap b(bitmap("bits"));
+            bits = new CBits(toCRect(layout::bits), this, kBits, b);
             bits->setEnabled(quantizeOn);
             bits->setIndex(value(kBits));
             add(bits);
         }
         {
-            Bitmap b(143);
-            noiseShape = new CNoiseShape(CRect(449, 78, 482, 97), this, kNoiseShape, b);
+            Bitmap b(bitmap("noiseShape"));
+            noiseShape = new CNoiseShape(toCRect(layout::noiseShape), this, kNoiseShape, b);
             noiseShape->setIndex(value(kNoiseShape));
             noiseShape->setEnabled(quantizeOn);
             add(noiseShape);
         }
         {
-            Bitmap b(145);
-            calibrate = new CCalibButton(CRect(269, 341, 302, 360), this, kCalibrate, b);
+            Bitmap b(bitmap("calibrate"));
+            calibrate = new CCalibButton(toCRect(layout::calibrate), this, kCalibrate, b);
             calibrate->setValue(value(kCalibrate));
             add(calibrate);
         }
-        add(attZoom = onOff(CRect(269, 265, 302, 284), 144, kAttZoom, value(kAttZoom), true));
+        add(attZoom = onOff(bitmap("attZoom"), kAttZoom, value(kAttZoom), true));
         const int32_t mask = stepIndex(value(kAttShow), 8);
-        add(showStage[0] = onOff(CRect(224, 265, 257, 284), 164, kShowStageOneTag, (mask & 1) ? 1.0f : 0.0f, true));
-        add(showStage[1] = onOff(CRect(224, 230, 257, 249), 165, kShowStageTwoTag, (mask & 2) ? 1.0f : 0.0f, true));
-        add(showStage[2] = onOff(CRect(269, 230, 302, 249), 166, kShowLevellerTag, (mask & 4) ? 1.0f : 0.0f, true));
+        add(showStage[0] = onOff(bitmap("showStage1"), kShowStageOneTag, (mask & 1) ? 1.0f : 0.0f, true));
+        add(showStage[1] = onOff(bitmap("showStage2"), kShowStageTwoTag, (mask & 2) ? 1.0f : 0.0f, true));
+        add(showStage[2] = onOff(bitmap("showLeveller"), kShowLevellerTag, (mask & 4) ? 1.0f : 0.0f, true));
         add(transient = knob(kKnobs[0]));
         add(release = knob(kKnobs[1]));
         add(leveller = knob(kKnobs[2]));
         add(link = knob(kKnobs[3]));
         {
-            Bitmap b(146);
-            transShape = new CSpeedSwitch(CRect(38, 121, 128, 146), this, kTransShape, b);
+            Bitmap b(bitmap("transShape"));
+            transShape = new CSpeedSwitch(toCRect(layout::transShape), this, kTransShape, b);
             transShape->setValue(value(kTransShape));
             add(transShape);
         }
-        add(power = onOff(CRect(245, 400, 280, 435), 149, kPower, value(kPower), false));
+        add(power = onOff(bitmap("power"), kPower, value(kPower), false));
         add(drive = knob(kKnobs[4]));
         add(output = knob(kKnobs[5]));
-        add(autoOut = onOff(CRect(394, 368, 412, 392), 161, kAutoOut, value(kAutoOut), false));
-        add(postMeter = onOff(CRect(116, 368, 134, 392), 161, kPostMeter, value(kPostMeter), true));
+        add(autoOut = onOff(bitmap("lampKey"), kAutoOut, value(kAutoOut), false));
+        add(postMeter = onOff(bitmap("lampKey"), kPostMeter, value(kPostMeter), true, layout::postMeter));
+        // The panel never draws a background.
+        info = new CInfo(toCRect(layout::logo), nullptr, fontNormal);
+        add(info);
         {
-            Bitmap b(157);  // not among the artwork: the panel never draws a background
-            info = new CInfo(CRect(224, 370, 301, 401), b.bitmap->isLoaded() ? b.bitmap : nullptr, fontNormal);
-            add(info);
-        }
-        {
-            Bitmap background(128);
+            Bitmap background(bitmap("background"));
             CFontDesc* font = new CFontDesc("Arial", 10);
             for (int32_t i = 0; i < kNumValueFields; ++i) {
                 const ValueField& f = kValueFields[i];
@@ -234,30 +237,33 @@ void Editor::buildControls() {
             }
             font->forget();
         }
-        add(meterOvs = onOff(CRect(269, 307, 302, 326), 160, kMeterOvs, value(kMeterOvs), true));
+        add(meterOvs = onOff(bitmap("meterOvs"), kMeterOvs, value(kMeterOvs), true));
         {
-            Bitmap litPeak(130), unlitPeak(155), litK(154), unlitK(129);
-            Bitmap inPeak(133), inK14(132), inK20(131), outPeak(136), outK14(135), outK20(134);
-            meterIn = new CMeterIn(CRect(147, 38, 207, 408), this,
+            Bitmap litPeak(bitmap("levelBarLitPeak")), unlitPeak(bitmap("levelBarUnlitPeak"));
+            Bitmap litK(bitmap("levelBarLitK")), unlitK(bitmap("levelBarUnlitK"));
+            Bitmap inPeak(bitmap("inputScalePeak")), inK14(bitmap("inputScaleK14"));
+            Bitmap inK20(bitmap("inputScaleK20")), outPeak(bitmap("outputScalePeak"));
+            Bitmap outK14(bitmap("outputScaleK14")), outK20(bitmap("outputScaleK20"));
+            meterIn = new CMeterIn(toCRect(layout::inputMeter), this,
                                    LevelMeterBitmaps{litPeak, unlitPeak, litK, unlitK, inPeak, inK14, inK20});
             add(meterIn);
-            meterOut = new CMeterOut(CRect(319, 38, 379, 406), this,
+            meterOut = new CMeterOut(toCRect(layout::outputMeter), this,
                                      LevelMeterBitmaps{litPeak, unlitPeak, litK, unlitK, outPeak, outK14, outK20});
             add(meterOut);
         }
         {
-            Bitmap bar(156), scale(167);
-            meterGR = new CMeterGR(CRect(233, 39, 291, 192), bar, scale, this);
+            Bitmap bar(bitmap("gainBar")), scale(bitmap("gainScale"));
+            meterGR = new CMeterGR(toCRect(layout::gainMeter), bar, scale, this);
             meterGR->setZoom(value(kAttZoom));
             add(meterGR);
         }
         {
-            Bitmap background(128);
-            lcdIn = new CMeterLCD(CRect(131, 415, 224, 426), background, fontNormal, fontRed, this);
+            Bitmap background(bitmap("background"));
+            lcdIn = new CMeterLCD(toCRect(layout::inputReadout), background, fontNormal, fontRed, this);
             add(lcdIn);
-            lcdOut = new CMeterLCD(CRect(303, 415, 396, 426), background, fontNormal, fontRed, this);
+            lcdOut = new CMeterLCD(toCRect(layout::outputReadout), background, fontNormal, fontRed, this);
             add(lcdOut);
-            lcdGR = new CMeterLCDGR(CRect(217, 199, 310, 210), background, fontNormal, this);
+            lcdGR = new CMeterLCDGR(toCRect(layout::gainReadout), background, fontNormal, this);
             add(lcdGR);
         }
     }

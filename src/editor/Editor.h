@@ -37,8 +37,6 @@ class CInfo;
 
 class Editor : public CPresetSystemEditor, public EditorActions {
 public:
-    static constexpr int16_t kWindowWidth = 524;
-    static constexpr int16_t kWindowHeight = 462;
     static constexpr int32_t kMeterTag = 27;
     static constexpr int32_t kShowStageOneTag = 28;
     static constexpr int32_t kShowStageTwoTag = 29;

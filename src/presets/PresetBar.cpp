@@ -37,13 +37,15 @@ enum BarTag : int32_t {
 constexpr int32_t kFirstBarTag = 1000;
 constexpr int32_t kLastBarTag = 1019;
 
-constexpr int32_t kBackgroundBitmap = 128;
-constexpr int32_t kManualBitmap = 989;
-constexpr int32_t kLoadBitmap = 990;
-constexpr int32_t kSaveBitmap = 991;
-constexpr int32_t kDefaultBankBitmap = 992;
-constexpr int32_t kDefaultProgramBitmap = 993;
-constexpr int32_t kRockerBitmap = 995;
+using artwork::idOf;
+namespace layout = artwork::layout;
+constexpr int32_t kBackgroundBitmap = idOf("background");
+constexpr int32_t kManualBitmap = idOf("manual");
+constexpr int32_t kLoadBitmap = idOf("load");
+constexpr int32_t kSaveBitmap = idOf("save");
+constexpr int32_t kDefaultBankBitmap = idOf("defaultBank");
+constexpr int32_t kDefaultProgramBitmap = idOf("defaultProgram");
+constexpr int32_t kRockerBitmap = idOf("rocker");
 
 constexpr CColor kNameInk{36, 36, 32, 255};
 constexpr CColor kNamePaper{209, 227, 238, 255};
@@ -52,9 +54,9 @@ constexpr int32_t kMenuRows = 12;
 // The name field shows and the menu titles hold one byte more than the store.
 constexpr size_t kShownNameBytes = kProgramNameBytes;
 
-const CRect kNameRect(194, 447, 318, 461);
-const CRect kMenuRect(320, 448, 333, 460);
-const CRect kRockerRect(340, 447, 370, 460);
+constexpr CRect kNameRect = toCRect(layout::programName);
+constexpr CRect kMenuRect = toCRect(layout::programMenu);
+constexpr CRect kRockerRect = toCRect(layout::rocker);
 
 enum class ButtonKind { saveLoad, kick, twoAction };
 struct ButtonPlace {
@@ -64,18 +66,18 @@ struct ButtonPlace {
     int32_t bitmap;
 };
 // In creation order.
-const ButtonPlace kButtons[] = {
-    {kTagLoadBank, ButtonKind::saveLoad, CRect(72, 447, 89, 462), kLoadBitmap},
-    {kTagSaveBank, ButtonKind::saveLoad, CRect(22, 447, 39, 462), kSaveBitmap},
-    {kTagDefaultBank, ButtonKind::twoAction, CRect(39, 447, 71, 460), kDefaultBankBitmap},
-    {kTagLoadPreset, ButtonKind::saveLoad, CRect(166, 447, 183, 462), kLoadBitmap},
-    {kTagSavePreset, ButtonKind::saveLoad, CRect(104, 447, 121, 462), kSaveBitmap},
-    {kTagDefaultProgram, ButtonKind::twoAction, CRect(122, 447, 166, 460), kDefaultProgramBitmap},
-    {kTagRecallA, ButtonKind::kick, CRect(421, 447, 438, 462), kLoadBitmap},
-    {kTagStoreA, ButtonKind::kick, CRect(388, 447, 405, 462), kSaveBitmap},
-    {kTagRecallB, ButtonKind::kick, CRect(486, 447, 503, 462), kLoadBitmap},
-    {kTagStoreB, ButtonKind::kick, CRect(452, 447, 469, 462), kSaveBitmap},
-    {kTagManual, ButtonKind::kick, CRect(510, 449, 521, 458), kManualBitmap},
+constexpr ButtonPlace kButtons[] = {
+    {kTagLoadBank, ButtonKind::saveLoad, toCRect(layout::loadBank), kLoadBitmap},
+    {kTagSaveBank, ButtonKind::saveLoad, toCRect(layout::saveBank), kSaveBitmap},
+    {kTagDefaultBank, ButtonKind::twoAction, toCRect(layout::defaultBank), kDefaultBankBitmap},
+    {kTagLoadPreset, ButtonKind::saveLoad, toCRect(layout::loadPreset), kLoadBitmap},
+    {kTagSavePreset, ButtonKind::saveLoad, toCRect(layout::savePreset), kSaveBitmap},
+    {kTagDefaultProgram, ButtonKind::twoAction, toCRect(layout::defaultProgram), kDefaultProgramBitmap},
+    {kTagRecallA, ButtonKind::kick, toCRect(layout::recallA), kLoadBitmap},
+    {kTagStoreA, ButtonKind::kick, toCRect(layout::storeA), kSaveBitmap},
+    {kTagRecallB, ButtonKind::kick, toCRect(layout::recallB), kLoadBitmap},
+    {kTagStoreB, ButtonKind::kick, toCRect(layout::storeB), kSaveBitmap},
+    {kTagManual, ButtonKind::kick, toCRect(layout::manual), kManualBitmap},
 };
 
 void nameOf(CPresetSystemEffect& effect, int32_t index, char* text) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "resources/ArtworkCatalogue.h"
 #include "resources/MeterScale.h"
 #include "resources/Resources.h"
 
@@ -76,34 +77,15 @@ Decoded decode(int id) {
     return Decoded(*r);
 }
 
-struct Bitmap {
-    int id, width, height, frames;
-    bool framesDistinct;  // every frame differs from every other one
-};
-
-// Knob strips: 101 frames, consecutive ones differ. Fonts: 192 glyphs of 8 rows.
-constexpr Bitmap kBitmaps[] = {
-    {128, 524, 462, 1, true},  {129, 15, 432, 1, true},   {130, 15, 432, 1, true},   {131, 27, 367, 1, true},
-    {132, 27, 367, 1, true},   {133, 27, 367, 1, true},   {134, 27, 367, 1, true},   {135, 27, 367, 1, true},
-    {136, 27, 367, 1, true},   {137, 5, 1536, 192, false}, {138, 5, 1536, 192, false}, {139, 33, 38, 2, true},
-    {140, 33, 38, 2, true},    {141, 35, 392, 7, true},   {142, 33, 114, 6, true},   {143, 33, 133, 7, true},
-    {144, 33, 57, 3, true},    {145, 33, 133, 7, true},   {146, 90, 75, 3, true},    {147, 48, 4747, 101, false},
-    {148, 48, 4747, 101, false}, {149, 35, 70, 2, true},  {150, 56, 5555, 101, false}, {151, 58, 5656, 101, false},
-    {152, 50, 4848, 101, false}, {153, 49, 4747, 101, false}, {154, 15, 432, 1, true}, {155, 15, 432, 1, true},
-    {156, 15, 203, 1, true},   {158, 5, 1536, 192, false}, {159, 5, 1536, 192, false}, {160, 33, 57, 3, true},
-    {161, 18, 72, 3, true},    {162, 33, 38, 2, true},    {163, 33, 57, 3, true},    {164, 33, 57, 3, true},
-    {165, 33, 57, 3, true},    {166, 33, 57, 3, true},    {167, 58, 306, 2, true},   {989, 11, 27, 3, true},
-    {990, 17, 45, 3, true},    {991, 17, 45, 3, true},    {992, 32, 39, 3, true},    {993, 44, 39, 3, true},
-    {994, 7, 7, 1, true},      {995, 30, 65, 5, true},
-};
-
+// Knob strips (101 frames): consecutive frames differ. Fonts (192 glyphs of 8
+// rows) repeat cells. Every other bitmap: each frame differs from every other.
 TEST(Artwork, EveryBitmapDecodesWithItsSizeAndFrames) {
     size_t count = 0;
     const resources::Resource* all = resources::all(count);
-    ASSERT_EQ(count, std::size(kBitmaps));
+    ASSERT_EQ(count, kBitmapCount);
     for (size_t i = 0; i < count; ++i) {
-        const Bitmap& b = kBitmaps[i];
-        SCOPED_TRACE(b.id);
+        const BitmapInfo& b = kBitmaps[i];
+        SCOPED_TRACE(b.name);
         ASSERT_EQ(all[i].id, b.id);  // increasing id order
         EXPECT_EQ(resources::find(b.id), &all[i]);
         EXPECT_EQ(all[i].width, b.width);
@@ -113,13 +95,14 @@ TEST(Artwork, EveryBitmapDecodesWithItsSizeAndFrames) {
         ASSERT_EQ(image.width(), b.width);
         ASSERT_EQ(image.height(), b.height);
         EXPECT_EQ(image.format(), CAIRO_FORMAT_RGB24);  // opaque
-        ASSERT_EQ(b.height % b.frames, 0);
-        const int h = b.height / b.frames;
-        if (b.framesDistinct) {
+        const int h = b.frameHeight();
+        if (b.frames <= 7) {
             for (int f = 0; f < b.frames; ++f)
                 for (int g = f + 1; g < b.frames; ++g) EXPECT_FALSE(image.sameRows(f * h, g * h, h)) << f << " " << g;
         } else if (b.frames == 101) {
             for (int f = 1; f < b.frames; ++f) EXPECT_FALSE(image.sameRows((f - 1) * h, f * h, h)) << f;
+        } else {
+            EXPECT_EQ(b.frames, 192);
         }
     }
 }
@@ -136,7 +119,8 @@ struct Font {
     int id;
     Rgb ink;  // the light set's ink, the LCD set's cell
 };
-constexpr Font kFonts[] = {{137, {79, 79, 79}}, {138, {229, 53, 5}}};
+constexpr Font kFonts[] = {{idOf("font"), {79, 79, 79}},
+    {idOf("fontRed"), {229, 53, 5}}};
 
 // Rows (bit y set) that carry ink, for characters whose shape fixes them.
 struct InkRows {
@@ -184,7 +168,7 @@ TEST(Artwork, FontGlyphsSitOnTheirRowsInTwoColours) {
 
 // Every character has a shape of its own.
 TEST(Artwork, FontGlyphsAreDistinct) {
-    const Decoded font = decode(137);
+    const Decoded font = decode(idOf("font"));
     for (int a = 0; a < 96; ++a)
         for (int b = a + 1; b < 96; ++b) EXPECT_FALSE(font.sameRows(a * 8, b * 8, 8)) << a + 32 << " " << b + 32;
 }
@@ -205,11 +189,24 @@ struct ZoneRow {
 // 0 dBFS on row 120 of the lit peak-mode bar (-6 dBFS from row 156); the
 // gain-reduction bar green at the top and red at 24 dB.
 constexpr ZoneRow kZoneRows[] = {
-    {154, 0, Zone::red},    {154, 120, Zone::red},    {154, 121, Zone::amber}, {154, 144, Zone::amber},
-    {154, 145, Zone::green}, {154, 430, Zone::green}, {130, 120, Zone::red},   {130, 121, Zone::amber},
-    {130, 156, Zone::amber}, {130, 157, Zone::green}, {130, 430, Zone::green}, {129, 120, Zone::dark},
-    {129, 144, Zone::dark},  {155, 120, Zone::dark},   {155, 300, Zone::dark},  {156, 0, Zone::green},
-    {156, 72, Zone::amber},  {156, 144, Zone::red},
+    {idOf("levelBarLitK"), 0, Zone::red},
+    {idOf("levelBarLitK"), 120, Zone::red},
+    {idOf("levelBarLitK"), 121, Zone::amber},
+    {idOf("levelBarLitK"), 144, Zone::amber},
+    {idOf("levelBarLitK"), 145, Zone::green},
+    {idOf("levelBarLitK"), 430, Zone::green},
+    {idOf("levelBarLitPeak"), 120, Zone::red},
+    {idOf("levelBarLitPeak"), 121, Zone::amber},
+    {idOf("levelBarLitPeak"), 156, Zone::amber},
+    {idOf("levelBarLitPeak"), 157, Zone::green},
+    {idOf("levelBarLitPeak"), 430, Zone::green},
+    {idOf("levelBarUnlitK"), 120, Zone::dark},
+    {idOf("levelBarUnlitK"), 144, Zone::dark},
+    {idOf("levelBarUnlitPeak"), 120, Zone::dark},
+    {idOf("levelBarUnlitPeak"), 300, Zone::dark},
+    {idOf("gainBar"), 0, Zone::green},
+    {idOf("gainBar"), 72, Zone::amber},
+    {idOf("gainBar"), 144, Zone::red},
 };
 
 TEST(Artwork, MeterBarZonesSitOnTheirRows) {
@@ -263,8 +260,12 @@ TEST(Artwork, ScaleImagesCarryTheirMarks) {
     const struct {
         int id;
         LevelScale scale;
-    } scales[] = {{131, LevelScale::k20}, {132, LevelScale::k14}, {133, LevelScale::peakK12},
-                  {134, LevelScale::k20}, {135, LevelScale::k14}, {136, LevelScale::peakK12}};
+    } scales[] = {{idOf("inputScaleK20"), LevelScale::k20},
+    {idOf("inputScaleK14"), LevelScale::k14},
+    {idOf("inputScalePeak"), LevelScale::peakK12},
+                  {idOf("outputScaleK20"), LevelScale::k20},
+    {idOf("outputScaleK14"), LevelScale::k14},
+    {idOf("outputScalePeak"), LevelScale::peakK12}};
     for (const auto& s : scales) {
         const Decoded image = decode(s.id);
         for (int level : labelledLevels(s.scale)) {
@@ -273,7 +274,7 @@ TEST(Artwork, ScaleImagesCarryTheirMarks) {
         }
     }
     // Gain reduction: the deepest lit row of a whole-dB reduction.
-    const Decoded gain = decode(167);
+    const Decoded gain = decode(idOf("gainScale"));
     for (bool zoom : {false, true}) {
         const int k = zoom ? 12 : 6;
         for (int depth : zoom ? std::vector<int>(std::begin(kGainZoomLabels), std::end(kGainZoomLabels))
@@ -337,7 +338,7 @@ Box nameAround(const Decoded& image, int column, int top, int bottom, Rgb ground
 }
 
 TEST(Artwork, ControlNamesAreCentredOnTheirControlsWithRoomAround) {
-    const Decoded background = decode(128);
+    const Decoded background = decode(idOf("background"));
     ASSERT_TRUE(background.ok());
     const Rgb ground = background.at(8, 60);
     struct Name {
@@ -361,7 +362,7 @@ TEST(Artwork, ControlNamesAreCentredOnTheirControlsWithRoomAround) {
     }
 
     // Above and below: the value field's edge (row 336), the name, the dial's ring.
-    const Decoded driveKnob = decode(150), outputKnob = decode(151), power = decode(149);
+    const Decoded driveKnob = decode(idOf("driveKnob")), outputKnob = decode(idOf("outputKnob")), power = decode(idOf("power"));
     struct Room {
         const char* name;
         int left, right;   // columns of the name
