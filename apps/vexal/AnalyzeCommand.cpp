@@ -60,14 +60,11 @@ int runAnalyze(const CommandLine& line) {
                 printAnalysis(stdout, input, a);
             std::fflush(stdout);
         } catch (const std::exception& e) {
-            progress.end();
-            std::fprintf(stderr, "vexal: %s\n", e.what());
-            if (line.json) jsonEntries.push_back(jsonFailure(input, e.what()));
+            reportFailure(input, e, line.json, progress, jsonEntries);
             failed = true;
         }
     }
-    if (line.json) printJsonArray(stdout, jsonEntries);
-    return failed ? kExitProcessing : 0;
+    return finishReports(line.json, jsonEntries, failed);
 }
 
 }  // namespace vexal::cli

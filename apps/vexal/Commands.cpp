@@ -83,8 +83,7 @@ int runAlbum(const CommandLine& line, Progress& progress) {
         }
         return kExitProcessing;
     }
-    if (line.json) printJsonArray(stdout, jsonEntries);
-    return 0;
+    return finishReports(line.json, jsonEntries, false);
 }
 
 }  // namespace
@@ -97,6 +96,18 @@ void reportResult(const RenderResult& result, bool json, std::vector<std::string
     else
         printReport(stdout, result);
     std::fflush(stdout);
+}
+
+void reportFailure(const std::string& input, const std::exception& error, bool json, Progress& progress,
+                   std::vector<std::string>& jsonEntries) {
+    progress.end();
+    std::fprintf(stderr, "vexal: %s\n", error.what());
+    if (json) jsonEntries.push_back(jsonFailure(input, error.what()));
+}
+
+int finishReports(bool json, const std::vector<std::string>& jsonEntries, bool failed) {
+    if (json) printJsonArray(stdout, jsonEntries);
+    return failed ? kExitProcessing : 0;
 }
 
 void plotResult(const std::string& path, const RenderResult& r, Existing existing) {
@@ -150,14 +161,11 @@ int runProcess(const CommandLine& line) {
             reportResult(result, line.json, jsonEntries);
         } catch (const std::exception& e) {
             // One bad file does not stop the others.
-            progress.end();
-            std::fprintf(stderr, "vexal: %s\n", e.what());
-            if (line.json) jsonEntries.push_back(jsonFailure(input, e.what()));
+            reportFailure(input, e, line.json, progress, jsonEntries);
             failed = true;
         }
     }
-    if (line.json) printJsonArray(stdout, jsonEntries);
-    return failed ? kExitProcessing : 0;
+    return finishReports(line.json, jsonEntries, failed);
 }
 
 int runPrograms() {

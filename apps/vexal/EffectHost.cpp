@@ -188,15 +188,7 @@ void EffectHost::process(double* inL, double* inR, double* outL, double* outR, i
 MeterReadout EffectHost::readMeters() {
     float values[kNumMeterValues];
     plugin->readMeters(values);
-    MeterReadout m{};
-    for (int c = 0; c < 2; ++c) {
-        m.inputPeak[c] = values[0 + c];
-        m.outputPeak[c] = values[2 + c];
-        m.inputRms[c] = values[4 + c];
-        m.outputRms[c] = values[6 + c];
-        m.gain[c] = values[8 + c];
-    }
-    return m;
+    return decodeMeterValues(values);
 }
 
 }  // namespace vexal::cli

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/MeterReadout.h"
 #include "platform/FileReplacement.h"
 #include "vst/aeffect.h"
 
@@ -16,15 +17,6 @@ class Plugin;
 }
 
 namespace vexal::cli {
-
-// The ten meter values of Plugin::readMeters, linear.
-struct MeterReadout {
-    float inputPeak[2];
-    float outputPeak[2];
-    float inputRms[2];
-    float outputRms[2];
-    float gain[2];
-};
 
 class EffectHost {
 public:

@@ -246,11 +246,11 @@ void Plugin::processDoubleReplacing(double** inputs, double** outputs, int32_t s
 void Plugin::readMeters(float* values) {
     if (!values) return;
     for (int c = 0; c < 2; ++c) {
-        values[0 + c] = static_cast<float>(meters.inputPeak[c].load());
-        values[2 + c] = static_cast<float>(meters.outputPeak[c].load());
-        values[4 + c] = static_cast<float>(std::sqrt(2.0 * meters.inputMeanSquare[c].load()));
-        values[6 + c] = static_cast<float>(std::sqrt(2.0 * meters.outputMeanSquare[c].load()));
-        values[8 + c] = static_cast<float>(meters.gainReduction[c].load());
+        values[kInputPeakSlot + c] = static_cast<float>(meters.inputPeak[c].load());
+        values[kOutputPeakSlot + c] = static_cast<float>(meters.outputPeak[c].load());
+        values[kInputRmsSlot + c] = static_cast<float>(std::sqrt(2.0 * meters.inputMeanSquare[c].load()));
+        values[kOutputRmsSlot + c] = static_cast<float>(std::sqrt(2.0 * meters.outputMeanSquare[c].load()));
+        values[kGainSlot + c] = static_cast<float>(meters.gainReduction[c].load());
     }
     meters.metersRead = true;
 }

@@ -11,11 +11,10 @@
 #include "../engine/NoiseShapeSets.h"
 #include "../presets/CPresetSystemEffect.h"
 #include "CalibrationGenerator.h"
+#include "MeterReadout.h"
 #include "ParameterTable.h"
 
 namespace vexal {
-
-constexpr int32_t kNumMeterValues = 10;
 
 class Plugin : public CPresetSystemEffect {
 public:

@@ -465,15 +465,16 @@ void Editor::idle() {
     const uint32_t now = guiTicks();
     if (now - lastIdleTick < kIdlePeriodMs) return;
     ++serviced;
-    float m[kNumMeterValues];
-    plugin()->readMeters(m);
+    float values[kNumMeterValues];
+    plugin()->readMeters(values);
+    const MeterReadout m = decodeMeterValues(values);
     if (hasWindow() && meterIn) {
-        meterIn->setLevels(now, m[0], m[1], m[4], m[5]);
-        meterOut->setLevels(now, m[2], m[3], m[6], m[7]);
-        meterGR->setLevels(now, m[8], m[9]);
-        lcdIn->setLevels(m[0], m[1]);
-        lcdOut->setLevels(m[2], m[3]);
-        lcdGR->setLevels(m[8], m[9]);
+        meterIn->setLevels(now, m.inputPeak[0], m.inputPeak[1], m.inputRms[0], m.inputRms[1]);
+        meterOut->setLevels(now, m.outputPeak[0], m.outputPeak[1], m.outputRms[0], m.outputRms[1]);
+        meterGR->setLevels(now, m.gain[0], m.gain[1]);
+        lcdIn->setLevels(m.inputPeak[0], m.inputPeak[1]);
+        lcdOut->setLevels(m.outputPeak[0], m.outputPeak[1]);
+        lcdGR->setLevels(m.gain[0], m.gain[1]);
         calibrate->tick(now);
     }
     if (highlightStart != 0 && now - highlightStart > kHighlightMs) {

@@ -182,11 +182,11 @@ TEST_F(Calibration, LongTermRmsSettlesAtTheReferenceLevel) {
             for (int i = 0; i < 320; ++i) {  // 32 s; the first 2 s settle the meter
                 processOnce(fx, buf.data(), buf.data(), buf.data(), other.data(), 4410);
                 const Meters m = readMeters(fx);
-                EXPECT_EQ(m.inRms[0], m.outRms[0]);
-                EXPECT_EQ(m.inPeak[0], m.outPeak[0]);
+                EXPECT_EQ(m.inputRms[0], m.outputRms[0]);
+                EXPECT_EQ(m.inputPeak[0], m.outputPeak[0]);
                 if (i < 20) continue;
                 ++reads;
-                for (int c = 0; c < 2; ++c) sumSquares[c] += double(m.outRms[c]) * m.outRms[c];
+                for (int c = 0; c < 2; ++c) sumSquares[c] += double(m.outputRms[c]) * m.outputRms[c];
             }
             const double target = 0.1 * kLevels[scale];
             const double dbLeft = 10.0 * std::log10(sumSquares[0] / reads / (target * target));
@@ -283,9 +283,9 @@ TEST_F(Calibration, FeedsTheMetersAndRestartsThemOnARead) {
     ASSERT_EQ(l[0], y[0]);
     Meters m = readMeters(fx);
     for (int c = 0; c < 2; ++c) {
-        EXPECT_EQ(m.outPeak[c], static_cast<float>(std::fabs(y[c])));
-        EXPECT_EQ(m.inPeak[c], m.outPeak[c]);
-        EXPECT_EQ(m.inRms[c], m.outRms[c]);
+        EXPECT_EQ(m.outputPeak[c], static_cast<float>(std::fabs(y[c])));
+        EXPECT_EQ(m.inputPeak[c], m.outputPeak[c]);
+        EXPECT_EQ(m.inputRms[c], m.outputRms[c]);
         EXPECT_EQ(m.gain[c], 1.0f);
     }
 
@@ -293,12 +293,12 @@ TEST_F(Calibration, FeedsTheMetersAndRestartsThemOnARead) {
     fx.setParameter(kCalibrate, step(1, 4));
     generate(fx, 1, l, r);
     m = readMeters(fx);
-    EXPECT_GT(m.outPeak[0], 0.0f);
-    EXPECT_GT(m.outRms[0], 0.0f);
-    EXPECT_EQ(m.outPeak[1], 0.0f);
-    EXPECT_EQ(m.inPeak[1], 0.0f);
-    EXPECT_EQ(m.outRms[1], 0.0f);
-    EXPECT_EQ(m.inRms[1], 0.0f);
+    EXPECT_GT(m.outputPeak[0], 0.0f);
+    EXPECT_GT(m.outputRms[0], 0.0f);
+    EXPECT_EQ(m.outputPeak[1], 0.0f);
+    EXPECT_EQ(m.inputPeak[1], 0.0f);
+    EXPECT_EQ(m.outputRms[1], 0.0f);
+    EXPECT_EQ(m.inputRms[1], 0.0f);
 }
 
 TEST_F(Calibration, FirstMeanSquareStepUsesRmsCoef) {
@@ -309,8 +309,8 @@ TEST_F(Calibration, FirstMeanSquareStepUsesRmsCoef) {
     const Meters m = readMeters(fx);
     const double ms = (r[0] * r[0] - 0.0) * rmsCoefAt(44100.0);
     // rmsCoef is computed by the plug-in; the read-out is a float.
-    EXPECT_FLOAT_EQ(m.outRms[1], static_cast<float>(std::sqrt(2.0 * ms)));
-    EXPECT_EQ(m.outRms[0], 0.0f);
+    EXPECT_FLOAT_EQ(m.outputRms[1], static_cast<float>(std::sqrt(2.0 * ms)));
+    EXPECT_EQ(m.outputRms[0], 0.0f);
 }
 
 // The limiter path with Calibrate on and off in between must continue exactly

@@ -58,21 +58,21 @@ TEST_F(EngineMeters, FullScaleSineReadsRmsEqualToPeakOnceSettled) {
         const size_t t600 = kLatency + 31 + static_cast<size_t>(0.6 * kFs);
         play(fx, slice(0, t400));
         Meters m = readMeters(fx);
-        EXPECT_LT(m.inRms[0], 0.99 * m.inPeak[0]);
-        EXPECT_LT(m.outRms[0], 0.99 * m.outPeak[0]);
+        EXPECT_LT(m.inputRms[0], 0.99 * m.inputPeak[0]);
+        EXPECT_LT(m.outputRms[0], 0.99 * m.outputPeak[0]);
         play(fx, slice(t400, t600));
         m = readMeters(fx);
         for (int c = 0; c < 2; ++c) {
-            EXPECT_NEAR(m.inRms[c], m.inPeak[c], 0.01) << c;
-            EXPECT_NEAR(m.outRms[c], m.outPeak[c], 0.01) << c;
-            EXPECT_NEAR(m.inPeak[c], 1.0, 1e-3);
+            EXPECT_NEAR(m.inputRms[c], m.inputPeak[c], 0.01) << c;
+            EXPECT_NEAR(m.outputRms[c], m.outputPeak[c], 0.01) << c;
+            EXPECT_NEAR(m.inputPeak[c], 1.0, 1e-3);
         }
         // Settled (2 s): RMS equals peak to the sampling of the sine's crest.
         play(fx, slice(t600, tone.size()));
         m = readMeters(fx);
         for (int c = 0; c < 2; ++c) {
-            EXPECT_NEAR(m.inRms[c], m.inPeak[c], 2e-3);
-            EXPECT_NEAR(m.outRms[c], m.outPeak[c], 2e-3);
+            EXPECT_NEAR(m.inputRms[c], m.inputPeak[c], 2e-3);
+            EXPECT_NEAR(m.outputRms[c], m.outputPeak[c], 2e-3);
         }
     }
 }
@@ -142,7 +142,7 @@ TEST_F(EngineMeters, AdjacentPairReadsTheInterSamplePeakWithMeterOvs) {
             const std::vector<double> out = play(fx, in);
             // Below the threshold the gain is 1 to rounding (the branch-free maximum).
             EXPECT_NEAR(out[1000 + kLatency], 0.9, 1e-15);
-            EXPECT_EQ(readMeters(fx).outPeak[0], 0.9f);
+            EXPECT_EQ(readMeters(fx).outputPeak[0], 0.9f);
             continue;
         }
         // The pair leaves the plug-in at 1159 and 1160; the meter reads the
@@ -150,15 +150,15 @@ TEST_F(EngineMeters, AdjacentPairReadsTheInterSamplePeakWithMeterOvs) {
         const std::vector<double> head(in.begin(), in.begin() + 1190);
         play(fx, head);
         const Meters before = readMeters(fx);
-        EXPECT_LT(before.outPeak[0], 0.3f);  // only the far taps have seen the pair
+        EXPECT_LT(before.outputPeak[0], 0.3f);  // only the far taps have seen the pair
         play(fx, {0.0});  // frame 1190: 1159 has age 31
-        EXPECT_EQ(readMeters(fx).outPeak[0], 0.9f);
+        EXPECT_EQ(readMeters(fx).outputPeak[0], 0.9f);
         play(fx, {0.0});  // frame 1191: the midpoint of the pair
         const Meters m = readMeters(fx);
         // Single-precision peaks of w0·(x + x) with x = 0.9 to the last bit.
-        EXPECT_FLOAT_EQ(m.outPeak[0], static_cast<float>(w0 * 1.8));
-        EXPECT_FLOAT_EQ(m.outPeak[1], static_cast<float>(w0 * 1.8));
-        EXPECT_NEAR(m.outPeak[0], 1.144, 1e-3);
+        EXPECT_FLOAT_EQ(m.outputPeak[0], static_cast<float>(w0 * 1.8));
+        EXPECT_FLOAT_EQ(m.outputPeak[1], static_cast<float>(w0 * 1.8));
+        EXPECT_NEAR(m.outputPeak[0], 1.144, 1e-3);
     }
 }
 
@@ -170,7 +170,7 @@ TEST_F(EngineMeters, AfterAReadSilenceReadsZeroPeaksAndUnityGainsWhileRmsDecays)
     play(fx, sine(static_cast<size_t>(kFs), 2.0, 0.01));
     Meters m = readMeters(fx);
     EXPECT_LT(m.gain[0], 0.6f);
-    EXPECT_GT(m.outRms[0], 0.9f);
+    EXPECT_GT(m.outputRms[0], 0.9f);
     const size_t n = static_cast<size_t>(0.5 * kFs);
     play(fx, std::vector<double>(n, 0.0));
     const Meters first = readMeters(fx);
@@ -178,13 +178,13 @@ TEST_F(EngineMeters, AfterAReadSilenceReadsZeroPeaksAndUnityGainsWhileRmsDecays)
     const Meters second = readMeters(fx);
     const double decay = std::pow(1.0 - rmsCoefAt(kFs), static_cast<double>(n) / 2.0);
     for (int c = 0; c < 2; ++c) {
-        EXPECT_EQ(second.inPeak[c], 0.0f);
-        EXPECT_EQ(second.outPeak[c], 0.0f);
+        EXPECT_EQ(second.inputPeak[c], 0.0f);
+        EXPECT_EQ(second.outputPeak[c], 0.0f);
         EXPECT_EQ(second.gain[c], 1.0f);
         // RMS = √(2·mean square): falls by (1 − rmsCoef)^(n/2) over n silent samples.
-        EXPECT_NEAR(second.inRms[c] / first.inRms[c], decay, 1e-5);
-        EXPECT_NEAR(second.outRms[c] / first.outRms[c], decay, 1e-5);
-        EXPECT_GT(second.outRms[c], 0.0f);
+        EXPECT_NEAR(second.inputRms[c] / first.inputRms[c], decay, 1e-5);
+        EXPECT_NEAR(second.outputRms[c] / first.outputRms[c], decay, 1e-5);
+        EXPECT_GT(second.outputRms[c], 0.0f);
     }
 }
 
@@ -210,8 +210,8 @@ TEST_F(EngineMeters, PostMeterChoosesTheInputBeforeOrAfterDrive) {
         play(fx, std::vector<double>(1000, 0.25));
         const Meters m = readMeters(fx);
         // "pre" shows the driven input, "post" the input as it came.
-        EXPECT_EQ(m.inPeak[0], post ? 0.25f : 0.5f);
-        EXPECT_EQ(m.outPeak[0], 0.5f);
+        EXPECT_EQ(m.inputPeak[0], post ? 0.25f : 0.5f);
+        EXPECT_EQ(m.outputPeak[0], 0.5f);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../support/TempConfigDir.h"
+#include "core/MeterReadout.h"
 #include "host/TestHost.h"
 
 namespace signaltest {
@@ -25,22 +26,12 @@ enum Param {
 inline float step(int i, int n) { return (static_cast<float>(i) + 0.5f) / static_cast<float>(n); }
 
 
-struct Meters {
-    float inPeak[2], outPeak[2], inRms[2], outRms[2], gain[2];
-};
+using Meters = vexal::MeterReadout;
 
 inline Meters readMeters(testhost::Instance& fx) {
-    float v[10];
+    float v[vexal::kNumMeterValues];
     fx.readMeters(v);
-    Meters m;
-    for (int c = 0; c < 2; ++c) {
-        m.inPeak[c] = v[0 + c];
-        m.outPeak[c] = v[2 + c];
-        m.inRms[c] = v[4 + c];
-        m.outRms[c] = v[6 + c];
-        m.gain[c] = v[8 + c];
-    }
-    return m;
+    return vexal::decodeMeterValues(v);
 }
 
 // One process call on caller-owned buffers (so that tests can see what a
