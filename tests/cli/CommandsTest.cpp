@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "CliHarness.h"
+#include "Options.h"
 
 using namespace clitest;
 
@@ -109,6 +110,36 @@ TEST_F(Commands, ExplainSaysWhatEveryParameterDoesAsTheDocsDo) {
         ++explained;
     }
     EXPECT_EQ(explained, 26);
+}
+
+// The option table drives both the parser and the help: every option a
+// command takes is in that command's help, a switch refuses a value and an
+// option with a value wants one.
+TEST_F(Commands, EveryOptionIsInItsCommandsHelpWithItsArity) {
+    using vexal::cli::Command;
+    const std::pair<Command, const char*> commands[] = {
+        {Command::process, "process"}, {Command::analyze, "analyze"}, {Command::programs, "programs"},
+        {Command::params, "params"},   {Command::demo, "demo"},       {Command::snapshot, "snapshot"}};
+    for (const vexal::cli::Option& option : vexal::cli::kOptions) {
+        const std::string name(option.name);
+        SCOPED_TRACE(name);
+        const char* first = nullptr;
+        for (const auto& [command, word] : commands) {
+            if (!option.takenBy(command)) continue;
+            if (!first) first = word;
+            const std::string help = runVexal({"help", word}).out;
+            const std::string shown = option.takesValue() ? name + " " + std::string(option.value) : name;
+            size_t at = help.find(shown);
+            while (at != std::string::npos && std::string(" ])\n").find(help[at + shown.size()]) == std::string::npos)
+                at = help.find(shown, at + 1);
+            EXPECT_NE(at, std::string::npos) << word << " help:\n" << help;
+        }
+        ASSERT_NE(first, nullptr) << "no command takes it";
+        const RunResult r = option.takesValue() ? runVexal({first, name}) : runVexal({first, name + "=1"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "vexal: " + name + (option.takesValue() ? " needs a value" : " takes no value") +
+                             " (vexal --help shows the usage)\n");
+    }
 }
 
 TEST_F(Commands, HelpForEveryCommandAndTheVersion) {
