@@ -187,29 +187,29 @@ const bool kQuadDirect = __builtin_cpu_supports("avx2");
 #endif
 
 template <class V>
-void BlockConvolver::convolveDirect() {
+void BlockConvolver::convolveDirectFrom(const double* values) {
 #if VEXAL_HAVE_WIDE_DIRECT
     // Measured: pays at 32. At 8 the four-lane sums are faster inside the
     // kernel (program 0: 23.1 against 23.6 ns per frame; the wide loads read a
     // block whose last value was stored a moment before); at 16 as well.
     if (std::is_same_v<V, SsePair> && avx512 && kWideDirect) {
-        if (n == 32) return convolveDirectWide<32>(taps, block, ready, tail);
+        if (n == 32) return convolveDirectWide<32>(taps, values, ready, tail);
     }
     if (std::is_same_v<V, SsePair> && avx2 && kQuadDirect) {
-        if (n == 8) return convolveDirectQuad<8>(taps, block, ready, tail);
-        if (n == 16) return convolveDirectQuad<16>(taps, block, ready, tail);
-        if (n == 32) return convolveDirectQuad<32>(taps, block, ready, tail);
+        if (n == 8) return convolveDirectQuad<8>(taps, values, ready, tail);
+        if (n == 16) return convolveDirectQuad<16>(taps, values, ready, tail);
+        if (n == 32) return convolveDirectQuad<32>(taps, values, ready, tail);
     }
 #endif
-    if (n == 8) return convolveDirectSized<V, 8>(tapPairs, block, ready, tail);
-    if (n == 16) return convolveDirectSized<V, 16>(tapPairs, block, ready, tail);
+    if (n == 8) return convolveDirectSized<V, 8>(tapPairs, values, ready, tail);
+    if (n == 16) return convolveDirectSized<V, 16>(tapPairs, values, ready, tail);
     // Outputs 0 … N − 1 first (they read the previous tail), then the new tail.
     for (int32_t j = 0; j < 2 * n - 1; ++j) {
         const int32_t lo = j - n + 1 > 0 ? j - n + 1 : 0;
         const int32_t hi = j < n - 1 ? j : n - 1;
         V acc = V::both(0.0);
         for (int32_t i = lo; i <= hi; ++i)
-            acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
+            acc = acc + V::load(tapPairs + 2 * i) * V::load(values + 2 * (j - i));
         if (j < n)
             (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
         else
@@ -561,10 +561,10 @@ void BlockConvolver::convolveFft() {
     }
 }
 
-template void BlockConvolver::convolveDirect<ScalarPair>();
+template void BlockConvolver::convolveDirectFrom<ScalarPair>(const double*);
 template void BlockConvolver::convolveFft<ScalarPair>();
 #if VEXAL_HAVE_SSE2
-template void BlockConvolver::convolveDirect<SsePair>();
+template void BlockConvolver::convolveDirectFrom<SsePair>(const double*);
 template void BlockConvolver::convolveFft<SsePair>();
 #endif
 

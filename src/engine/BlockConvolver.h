@@ -58,15 +58,49 @@ public:
         return V::load(ready + 2 * position);
     }
 
+    // A run of count pairs: out receives, pair by pair, what push would
+    // return for in. A block that lies whole within the run is convolved
+    // where it stands, without the copy (nor the wait for it to be stored).
+    template <class V>
+    void pushRun(const double* in, double* out, int32_t count) {
+        for (int32_t done = 0; done < count;) {
+            const int32_t run = count - done < n - position ? count - done : n - position;
+            const double* from = in + 2 * done;
+            double* to = out + 2 * done;
+            const bool completes = position + run == n;
+            // Each value before the block's last reads the ready pair after its slot.
+            const int32_t plain = completes ? run - 1 : run;
+            for (int32_t i = 0; i < plain; ++i) V::load(ready + 2 * (position + 1 + i)).store(to + 2 * i);
+            if (!completes || position != 0 || fftOn)
+                for (int32_t i = 0; i < run; ++i) V::load(from + 2 * i).store(block + 2 * (position + i));
+            if (completes) {
+                if (fftOn)
+                    convolveFft<V>();
+                else
+                    convolveDirectFrom<V>(position == 0 ? from : block);
+                V::load(ready).store(to + 2 * plain);
+                position = 0;
+            } else {
+                position += run;
+            }
+            done += run;
+        }
+    }
+
     // The full convolution of the current block into ready/tail (test seam).
     template <class V>
-    void convolveDirect();
+    void convolveDirect() {
+        convolveDirectFrom<V>(block);
+    }
     template <class V>
     void convolveFft();
 
     const double* kernelTaps() const { return taps; }
 
 private:
+    // The direct convolution of the n pairs at values.
+    template <class V>
+    void convolveDirectFrom(const double* values);
     template <class V, int LogN>
     void convolveFftSized();
     template <int LogN>

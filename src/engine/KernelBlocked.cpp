@@ -32,6 +32,7 @@ struct Chunk {
     double* peakRoot;      // window peaks PL, PR
     double* delayed;       // aD
     double* shapeRoot;
+    double* smoothed;      // the convolver's output, before the envelope delay
     double* lastStage;     // s2[k] for every frame: kFollowerCount rows of kLanes
     double* follower;      // f
     double* envelope;      // b
@@ -57,6 +58,7 @@ struct Chunk {
         peakRoot = carve(kLanes);
         delayed = carve(kLanes);
         shapeRoot = carve(kLanes);
+        smoothed = carve(kLanes);
         lastStage = carve(kFollowerCount * kLanes);
         follower = carve(kLanes);
         envelope = carve(kLanes);
@@ -212,12 +214,21 @@ inline void pushTrees(EngineState& st, int32_t n, const Chunk& c) {
     st.shapeTree.pushRun<V>(c.leaf, c.shapeRoot, n, st.shapePosition);
 }
 
-// Link, followers and the shaped envelope in one pass: the followers'
-// recursion is bound by latency, the convolver by throughput, so side by side
-// the processor overlaps them. The followers stay in registers of Width lanes.
+// The shaped envelope of the whole chunk: shapedEnvelope's two steps, each
+// over the run.
+inline void shapeRun(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    st.convolver.pushRun<V>(c.shapeRoot, c.smoothed, n);
+    exchangeRun(st.envelopeDelayLine, st.envelopeIndex, b.envelopeDelay, c.smoothed, c.envelope, n);
+}
+
+// Link and followers, with the shaped envelope of the chunk ahead of them:
+// the convolver's sums then read a block stored long before, not one whose
+// last value was stored a moment earlier, and the followers' loop keeps its
+// registers. The followers stay in registers of Width lanes.
 // StepLevel: the switched-off leveller's level steps here too.
 template <int Width, bool StepLevel>
 inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    shapeRun(st, b, n, c);
     FollowerBank<Width> bank;
     bank.load(b.attackPairs, b.releasePairs, st.followerStage1, st.followerStage2);
     double level = st.levellerLevel;
@@ -226,7 +237,6 @@ inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t 
         double vL, vR;
         linkPeaks(c.peakRoot[2 * i], c.peakRoot[2 * i + 1], b, vL, vR);
         bank.step(vL, vR, b.secondOrder, c.lastStage + 2 * i, kLanes);
-        shapedEnvelope(st, b, V::load(c.shapeRoot + 2 * i)).store(c.envelope + 2 * i);
     }
     bank.store(st.followerStage1, st.followerStage2);
     if (StepLevel) st.levellerLevel = level;

@@ -369,6 +369,21 @@ TEST(BlockConvolver, EveryVariantGivesThePortableBits) {
                     ASSERT_EQ(y.left(), want[2 * t]) << kernelVariantName(v) << " " << n << " " << fft << " " << t;
                     ASSERT_EQ(y.right(), want[2 * t + 1]) << kernelVariantName(v) << " " << n << " " << fft << " " << t;
                 }
+                // Runs: whole blocks (summed where they stand), blocks split
+                // across runs, runs longer than a block, single values.
+                ConvolverRig runs(taps);
+                runs.conv.setVariant(v);
+                runs.conv.forceMethod(fft);
+                std::vector<double> in(2 * length), got(2 * length);
+                for (size_t t = 0; t < length; ++t) in[2 * t] = std::fabs(l[t]), in[2 * t + 1] = std::fabs(r[t]);
+                const size_t lengths[] = {size_t(n), 1, size_t(n) - 1, size_t(n), 3 * size_t(n) + 2, 2, size_t(n)};
+                for (size_t at = 0, k = 0; at < length; ++k) {
+                    const size_t count = std::min(lengths[k % 7], length - at);
+                    runs.conv.pushRun<SsePair>(&in[2 * at], &got[2 * at], static_cast<int32_t>(count));
+                    at += count;
+                }
+                for (size_t e = 0; e < 2 * length; ++e)
+                    ASSERT_EQ(got[e], want[e]) << kernelVariantName(v) << " run " << n << " " << fft << " " << e;
             }
         }
     }
