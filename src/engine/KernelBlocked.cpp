@@ -33,6 +33,7 @@ struct Chunk {
     double* delayed;       // aD
     double* shapeRoot;
     double* smoothed;      // the convolver's output, before the envelope delay
+    double* linked;        // the followers' inputs vL, vR
     double* lastStage;     // s2[k] for every frame: kFollowerCount rows of kLanes
     double* follower;      // f
     double* envelope;      // b
@@ -59,6 +60,7 @@ struct Chunk {
         delayed = carve(kLanes);
         shapeRoot = carve(kLanes);
         smoothed = carve(kLanes);
+        linked = carve(kLanes);
         lastStage = carve(kFollowerCount * kLanes);
         follower = carve(kLanes);
         envelope = carve(kLanes);
@@ -221,22 +223,29 @@ inline void shapeRun(EngineState& st, const BlockSettings& b, int32_t n, const C
     exchangeRun(st.envelopeDelayLine, st.envelopeIndex, b.envelopeDelay, c.smoothed, c.envelope, n);
 }
 
-// Link and followers, with the shaped envelope of the chunk ahead of them:
-// the convolver's sums then read a block stored long before, not one whose
-// last value was stored a moment earlier, and the followers' loop keeps its
-// registers. The followers stay in registers of Width lanes.
-// StepLevel: the switched-off leveller's level steps here too.
+// The followers' inputs of the whole chunk: no recursion, so a pass of its
+// own, out of the followers' loop.
+inline void linkRun(const BlockSettings& b, int32_t n, const Chunk& c) {
+    const double* __restrict peak = c.peakRoot;
+    double* __restrict linked = c.linked;
+    for (int32_t i = 0; i < n; ++i) linkPeaks(peak[2 * i], peak[2 * i + 1], b, linked[2 * i], linked[2 * i + 1]);
+}
+
+// Link, shaped envelope and followers. The first two run over the chunk
+// ahead of the followers, whose recursion then has its loop to itself: the
+// convolver's sums read a block stored long before, not one whose last value
+// was stored a moment earlier, and the followers stay in registers of Width
+// lanes. StepLevel: the switched-off leveller's level steps here too.
 template <int Width, bool StepLevel>
 inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
+    linkRun(b, n, c);
     shapeRun(st, b, n, c);
     FollowerBank<Width> bank;
     bank.load(b.attackPairs, b.releasePairs, st.followerStage1, st.followerStage2);
     double level = st.levellerLevel;
     for (int32_t i = 0; i < n; ++i) {
         if (StepLevel) levellerStep(level, c.peak[i], b);
-        double vL, vR;
-        linkPeaks(c.peakRoot[2 * i], c.peakRoot[2 * i + 1], b, vL, vR);
-        bank.step(vL, vR, b.secondOrder, c.lastStage + 2 * i, kLanes);
+        bank.step(c.linked[2 * i], c.linked[2 * i + 1], b.secondOrder, c.lastStage + 2 * i, kLanes);
     }
     bank.store(st.followerStage1, st.followerStage2);
     if (StepLevel) st.levellerLevel = level;
