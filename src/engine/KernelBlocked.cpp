@@ -21,7 +21,7 @@ constexpr int32_t kHistory = kInterpRingSize;  // levelled pairs kept before a c
 // frame unless noted.
 struct Chunk {
     double* dry;    // input delayed by lookAhead + 31
-    double* driven;
+    double* driven;  // within `levelled`, after the history: the leveller scales it in place
     double* peak;   // leveller input p, one per frame
     double* drive;  // driveGainSmoothed, one per frame
     double* output;  // outputGainSmoothed, duplicated per lane
@@ -48,11 +48,11 @@ struct Chunk {
             return start;
         };
         dry = carve(kLanes);
-        driven = carve(kLanes);
         peak = carve(kChunk);
         drive = carve(kChunk);
         output = carve(kLanes);
         levelled = carve(2 * (kHistory + kChunk));
+        driven = levelled + 2 * kHistory;
         levellerGain = carve(kLanes);
         estimate = carve(kLanes);
         leaf = carve(kLanes);
@@ -159,11 +159,10 @@ inline void levelChunk(EngineState& st, const BlockSettings& b, int32_t n, const
 }
 
 // With the leveller switched off its gain is 1 and y = x·1 = x: the audio
-// passes as it is, and the level, which nothing in this chunk reads, is
-// stepped later beside the followers (followAndShape), where its recursion
-// overlaps theirs instead of adding to it.
+// stays as it is where it stands, and the level, which nothing in this chunk
+// reads, is stepped later beside the followers (followAndShape), where its
+// recursion overlaps theirs instead of adding to it.
 inline void passLevellerOff(int32_t n, const Chunk& c) {
-    std::memcpy(c.levelled + 2 * kHistory, c.driven, sizeof(double) * 2 * n);
     for (int32_t e = 0; e < 2 * n; ++e) c.levellerGain[e] = 1.0;
 }
 

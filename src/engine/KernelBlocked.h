@@ -18,7 +18,7 @@ namespace kernel {
 constexpr int32_t kChunk = 64;
 
 // Doubles of chunk scratch that EngineState reserves for this path.
-constexpr size_t kBlockedScratchDoubles = 2 * kChunk * 25 + 2 * (kInterpRingSize + kChunk);
+constexpr size_t kBlockedScratchDoubles = 2 * kChunk * 24 + 2 * (kInterpRingSize + kChunk);
 
 // Runs st.kernelVariant (any but portable).
 template <class Sample>

@@ -87,9 +87,11 @@ private:
     template <class V>
     void completeRun() {
         V m = V::both(0.0);
+        const double* const leaves = leaf;  // locals: the stores cannot move them
+        double* const suffixes = suffix;
         for (int32_t j = width - 1; j >= 0; --j) {
-            m = exactMax(m, V::load(leaf + 2 * j));
-            m.store(suffix + 2 * j);
+            m = exactMax(m, V::load(leaves + 2 * j));
+            m.store(suffixes + 2 * j);
         }
     }
 
