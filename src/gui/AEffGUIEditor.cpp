@@ -99,6 +99,21 @@ void AEffGUIEditor::pump() {
     f->forget();
 }
 
+void AEffGUIEditor::timerPump() {
+    vst::AudioEffect* owner = effect;
+    // The host may delete us from inside a callback of this pump.
+    const int call = owner->enterCall();
+    {
+        std::unique_lock<std::recursive_mutex> lock(editorMutex, std::try_to_lock);
+        if (lock.owns_lock() && frame) {
+            lastHostIdle.store(guiTicks(), std::memory_order_relaxed);
+            owner->deliverHostCalls();
+            pump();
+        }
+    }
+    owner->leaveCall(call);
+}
+
 void AEffGUIEditor::hostIdle() {
     lastHostIdle.store(guiTicks(), std::memory_order_relaxed);
     std::lock_guard<std::recursive_mutex> lock(editorMutex);

@@ -55,6 +55,9 @@ public:
     // One round of work (see above). Also used offscreen by tests and the
     // snapshot, where there are no window events.
     void pump();
+    // A pump from the window's own timer on the host's UI thread: it stands
+    // for the host's idle, and skips its turn while a pump runs elsewhere.
+    void timerPump();
 
     // IControlListener: the host sees a gesture as automation.
     void valueChanged(CControl*) override {}

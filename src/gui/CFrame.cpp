@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "AEffGUIEditor.h"
 #include "CMessageBox.h"
 #include "CNewFileSelector.h"
 #include "GuiClock.h"
@@ -44,8 +45,14 @@ bool CFrame::open(void* parentWindow) {
     native = system->openWindow(parentWindow, static_cast<int32_t>(size.getWidth()),
                                 static_cast<int32_t>(size.getHeight()));
     if (!native) return false;
+    native->setTimer(kTimerPeriodMs, &CFrame::timerTicked, this);
     redrawAll();
     return true;
+}
+
+void CFrame::timerTicked(void* f) {
+    CFrame* frame = static_cast<CFrame*>(f);
+    if (frame->editor) frame->editor->timerPump();
 }
 
 void CFrame::dismiss() {

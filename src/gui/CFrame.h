@@ -32,6 +32,8 @@ public:
     static constexpr int kMaxViews = 96;
     static constexpr int kMaxTimers = 4;
     static constexpr int kMaxSelectors = 2;
+    // The period of the window system's own timer, where it has one.
+    static constexpr uint32_t kTimerPeriodMs = 30;
 
     CFrame(const CRect& size, AEffGUIEditor* editor);
     ~CFrame() override;
@@ -122,6 +124,7 @@ private:
     void exposed(const platform::PixelRect& area) override;
     void shown() override;
 
+    static void timerTicked(void* frame);
     void updateHover(CPoint where, const CButtonState& buttons);
     void present(const CRect& area);
     bool isDuplicateKey(const VstKeyCode& key, KeySource source);

@@ -92,6 +92,15 @@ public:
     // Takes the window off the screen at once; the object itself may still be
     // inside pumpEvents and goes later. Nothing is shown or reported after.
     virtual void dismiss() {}
+    // Window systems with a timer of their own call `tick(context)` every
+    // `periodMs` on the thread that owns the window, from its message loop,
+    // until the window goes; others ignore this (the host's idle and the
+    // fallback thread drive them).
+    virtual void setTimer(uint32_t periodMs, void (*tick)(void* context), void* context) {
+        (void)periodMs;
+        (void)tick;
+        (void)context;
+    }
 };
 
 class WindowSystem {

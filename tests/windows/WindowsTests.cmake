@@ -45,3 +45,8 @@ target_include_directories(vexal_output_dump PRIVATE ${CMAKE_SOURCE_DIR}/src ${C
 # speed under Wine to the Linux plug-in's on the same machine.
 add_executable(vexal_compare ${CMAKE_SOURCE_DIR}/bench/compare/compare.cpp)
 target_link_libraries(vexal_compare PRIVATE vexal_testhost vexal_core)
+
+# The editor's window in a host window of the test's own, driven with SendInput
+# (the Wine lane runs it on Xvfb).
+add_executable(vexal_editor_window_tests windows/EditorWindowTest.cpp)
+target_link_libraries(vexal_editor_window_tests PRIVATE vexal_testhost gtest_main user32 gdi32)

@@ -49,6 +49,10 @@ public:
         if (bitmap) DllExports::GdipGetImageGraphicsContext(bitmap, &graphics);
         DllExports::GdipCreateFontFamilyFromName(face->family.data(), nullptr, &family);
         if (!family) DllExports::GdipGetGenericFontFamilySansSerif(&family);
+        // Wine on Linux often has neither Arial nor a generic sans serif, but
+        // the system's metric twin of Arial.
+        for (const wchar_t* name : {L"Liberation Sans", L"DejaVu Sans"})
+            if (!family) DllExports::GdipCreateFontFamilyFromName(name, nullptr, &family);
         if (family)
             DllExports::GdipCreateFont(family, static_cast<REAL>(size), face->bold ? FontStyleBold : FontStyleRegular,
                                        UnitPixel, &font);

@@ -1,0 +1,307 @@
+// The editor in a host's window on Windows, through the DLL's binary
+// interface: a top-level window of this test plays the host's, its message
+// loop runs between effEditIdle calls, and input comes as a user's does,
+// through SendInput. VEXAL_PICTURE_DIR names a folder for the window's
+// picture as the screen shows it (editor.bmp), for comparison with the Linux
+// build's drawing.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/TestHost.h"
+
+namespace {
+
+using testhost::Instance;
+using testhost::TestHost;
+
+constexpr int kWidth = 524;
+constexpr int kHeight = 462;
+constexpr int32_t kPowerParameter = 8;
+constexpr POINT kPowerCentre{262, 417};
+
+void pumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+LRESULT CALLBACK hostProcedure(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
+
+std::vector<HWND> childrenOf(HWND parent) {
+    std::vector<HWND> found;
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) found.push_back(c);
+    return found;
+}
+
+// 32-bit pixels, top row first.
+BITMAPINFOHEADER header() {
+    BITMAPINFOHEADER h{};
+    h.biSize = sizeof h;
+    h.biWidth = kWidth;
+    h.biHeight = -kHeight;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    h.biCompression = BI_RGB;
+    return h;
+}
+
+// The window's pixels as the screen shows them, 0x00RRGGBB, top row first.
+std::vector<uint32_t> screenPicture(HWND window) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight);
+    HDC source = GetDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info{};
+    info.bmiHeader = header();
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<const uint32_t*>(bits)[i] & 0xffffff;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
+    return pixels;
+}
+
+void saveBmp(const std::vector<uint32_t>& pixels, const std::string& path) {
+    BITMAPFILEHEADER file{};
+    const BITMAPINFOHEADER info = header();
+    const DWORD data = static_cast<DWORD>(pixels.size() * 4);
+    file.bfType = 0x4d42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + data;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr) << path;
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&info, sizeof info, 1, out);
+    std::fwrite(pixels.data(), 4, pixels.size(), out);
+    std::fclose(out);
+}
+
+class EditorWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WNDCLASSW c{};
+        c.lpfnWndProc = hostProcedure;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.hbrBackground = CreateSolidBrush(RGB(0x20, 0x30, 0x40));
+        c.lpszClassName = L"VexalTestHost";
+        RegisterClassW(&c);
+        parent = makeParent();
+        ASSERT_NE(parent, nullptr);
+    }
+    void TearDown() override {
+        if (IsWindow(parent)) DestroyWindow(parent);
+        pumpMessages();
+    }
+
+    static HWND makeParent() {
+        HWND w = CreateWindowExW(0, L"VexalTestHost", L"host", WS_POPUP | WS_VISIBLE, 40, 40, 600, 500, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetForegroundWindow(w);
+        pumpMessages();
+        return w;
+    }
+
+    void prepare(Instance& fx) {
+        fx.setSampleRate(44100.0f);
+        fx.setBlockSize(512);
+        fx.resume();
+    }
+    intptr_t open(Instance& fx, HWND window) { return fx.dispatch(vst::effEditOpen, 0, 0, window); }
+
+    // The host's loop: messages, then idle, about every 10 ms.
+    void idleFor(Instance& fx, int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            pumpMessages();
+            fx.dispatch(vst::effEditIdle);
+            Sleep(10);
+        }
+    }
+    bool idleUntil(Instance& fx, const std::function<bool()>& done, int ms = 3000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            if (done()) return true;
+            idleFor(fx, 10);
+        }
+        return done();
+    }
+    std::vector<float> automationOf(int32_t index) {
+        std::vector<float> values;
+        for (const auto& c : host.calls())
+            if (c.opcode == vst::audioMasterAutomate && c.index == index) values.push_back(c.opt);
+        return values;
+    }
+
+    // A left click at a window point, as the system's input queue receives it.
+    static void click(HWND window, POINT at) {
+        ClientToScreen(window, &at);
+        const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+        INPUT input[3] = {};
+        for (INPUT& i : input) {
+            i.type = INPUT_MOUSE;
+            i.mi.dx = (at.x * 65536 + w / 2) / w;
+            i.mi.dy = (at.y * 65536 + h / 2) / h;
+        }
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+        ASSERT_EQ(SendInput(3, input, sizeof(INPUT)), 3u);
+    }
+
+    TestHost host;
+    HWND parent = nullptr;
+};
+
+TEST_F(EditorWindowTest, OpenMakesOneChildOfTheAnsweredSizeAtTheOriginAndDrawsIt) {
+    Instance fx(host);
+    prepare(fx);
+    vst::ERect* rect = nullptr;
+    ASSERT_EQ(fx.dispatch(vst::effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, kWidth);
+    EXPECT_EQ(rect->bottom - rect->top, kHeight);
+    ASSERT_EQ(open(fx, parent), 1);
+    const auto children = childrenOf(parent);
+    ASSERT_EQ(children.size(), 1u);
+    const HWND editor = children[0];
+    RECT r;
+    GetWindowRect(editor, &r);
+    POINT origin{r.left, r.top};
+    ScreenToClient(parent, &origin);
+    EXPECT_EQ(origin.x, 0);
+    EXPECT_EQ(origin.y, 0);
+    EXPECT_EQ(r.right - r.left, kWidth);
+    EXPECT_EQ(r.bottom - r.top, kHeight);
+    EXPECT_NE(GetWindowLongW(editor, GWL_STYLE) & WS_CHILD, 0);
+    EXPECT_TRUE(IsWindowVisible(editor));
+
+    idleFor(fx, 400);
+    const auto picture = screenPicture(editor);
+    // Drawn: the parent's colour shows nowhere, and the picture is not one colour.
+    size_t parentPixels = 0, firstColour = 0;
+    for (uint32_t p : picture) {
+        parentPixels += p == 0x203040;
+        firstColour += p == picture[0];
+    }
+    EXPECT_EQ(parentPixels, 0u);
+    EXPECT_LT(firstColour, picture.size() / 2);
+    if (const char* folder = std::getenv("VEXAL_PICTURE_DIR")) saveBmp(picture, std::string(folder) + "/editor.bmp");
+
+    // Painted again from the window's own copy when the system asks.
+    InvalidateRect(editor, nullptr, FALSE);
+    UpdateWindow(editor);
+    EXPECT_EQ(screenPicture(editor), picture);
+    fx.dispatch(vst::effEditClose);
+    EXPECT_FALSE(IsWindow(editor));
+    EXPECT_TRUE(childrenOf(parent).empty());
+}
+
+TEST_F(EditorWindowTest, AClickOnPowerReachesTheHostAsAutomationOfParameter8AndTakesTheKeyboard) {
+    Instance fx(host);
+    prepare(fx);
+    ASSERT_EQ(open(fx, parent), 1);
+    idleFor(fx, 200);
+    const HWND editor = childrenOf(parent).at(0);
+    SetFocus(parent);
+    const float expected[] = {0.25f, 0.75f};
+    for (float value : expected) {
+        SCOPED_TRACE(value);
+        host.clearCalls();
+        click(editor, kPowerCentre);
+        ASSERT_TRUE(idleUntil(fx, [&] { return !automationOf(kPowerParameter).empty(); }));
+        idleFor(fx, 100);
+        const auto automation = automationOf(kPowerParameter);
+        ASSERT_EQ(automation.size(), 1u);
+        EXPECT_EQ(automation[0], value);
+        EXPECT_EQ(fx.getParameter(kPowerParameter), value);
+        EXPECT_EQ(host.countCalls(vst::audioMasterAutomate), 1) << "no other parameter moved";
+        EXPECT_EQ(GetFocus(), editor);
+        EXPECT_EQ(GetCapture(), nullptr) << "the mouse is released with the button";
+    }
+    fx.dispatch(vst::effEditClose);
+}
+
+TEST_F(EditorWindowTest, CloseAndReopenLeaveOneWorkingWindowAndNothingOfTheOld) {
+    Instance fx(host);
+    prepare(fx);
+    std::vector<uint32_t> first;
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(open(fx, parent), 1);
+        idleFor(fx, round == 0 || round == 11 ? 300 : 40);
+        const auto children = childrenOf(parent);
+        ASSERT_EQ(children.size(), 1u);
+        if (round == 0) {
+            first = screenPicture(children[0]);
+        } else if (round == 11) {
+            EXPECT_EQ(screenPicture(children[0]), first) << "the same picture after reopening";
+        }
+        fx.dispatch(vst::effEditClose);
+        EXPECT_FALSE(IsWindow(children[0]));
+        // Messages for the closed window find nothing to run.
+        idleFor(fx, 20);
+    }
+    ASSERT_EQ(open(fx, parent), 1);
+    idleFor(fx, 100);
+    host.clearCalls();
+    click(childrenOf(parent).at(0), kPowerCentre);
+    EXPECT_TRUE(idleUntil(fx, [&] { return !automationOf(kPowerParameter).empty(); }));
+    fx.dispatch(vst::effEditClose);
+}
+
+TEST_F(EditorWindowTest, AHostThatDestroysItsWindowFirstCanCloseAndOpenAgain) {
+    Instance fx(host);
+    prepare(fx);
+    ASSERT_EQ(open(fx, parent), 1);
+    idleFor(fx, 100);
+    DestroyWindow(parent);
+    idleFor(fx, 100);
+    fx.dispatch(vst::effEditClose);
+    parent = makeParent();
+    ASSERT_EQ(open(fx, parent), 1);
+    idleFor(fx, 100);
+    EXPECT_EQ(childrenOf(parent).size(), 1u);
+    fx.dispatch(vst::effEditClose);
+    EXPECT_EQ(open(fx, nullptr), 0) << "no parent, no window";
+    EXPECT_EQ(open(fx, reinterpret_cast<HWND>(0x7ffff0)), 0) << "not a window";
+}
+
+TEST_F(EditorWindowTest, TheWindowTimerKeepsTheEditorLiveWithoutHostIdle) {
+    Instance fx(host);
+    prepare(fx);
+    ASSERT_EQ(open(fx, parent), 1);
+    idleFor(fx, 100);
+    const HWND editor = childrenOf(parent).at(0);
+    host.clearCalls();
+    click(editor, kPowerCentre);
+    // Only the message loop runs: no effEditIdle.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (automationOf(kPowerParameter).empty() && std::chrono::steady_clock::now() < end) {
+        pumpMessages();
+        Sleep(5);
+    }
+    const auto calls = host.calls();
+    ASSERT_FALSE(automationOf(kPowerParameter).empty());
+    for (const auto& c : calls) {
+        if (c.opcode != vst::audioMasterAutomate) continue;
+        EXPECT_EQ(c.thread, std::this_thread::get_id()) << "the UI thread";
+    }
+    fx.dispatch(vst::effEditClose);
+}
+
+}  // namespace
