@@ -396,6 +396,8 @@ void CFrame::setOverlayView(CView* view) {
 }
 
 void CFrame::showMessage(const char* text, const char* caption) {
+    // The system's own message box where there is one.
+    if (native && native->showAlert(text, caption)) return;
     if (focusView) setFocusView(nullptr);
     if (!messageBox) messageBox = new CMessageBox(size);
     messageBox->setTexts(text, caption, context.get());

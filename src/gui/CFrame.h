@@ -101,7 +101,8 @@ public:
     void setOverlayView(CView* view);
     CView* getOverlayView() const { return overlayView; }
 
-    // A message drawn inside the window until the next click or Enter/Escape.
+    // A message in the system's message box where the window system has one,
+    // else drawn inside the window until the next click or Enter/Escape.
     void showMessage(const char* text, const char* caption = "");
     bool isShowingMessage() const { return messageBox != nullptr; }
 

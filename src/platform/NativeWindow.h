@@ -92,6 +92,14 @@ public:
     // Takes the window off the screen at once; the object itself may still be
     // inside pumpEvents and goes later. Nothing is shown or reported after.
     virtual void dismiss() {}
+    // Shows a message (UTF-8 texts) in the system's own message box, where
+    // the window system has one, and answers true; the box is shown from
+    // the window's thread, and the caller never waits for it.
+    virtual bool showAlert(const char* text, const char* caption) {
+        (void)text;
+        (void)caption;
+        return false;
+    }
     // Window systems with a timer of their own call `tick(context)` every
     // `periodMs` on the thread that owns the window, from its message loop,
     // until the window goes; others ignore this (the host's idle and the

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,7 @@ constexpr int kWidth = 524;
 constexpr int kHeight = 462;
 constexpr int32_t kPowerParameter = 8;
 constexpr POINT kPowerCentre{262, 417};
+constexpr POINT kManualButton{515, 453};
 
 void pumpMessages() {
     MSG message;
@@ -311,6 +313,53 @@ TEST_F(EditorWindowTest, AHostThatDestroysItsWindowFirstCanCloseAndOpenAgain) {
     fx.dispatch(vst::effEditClose);
     EXPECT_EQ(open(fx, nullptr), 0) << "no parent, no window";
     EXPECT_EQ(open(fx, reinterpret_cast<HWND>(0x7ffff0)), 0) << "not a window";
+}
+
+// Without a stored or installed manual the manual button says so in the
+// system's message box; the box's own loop holds this thread, so a second
+// one reads it and presses OK.
+TEST_F(EditorWindowTest, TheManualButtonWithoutAManualSaysSoInAMessageBox) {
+    Instance fx(host);
+    prepare(fx);
+    ASSERT_EQ(open(fx, parent), 1);
+    idleFor(fx, 200);
+    const HWND editor = childrenOf(parent).at(0);
+    std::atomic<bool> found{false}, stop{false};
+    wchar_t text[256] = {}, caption[256] = {};
+    HWND owner = nullptr;
+    std::thread reader([&] {
+        while (!stop) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            if (box && IsWindowVisible(box)) {
+                // The box's text is its static control that holds text (the icon is another).
+                for (HWND c = GetWindow(box, GW_CHILD); c && !text[0]; c = GetWindow(c, GW_HWNDNEXT)) {
+                    wchar_t kind[16] = {};
+                    GetClassNameW(c, kind, 16);
+                    if (lstrcmpiW(kind, L"Static") == 0) GetWindowTextW(c, text, 256);
+                }
+                GetWindowTextW(box, caption, 256);
+                owner = GetWindow(box, GW_OWNER);
+                found = true;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    click(editor, kManualButton);
+    const bool shown = idleUntil(fx, [&] { return found.load(); }, 6000);
+    stop = true;
+    reader.join();
+    ASSERT_TRUE(shown);
+    EXPECT_STREQ(text, L"Could not open user manual");
+    EXPECT_STREQ(caption, L"");
+    EXPECT_EQ(owner, parent) << "owned by the host's window that holds the editor";
+    // Closed with OK, and the editor goes on.
+    host.clearCalls();
+    click(editor, kPowerCentre);
+    EXPECT_TRUE(idleUntil(fx, [&] { return !automationOf(kPowerParameter).empty(); }));
+    EXPECT_EQ(FindWindowW(L"#32770", nullptr), nullptr);
+    fx.dispatch(vst::effEditClose);
 }
 
 TEST_F(EditorWindowTest, TheWindowTimerKeepsTheEditorLiveWithoutHostIdle) {

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <new>
 
@@ -175,12 +174,6 @@ private:
 };
 
 }  // namespace
-
-bool isDocumentAddress(const std::string& path) {
-    std::string scheme = path.substr(0, std::min<size_t>(path.size(), 8));
-    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return scheme.starts_with("http:") || scheme.starts_with("https:") || scheme.starts_with("file:");
-}
 
 std::unique_ptr<FileDialog> startFileDialog(const FileDialogRequest& request) {
     try {

@@ -8,7 +8,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cctype>
 #include <new>
 #include <vector>
 
@@ -130,12 +129,6 @@ private:
 };
 
 }  // namespace
-
-bool isDocumentAddress(const std::string& path) {
-    std::string scheme = path.substr(0, std::min<size_t>(path.size(), 8));
-    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return scheme.starts_with("http:") || scheme.starts_with("https:") || scheme.starts_with("file:");
-}
 
 std::unique_ptr<FileDialog> startFileDialog(const FileDialogRequest& request) {
     return std::unique_ptr<FileDialog>(new (std::nothrow) CommonFileDialog(request));

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "../ModuleLocation.h"
@@ -21,6 +22,7 @@ constexpr UINT kTakeFocus = WM_APP + 1;
 constexpr UINT kReturnFocus = WM_APP + 2;
 constexpr UINT kDestroySelf = WM_APP + 3;
 constexpr UINT kStartTimer = WM_APP + 4;
+constexpr UINT kShowAlert = WM_APP + 5;
 // Input nobody collects is not kept without bound.
 constexpr size_t kMaxQueued = 256;
 
@@ -74,6 +76,12 @@ struct Win32WindowLink {
     std::recursive_mutex tickMutex;
     void (*tick)(void*) = nullptr;
     void* tickContext = nullptr;
+
+    // The message waiting to be shown (one at a time; a newer one replaces it).
+    std::mutex alertMutex;
+    std::wstring alertText;
+    std::wstring alertCaption;
+    bool alertWaiting = false;
 
     // The owner thread's own.
     HWND focusBefore = nullptr;
@@ -196,6 +204,30 @@ void returnFocus(Win32WindowLink& l) {
     SetFocus(usableFocus(before) ? before : l.parent);
 }
 
+std::wstring fromUtf8(const char* text) {
+    std::wstring wide;
+    const int n = text ? MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0) : 0;
+    if (n <= 1) return wide;
+    wide.resize(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), n);
+    wide.pop_back();
+    return wide;
+}
+
+// Modal on the window's thread: the host's windows wait, and our timer
+// keeps the editor drawn meanwhile.
+void showAlert(Win32WindowLink& l) {
+    std::wstring text, caption;
+    {
+        std::lock_guard<std::mutex> lock(l.alertMutex);
+        if (!l.alertWaiting) return;
+        l.alertWaiting = false;
+        text.swap(l.alertText);
+        caption.swap(l.alertCaption);
+    }
+    MessageBoxW(l.window, text.c_str(), caption.c_str(), MB_OK);
+}
+
 void ticked(Win32WindowLink& l) {
     std::lock_guard<std::recursive_mutex> lock(l.tickMutex);
     if (l.tick) l.tick(l.tickContext);
@@ -244,6 +276,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM w, LPARAM p) 
             return 0;
         case kStartTimer: SetTimer(window, kTimerId, static_cast<UINT>(w), nullptr); return 0;
         case kTakeFocus: takeFocus(l); return 0;
+        case kShowAlert: showAlert(l); return 0;
         case kReturnFocus: returnFocus(l); return 0;
         case WM_DESTROY: l.gone = true; break;
         default: break;
@@ -421,6 +454,17 @@ void Win32Window::returnKeyboardFocus() {
         returnFocus(*link);
     else
         PostMessageW(link->window, kReturnFocus, 0, 0);
+}
+
+bool Win32Window::showAlert(const char* text, const char* caption) {
+    if (link->gone) return false;
+    {
+        std::lock_guard<std::mutex> lock(link->alertMutex);
+        link->alertText = fromUtf8(text);
+        link->alertCaption = fromUtf8(caption);
+        link->alertWaiting = true;
+    }
+    return PostMessageW(link->window, kShowAlert, 0, 0) != FALSE;
 }
 
 void Win32Window::setTimer(uint32_t periodMs, void (*tick)(void*), void* context) {

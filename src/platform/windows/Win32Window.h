@@ -32,6 +32,8 @@ public:
     bool isShowing() const override;
     void dismiss() override;
     void setTimer(uint32_t periodMs, void (*tick)(void* context), void* context) override;
+    // MessageBoxW with an OK button, owned by this window.
+    bool showAlert(const char* text, const char* caption) override;
 
     HWND handle() const;
 
