@@ -29,6 +29,8 @@ constexpr int kHeight = 462;
 constexpr int32_t kPowerParameter = 8;
 constexpr POINT kPowerCentre{262, 417};
 constexpr POINT kManualButton{515, 453};
+constexpr POINT kDriveField{80, 418};
+constexpr int32_t kDriveParameter = 1;
 
 void pumpMessages() {
     MSG message;
@@ -163,6 +165,20 @@ protected:
         input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
         input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
         ASSERT_EQ(SendInput(3, input, sizeof(INPUT)), 3u);
+    }
+
+    // Keys as the keyboard sends them: a virtual key, or a character (as an
+    // input method types it), down and up.
+    static void key(WORD virtualKey, wchar_t character = 0) {
+        INPUT input[2] = {};
+        for (INPUT& i : input) {
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = character ? 0 : virtualKey;
+            i.ki.wScan = character;
+            i.ki.dwFlags = character ? KEYEVENTF_UNICODE : 0;
+        }
+        input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+        ASSERT_EQ(SendInput(2, input, sizeof(INPUT)), 2u);
     }
 
     TestHost host;
@@ -313,6 +329,31 @@ TEST_F(EditorWindowTest, AHostThatDestroysItsWindowFirstCanCloseAndOpenAgain) {
     fx.dispatch(vst::effEditClose);
     EXPECT_EQ(open(fx, nullptr), 0) << "no parent, no window";
     EXPECT_EQ(open(fx, reinterpret_cast<HWND>(0x7ffff0)), 0) << "not a window";
+}
+
+TEST_F(EditorWindowTest, KeysTypedIntoTheDriveFieldReachItOnceAndEnterGivesTheKeyboardBack) {
+    Instance fx(host);
+    prepare(fx);
+    ASSERT_EQ(open(fx, parent), 1);
+    idleFor(fx, 200);
+    const HWND editor = childrenOf(parent).at(0);
+    SetFocus(parent);
+    click(editor, kDriveField);
+    ASSERT_TRUE(idleUntil(fx, [&] { return fx.dispatch(vst::effEditKeyUp, 0, 0) == 1; }))
+        << "the field did not start editing";
+    EXPECT_EQ(GetFocus(), editor);
+    host.clearCalls();
+    for (int i = 0; i < 12; ++i) key(VK_BACK);
+    for (wchar_t c : std::wstring(L"-3.5")) key(0, c);
+    key(VK_RETURN);
+    ASSERT_TRUE(idleUntil(fx, [&] { return !automationOf(kDriveParameter).empty(); }));
+    idleFor(fx, 100);
+    const auto automation = automationOf(kDriveParameter);
+    ASSERT_EQ(automation.size(), 1u);
+    EXPECT_FLOAT_EQ(automation[0], (-3.5f + 24.0f) / 48.0f);
+    EXPECT_EQ(fx.dispatch(vst::effEditKeyUp, 0, 0), 0) << "no longer editing";
+    EXPECT_EQ(GetFocus(), parent) << "the keyboard back with the host's window";
+    fx.dispatch(vst::effEditClose);
 }
 
 // Without a stored or installed manual the manual button says so in the
