@@ -356,6 +356,38 @@ TEST_F(EditorWindowTest, KeysTypedIntoTheDriveFieldReachItOnceAndEnterGivesTheKe
     fx.dispatch(vst::effEditClose);
 }
 
+// The window class goes with the module that registered it: a host that
+// unloads the plug-in leaves no class whose procedure is gone. A copy of the
+// DLL is a module of its own, unloaded when its last instance goes.
+TEST_F(EditorWindowTest, TheWindowClassIsUnregisteredWhenTheModuleUnloads) {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string copy = std::string(temp) + "ZVKVexal-class-test.dll";
+    ASSERT_TRUE(CopyFileA(TestHost::defaultPluginPath().c_str(), copy.c_str(), FALSE));
+    HMODULE module = nullptr;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        {
+            TestHost other(copy);
+            ASSERT_TRUE(other.loaded());
+            module = static_cast<HMODULE>(other.libraryHandle());
+            Instance fx(other);
+            prepare(fx);
+            ASSERT_EQ(open(fx, parent), 1);
+            idleFor(fx, 100);
+            WNDCLASSEXW c{};
+            c.cbSize = sizeof c;
+            EXPECT_TRUE(GetClassInfoExW(module, L"ZVKVexalEditor", &c));
+            fx.dispatch(vst::effEditClose);
+        }
+        WNDCLASSEXW c{};
+        c.cbSize = sizeof c;
+        EXPECT_FALSE(GetClassInfoExW(module, L"ZVKVexalEditor", &c)) << "still registered after unloading";
+        EXPECT_EQ(GetModuleHandleA(copy.c_str()), nullptr) << "the copy stayed loaded";
+    }
+    DeleteFileA(copy.c_str());
+}
+
 // Without a stored or installed manual the manual button says so in the
 // system's message box; the box's own loop holds this thread, so a second
 // one reads it and presses OK.
