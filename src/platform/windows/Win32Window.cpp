@@ -255,7 +255,8 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM w, LPARAM p) 
         case WM_MOUSEMOVE: moved(l, w, p); return 0;
         case WM_MOUSELEAVE:
             l.trackingLeave = false;
-            l.push(event(QueuedEvent::leave));
+            // A drag that leaves the window keeps the mouse until its release.
+            if (GetCapture() != l.window) l.push(event(QueuedEvent::leave));
             return 0;
         case WM_MOUSEWHEEL: wheeled(l, w, p); return 0;
         case WM_KEYDOWN: keyPressed(l, w, p); return 0;
