@@ -49,7 +49,8 @@ void AEffGUIEditor::close() {
 
 bool AEffGUIEditor::openFrame(CFrame* newFrame) {
     std::lock_guard<std::recursive_mutex> lock(editorMutex);
-    if (!newFrame->open(systemWindow)) {
+    const auto tick = [](void* editor) { static_cast<AEffGUIEditor*>(editor)->timerPump(); };
+    if (!newFrame->open(systemWindow, tick, this)) {
         newFrame->forget();
         systemWindow = nullptr;
         return false;

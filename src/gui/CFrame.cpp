@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "AEffGUIEditor.h"
 #include "CMessageBox.h"
 #include "CNewFileSelector.h"
 #include "GuiClock.h"
@@ -39,20 +38,15 @@ CFrame::~CFrame() {
     cairo_surface_destroy(backBuffer);
 }
 
-bool CFrame::open(void* parentWindow) {
+bool CFrame::open(void* parentWindow, void (*tick)(void* context), void* context) {
     platform::WindowSystem* system = platform::windowSystem();
     if (!system) return false;
     native = system->openWindow(parentWindow, static_cast<int32_t>(size.getWidth()),
                                 static_cast<int32_t>(size.getHeight()));
     if (!native) return false;
-    native->setTimer(kTimerPeriodMs, &CFrame::timerTicked, this);
+    if (tick) native->setTimer(kTimerPeriodMs, tick, context);
     redrawAll();
     return true;
-}
-
-void CFrame::timerTicked(void* f) {
-    CFrame* frame = static_cast<CFrame*>(f);
-    if (frame->editor) frame->editor->timerPump();
 }
 
 void CFrame::dismiss() {

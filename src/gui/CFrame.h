@@ -39,8 +39,10 @@ public:
     ~CFrame() override;
 
     // Puts the frame on screen as a child of the host's window; false when
-    // there is no window system or the window cannot be made.
-    bool open(void* parentWindow);
+    // there is no window system or the window cannot be made. Where the
+    // window system has a timer of its own, it calls `tick(context)` every
+    // kTimerPeriodMs on the window's thread while the window is open.
+    bool open(void* parentWindow, void (*tick)(void* context) = nullptr, void* context = nullptr);
     bool isOnScreen() const { return native != nullptr; }
     // Whether drawing can be seen: false while the window is hidden or covered.
     bool isShowing() const { return !native || native->isShowing(); }
@@ -125,7 +127,6 @@ private:
     void exposed(const platform::PixelRect& area) override;
     void shown() override;
 
-    static void timerTicked(void* frame);
     void updateHover(CPoint where, const CButtonState& buttons);
     void present(const CRect& area);
     bool isDuplicateKey(const VstKeyCode& key, KeySource source);

@@ -356,14 +356,12 @@ std::unique_ptr<Win32Window> Win32Window::open(HWND parent, int32_t width, int32
     return std::unique_ptr<Win32Window>(new Win32Window(std::move(link)));
 }
 
-Win32Window::~Win32Window() {
-    forgetLink(link);
-    {
-        // Waits for a tick running on the owner thread to return.
-        std::lock_guard<std::recursive_mutex> lock(link->tickMutex);
-        link->tick = nullptr;
-    }
-    destroyWindow();
+Win32Window::~Win32Window() { dismiss(); }
+
+void Win32Window::stopTicks() {
+    // Waits for a tick running on the owner thread to return.
+    std::lock_guard<std::recursive_mutex> lock(link->tickMutex);
+    link->tick = nullptr;
 }
 
 HWND Win32Window::handle() const { return link->window; }
@@ -383,6 +381,7 @@ void Win32Window::destroyWindow() {
 
 void Win32Window::dismiss() {
     forgetLink(link);
+    stopTicks();
     destroyWindow();
 }
 

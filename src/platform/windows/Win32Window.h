@@ -41,6 +41,8 @@ private:
     explicit Win32Window(std::shared_ptr<Win32WindowLink> link) : link(std::move(link)) {}
     // Destroys the window now on its own thread, or asks that thread to.
     void destroyWindow();
+    // No tick starts after this, and none is running.
+    void stopTicks();
 
     std::shared_ptr<Win32WindowLink> link;
     bool wasShowing = true;
