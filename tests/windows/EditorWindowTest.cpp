@@ -3,7 +3,7 @@
 // loop runs between effEditIdle calls, and input comes as a user's does,
 // through SendInput. VEXAL_PICTURE_DIR names a folder for the window's
 // pictures as the screen shows them, for comparison with the Linux build's
-// drawing (the current folder without it).
+// drawing (the system's temporary folder without it).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -248,7 +248,9 @@ const PictureCase kPictureCases[] = {
 
 TEST_F(EditorWindowTest, PicturesOfEveryKindOfViewAreSavedForComparison) {
     const char* given = std::getenv("VEXAL_PICTURE_DIR");
-    const std::string folder = given ? given : ".";
+    char temp[MAX_PATH] = ".";
+    if (!given) GetTempPathA(MAX_PATH, temp);
+    const std::string folder = given ? given : temp;
     for (const PictureCase& c : kPictureCases) {
         SCOPED_TRACE(c.name);
         Instance fx(host);
