@@ -12,11 +12,11 @@ namespace vexal {
 namespace {
 
 // Doubles of each carved buffer, every one a multiple of 8 (64 bytes).
-constexpr size_t kDryDoubles = 2 * kDryCapacity;
-constexpr size_t kAlignDoubles = 2 * kAlignCapacity;
-constexpr size_t kInterpDoubles = 2 * kInterpRingSize;
-constexpr size_t kLookAheadDoubles = 2 * kMaxLookAhead;
-constexpr size_t kEnvelopeDoubles = 2 * kEnvelopeCapacity;
+constexpr size_t kDryDoubles = PairDelayLine::doublesFor(kDryCapacity);
+constexpr size_t kAlignDoubles = PairDelayLine::doublesFor(kAlignCapacity);
+constexpr size_t kInterpDoubles = PairDelayLine::doublesFor(kInterpRingSize);
+constexpr size_t kLookAheadDoubles = PairDelayLine::doublesFor(kMaxLookAhead);
+constexpr size_t kEnvelopeDoubles = PairDelayLine::doublesFor(kEnvelopeCapacity);
 constexpr size_t kFollowerDoubles = 2 * kFollowerCount;
 constexpr size_t kPeakTreeDoubles = SlidingMaxTree::doublesFor(kMaxLookAhead);
 constexpr size_t kShapeTreeDoubles = SlidingMaxTree::doublesFor(kMaxSmoothLen);
@@ -41,11 +41,11 @@ EngineState::EngineState() {
         p += doubles;
         return start;
     };
-    dryDelay = carve(kDryDoubles);
-    alignDelay = carve(kAlignDoubles);
-    interpRing = carve(kInterpDoubles);
-    lookAheadDelay = carve(kLookAheadDoubles);
-    envelopeDelayLine = carve(kEnvelopeDoubles);
+    dryDelay.attach(carve(kDryDoubles), kDryCapacity);
+    alignDelay.attach(carve(kAlignDoubles), kAlignCapacity);
+    interpRing.attach(carve(kInterpDoubles), kInterpRingSize);
+    lookAheadDelay.attach(carve(kLookAheadDoubles), kMaxLookAhead);
+    envelopeDelayLine.attach(carve(kEnvelopeDoubles), kEnvelopeCapacity);
     followerStage1 = carve(kFollowerDoubles);
     followerStage2 = carve(kFollowerDoubles);
     peakTree.attach(carve(kPeakTreeDoubles), kMaxLookAhead);
@@ -70,12 +70,11 @@ void EngineState::reset(const EngineSettings& settings) {
 }
 
 void EngineState::clearBuffers() {
-    std::memset(dryDelay, 0, sizeof(double) * kDryDoubles);
-    std::memset(alignDelay, 0, sizeof(double) * kAlignDoubles);
-    std::memset(interpRing, 0, sizeof(double) * kInterpDoubles);
-    std::memset(lookAheadDelay, 0, sizeof(double) * kLookAheadDoubles);
-    std::memset(envelopeDelayLine, 0, sizeof(double) * kEnvelopeDoubles);
-    dryIndex = alignIndex = interpIndex = lookAheadIndex = envelopeIndex = 0;
+    dryDelay.clear();
+    alignDelay.clear();
+    interpRing.clear();
+    lookAheadDelay.clear();
+    envelopeDelayLine.clear();
     peakTree.clear();
     shapeTree.clear();
     peakPosition = shapePosition = 0;

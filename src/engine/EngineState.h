@@ -14,6 +14,7 @@
 #include "HalfSampleInterpolator.h"
 #include "KernelVariant.h"
 #include "MeterTaps.h"
+#include "PairDelayLine.h"
 #include "Requantizer.h"
 #include "SlidingMaxTree.h"
 
@@ -48,18 +49,13 @@ public:
     double outputGainSmoothed = 1.0;
     double levellerLevel = kLevellerStart;
 
-    double* dryDelay = nullptr;         // kDryCapacity pairs
-    double* alignDelay = nullptr;       // kAlignCapacity pairs (31 used)
-    double* interpRing = nullptr;       // kInterpRingSize pairs
-    double* lookAheadDelay = nullptr;   // kMaxLookAhead pairs
-    double* envelopeDelayLine = nullptr;  // kEnvelopeCapacity pairs
+    PairDelayLine dryDelay;           // kDryCapacity pairs
+    PairDelayLine alignDelay;         // kAlignCapacity pairs (31 used)
+    PairDelayLine interpRing;         // kInterpRingSize pairs
+    PairDelayLine lookAheadDelay;     // kMaxLookAhead pairs
+    PairDelayLine envelopeDelayLine;  // kEnvelopeCapacity pairs
     double* followerStage1 = nullptr;   // kFollowerCount pairs
     double* followerStage2 = nullptr;   // kFollowerCount pairs
-    int32_t dryIndex = 0;
-    int32_t alignIndex = 0;
-    int32_t interpIndex = 0;
-    int32_t lookAheadIndex = 0;
-    int32_t envelopeIndex = 0;
     double* blockScratch = nullptr;  // chunk buffers of the fast path (KernelBlocked.h)
 
     SlidingMaxTree peakTree;   // both channels, width lookAhead

@@ -48,7 +48,7 @@ void runReference(EngineState& st, const BlockSettings& b, const Sample* inL, co
         // 2. Dry path.
         const V input = V::make(acceptInput(static_cast<double>(inL[i])),
                                 acceptInput(static_cast<double>(inR[i])));
-        const V dry = exchange(st.dryDelay, st.dryIndex, dryLength, input);
+        const V dry = st.dryDelay.exchange(dryLength, input);
 
         // 3. Drive.
         const V x = input * V::both(driveSmoothed);
@@ -58,19 +58,19 @@ void runReference(EngineState& st, const BlockSettings& b, const Sample* inL, co
         const V y = x * V::both(levellerGain);
 
         // 5. Alignment and the interpolator's ring.
-        const V a31 = exchange(st.alignDelay, st.alignIndex, kAlignDelay, y);
-        const int32_t newest = st.interpIndex;
-        y.store(st.interpRing + 2 * newest);
-        st.interpIndex = (newest + 1) & (kInterpRingSize - 1);
+        const V a31 = st.alignDelay.exchange(kAlignDelay, y);
+        const int32_t newest = st.interpRing.index;
+        y.store(st.interpRing.pairs + 2 * newest);
+        st.interpRing.index = (newest + 1) & (kInterpRingSize - 1);
 
         // 6. Detector value and the leaf value h.
         V estimate = V::both(0.0);
-        if (b.oversample) estimate = interpolateHalfSample<V>(st.interpRing, newest, st.interpCoef);
+        if (b.oversample) estimate = interpolateHalfSample<V>(st.interpRing.pairs, newest, st.interpCoef);
         const V h = V::make(leafValue(detectorMagnitude(a31.l, estimate.l, b.oversample)),
                             leafValue(detectorMagnitude(a31.r, estimate.r, b.oversample)));
 
         // 7. Look-ahead delay.
-        const V aD = exchange(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead, a31);
+        const V aD = st.lookAheadDelay.exchange(b.lookAhead, a31);
 
         // 8. Peak window and link.
         const V peak = st.peakTree.push(h, st.peakPosition);

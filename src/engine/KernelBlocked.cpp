@@ -93,8 +93,9 @@ inline void smoothGains(EngineState& st, const BlockSettings& b, int32_t n, cons
 // A run of n DelayLine steps: out receives, pair by pair, what `exchange`
 // would return for in. Slots are read before they are written, in frame
 // order, so any length gives the per-frame results.
-inline void exchangeRun(double* line, int32_t& index, int32_t length, const double* in,
-                        double* out, int32_t n) {
+inline void exchangeRun(PairDelayLine& delay, int32_t length, const double* in, double* out, int32_t n) {
+    double* line = delay.pairs;
+    int32_t& index = delay.index;
     for (int32_t done = 0; done < n;) {
         const int32_t run = n - done < length - index ? n - done : length - index;
         std::memcpy(out + 2 * done, line + 2 * index, sizeof(double) * 2 * run);
@@ -124,25 +125,25 @@ inline void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL
         c.driven[2 * i] = acceptInput(static_cast<double>(inL[i]));
         c.driven[2 * i + 1] = acceptInput(static_cast<double>(inR[i]));
     }
-    exchangeRun(st.dryDelay, st.dryIndex, b.lookAhead + kAlignDelay, c.driven, c.dry, n);
+    exchangeRun(st.dryDelay, b.lookAhead + kAlignDelay, c.driven, c.dry, n);
     driveAndPeak(c.driven, c.drive, c.peak, n);
 }
 
 // The ring's last kHistory levelled pairs, oldest first, ahead of the chunk:
-// the ring from interpIndex on, then its start.
+// the ring from its write slot on, then its start.
 inline void loadHistory(const EngineState& st, const Chunk& c) {
-    const int32_t older = kInterpRingSize - st.interpIndex;
-    std::memcpy(c.levelled, st.interpRing + 2 * st.interpIndex, sizeof(double) * 2 * older);
-    std::memcpy(c.levelled + 2 * older, st.interpRing, sizeof(double) * 2 * st.interpIndex);
+    const int32_t older = kInterpRingSize - st.interpRing.index;
+    std::memcpy(c.levelled, st.interpRing.pairs + 2 * st.interpRing.index, sizeof(double) * 2 * older);
+    std::memcpy(c.levelled + 2 * older, st.interpRing.pairs, sizeof(double) * 2 * st.interpRing.index);
 }
 
 inline void storeHistory(EngineState& st, int32_t n, const Chunk& c) {
     const double* from = c.levelled + 2 * kHistory;
     for (int32_t done = 0; done < n;) {
-        const int32_t room = kInterpRingSize - st.interpIndex;
+        const int32_t room = kInterpRingSize - st.interpRing.index;
         const int32_t run = n - done < room ? n - done : room;
-        std::memcpy(st.interpRing + 2 * st.interpIndex, from + 2 * done, sizeof(double) * 2 * run);
-        st.interpIndex = (st.interpIndex + run) & (kInterpRingSize - 1);
+        std::memcpy(st.interpRing.pairs + 2 * st.interpRing.index, from + 2 * done, sizeof(double) * 2 * run);
+        st.interpRing.index = (st.interpRing.index + run) & (kInterpRingSize - 1);
         done += run;
     }
 }
@@ -206,7 +207,7 @@ inline void detectLeaves(EngineState& st, const BlockSettings& b, int32_t n, con
     } else {
         for (int32_t e = 0; e < 2 * n; ++e) leaf[e] = leafValue(detectorMagnitude(a31[e], 0.0, false));
     }
-    exchangeRun(st.lookAheadDelay, st.lookAheadIndex, b.lookAhead, a31, c.delayed, n);
+    exchangeRun(st.lookAheadDelay, b.lookAhead, a31, c.delayed, n);
 }
 
 // Window peaks (lookAhead) and short maxima (smoothLen).
@@ -219,7 +220,7 @@ inline void pushTrees(EngineState& st, int32_t n, const Chunk& c) {
 // over the run.
 inline void shapeRun(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     st.convolver.pushRun<V>(c.shapeRoot, c.smoothed, n);
-    exchangeRun(st.envelopeDelayLine, st.envelopeIndex, b.envelopeDelay, c.smoothed, c.envelope, n);
+    exchangeRun(st.envelopeDelayLine, b.envelopeDelay, c.smoothed, c.envelope, n);
 }
 
 // The followers' inputs of the whole chunk: no recursion, so a pass of its

@@ -85,26 +85,15 @@ inline BlockSettings readSettings(const EngineSettings& s, const EngineState& st
     return b;
 }
 
-// One step of a DelayLine of `length` pairs: returns the pair written
-// `length` steps earlier and stores `value` in its place.
-template <class V>
-inline V exchange(double* line, int32_t& index, int32_t length, V value) {
-    double* slot = line + 2 * index;
-    const V out = V::load(slot);
-    value.store(slot);
-    if (++index >= length) index = 0;
-    return out;
-}
-
 // Window widths for this block. Lengths change only under the process lock
 // together with a clear; a position beyond a length could only come from a
 // caller's mistake and restarts at 0.
 inline void prepareBlock(EngineState& st, const BlockSettings& b) {
     st.peakTree.setWidth(b.lookAhead);
     st.shapeTree.setWidth(b.smoothLen);
-    if (st.dryIndex >= b.lookAhead + kAlignDelay) st.dryIndex = 0;
-    if (st.lookAheadIndex >= b.lookAhead) st.lookAheadIndex = 0;
-    if (st.envelopeIndex >= b.envelopeDelay) st.envelopeIndex = 0;
+    st.dryDelay.keepWithin(b.lookAhead + kAlignDelay);
+    st.lookAheadDelay.keepWithin(b.lookAhead);
+    st.envelopeDelayLine.keepWithin(b.envelopeDelay);
     if (st.peakPosition >= b.lookAhead) st.peakPosition = 0;
     if (st.shapePosition >= b.smoothLen) st.shapePosition = 0;
 }
@@ -184,7 +173,7 @@ inline double clipToUnit(double x) {
 template <class V>
 inline V shapedEnvelope(EngineState& st, const BlockSettings& b, V shapeRoot) {
     const V smoothed = st.convolver.push(shapeRoot);
-    return exchange(st.envelopeDelayLine, st.envelopeIndex, b.envelopeDelay, smoothed);
+    return st.envelopeDelayLine.exchange(b.envelopeDelay, smoothed);
 }
 
 }  // namespace kernel

@@ -572,7 +572,7 @@ TEST(Kernel, ZeroFramesChangeNothing) {
     const std::vector<double> l = noise(300, 3.0, 5);
     std::vector<double> out(300), again(300);
     rig.process(l.data(), l.data(), out.data(), out.data(), 0);
-    EXPECT_EQ(rig.state.dryIndex, 0);
+    EXPECT_EQ(rig.state.dryDelay.index, 0);
     EXPECT_EQ(rig.state.levellerLevel, EngineState::kLevellerStart);
 }
 
