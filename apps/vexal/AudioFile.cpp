@@ -55,11 +55,11 @@ bool formatIsValid(int32_t format, int32_t sampleRate, int32_t channels) {
 
 // Rounds to the word length here: libsndfile would truncate the lower bits
 // of a 32-bit integer, and scales doubles by 2^(n−1) − 1. NaN is written as
-// 0, values beyond full scale as its ends. Built per instruction set and
-// written without branches, so that the loop is vectorized; `stored` gets
-// the values the codes stand for.
-VEXAL_WIDE void toPcmCodes(const double* __restrict samples, int64_t count, int bits,
-                           int32_t* __restrict codes, double* __restrict stored) {
+// 0, values beyond full scale as its ends. Built per instruction set
+// (runWide) and written without branches, so that the loop is vectorized;
+// `stored` gets the values the codes stand for.
+void toPcmCodes(const double* __restrict samples, int64_t count, int bits, int32_t* __restrict codes,
+                double* __restrict stored) {
     const double scale = std::ldexp(1.0, bits - 1);
     const double inverse = 1.0 / scale;  // exact: a power of two
     const double top = scale - 1.0;
@@ -359,7 +359,7 @@ void OutputFile::write(const double* interleaved, int64_t frames, double* stored
             decoded.resize(static_cast<size_t>(samples));
             stored = decoded.data();
         }
-        toPcmCodes(interleaved, samples, bits, integers.data(), stored);
+        runWide<toPcmCodes>(selectedKernelVariant(), interleaved, samples, bits, integers.data(), stored);
         written = sf_writef_int(file, integers.data(), frames);
     } else if (isFloat) {
         floats.resize(static_cast<size_t>(samples));

@@ -169,6 +169,7 @@ std::string jsonReport(const RenderResult& r) {
     s += ", \"in\": " + jsonFigures(r.in);
     s += ", \"out\": " + jsonFigures(r.out);
     s += ", \"truePeakMethod\": " + jsonString(TruePeakMeter::kMethod);
+    s += ", \"kernel\": " + jsonString(kernelVariantName(TruePeakMeter::variant()));
     s += ", \"deepestGainReductionDb\": " + jsonNumber(decibels(deepest));
     s += ", \"deepestGainReductionDbLR\": " + jsonPair(r.deepestGain);
     s += ", \"finalMeters\": {\"inputPeakDbfs\": " + jsonPair(m.inputPeak);
@@ -204,6 +205,7 @@ std::string jsonAnalysis(const std::string& input, const FileAnalysis& a, const 
     s += ", \"inputFormat\": " + jsonString(describeFormat(a.info.format));
     s += ", \"in\": " + jsonFigures(a.figures);
     s += ", \"truePeakMethod\": " + jsonString(TruePeakMeter::kMethod);
+    s += ", \"kernel\": " + jsonString(kernelVariantName(TruePeakMeter::variant()));
     s += ", \"warnings\": [";
     for (size_t i = 0; i < warnings.size(); ++i) s += (i ? ", " : "") + jsonString(warnings[i]);
     return s + "]}";

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numbers>
 
+#include "engine/KernelVariant.h"
 #include "engine/WideLoops.h"
 
 namespace vexal::cli {
@@ -139,51 +140,45 @@ using Interpolate = void (*)(const float*, size_t, const float*, float*);
 // The vector variants: one body (CoarseInterpolator.inc), compiled for each
 // instruction set with the widest register V it has, so that the chains'
 // accumulators stay in registers.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#pragma GCC push_options
-#pragma GCC target("avx512f")
+#if defined(__x86_64__) && defined(__GNUC__)
 namespace avx512 {
 using V = float __attribute__((vector_size(64)));
+#define VEXAL_COARSE_TARGET __attribute__((target("avx512f")))
 #include "CoarseInterpolator.inc"
+#undef VEXAL_COARSE_TARGET
 }  // namespace avx512
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx2")
 namespace avx2 {
 using V = float __attribute__((vector_size(32)));
+#define VEXAL_COARSE_TARGET __attribute__((target("avx2")))
 #include "CoarseInterpolator.inc"
+#undef VEXAL_COARSE_TARGET
 }  // namespace avx2
-#pragma GCC pop_options
 #endif
 namespace sse2 {
 using V = float __attribute__((vector_size(16)));
+#define VEXAL_COARSE_TARGET
 #include "CoarseInterpolator.inc"
+#undef VEXAL_COARSE_TARGET
 }  // namespace sse2
 
 void interpolatePortable(const float* x, size_t n, const float* c, float* out) {
     interpolateScalar(x, 0, n, c, out);
 }
 
-Interpolate variantFor(TruePeakMeter::Variant v) {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-    if (v == TruePeakMeter::Variant::widest) {
-        __builtin_cpu_init();
-        v = __builtin_cpu_supports("avx512f") ? TruePeakMeter::Variant::avx512
-            : __builtin_cpu_supports("avx2")  ? TruePeakMeter::Variant::avx2
-                                              : TruePeakMeter::Variant::sse2;
-    }
-    if (v == TruePeakMeter::Variant::avx512) return avx512::interpolate;
-    if (v == TruePeakMeter::Variant::avx2) return avx2::interpolate;
+Interpolate interpolatorFor(KernelVariant v) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (v == KernelVariant::avx512) return avx512::interpolate;
+    if (v == KernelVariant::avx2) return avx2::interpolate;
 #endif
-    return v == TruePeakMeter::Variant::portable ? interpolatePortable : sse2::interpolate;
+    return v == KernelVariant::portable ? interpolatePortable : sse2::interpolate;
 }
 
-Interpolate interpolate = variantFor(TruePeakMeter::Variant::widest);
+KernelVariant current = selectedKernelVariant();
+Interpolate interpolate = interpolatorFor(current);
 
 // The largest magnitude of the coarse points of each run of kRun frames.
 constexpr size_t kRun = 16;
-VEXAL_WIDE void runMaxima(const float* x, const float* a, const float* b, const float* d, size_t count,
-                          float* maxima) {
+void runMaximaLoop(const float* x, const float* a, const float* b, const float* d, size_t count, float* maxima) {
     for (size_t from = 0; from < count; from += kRun) {
         const size_t to = std::min(count, from + kRun);
         float m = 0.0f;
@@ -211,7 +206,12 @@ int64_t floorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) 
 
 }  // namespace
 
-void TruePeakMeter::useVariant(Variant variant) { interpolate = variantFor(variant); }
+void TruePeakMeter::useVariant(KernelVariant variant) {
+    current = variant;
+    interpolate = interpolatorFor(variant);
+}
+
+KernelVariant TruePeakMeter::variant() { return current; }
 
 void TruePeakMeter::note(Channel& c, int64_t frame, double value) const {
     if (binFrames <= 0 || frame < 0) return;
@@ -281,8 +281,8 @@ void TruePeakMeter::scan(Channel& c, bool final) {
         const double* samples = c.line.data() + (c.next - c.origin);
         const float* sampleFloats = x + (kCoarseTaps / 2 - 1);
         c.runMaxima.resize((count + kRun - 1) / kRun);
-        runMaxima(sampleFloats, c.coarse[0].data(), c.coarse[1].data(), c.coarse[2].data(), count,
-                  c.runMaxima.data());
+        runWide<runMaximaLoop>(current, sampleFloats, c.coarse[0].data(), c.coarse[1].data(), c.coarse[2].data(),
+                               count, c.runMaxima.data());
         for (size_t run = 0; run * kRun < count; ++run) {
             const size_t from = run * kRun, to = std::min(count, from + kRun);
             note(c, c.next + static_cast<int64_t>(from), c.runMaxima[run]);

@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/KernelVariant.h"
+
 namespace vexal::cli {
 
 class TruePeakMeter {
@@ -40,11 +42,12 @@ public:
 
     explicit TruePeakMeter(int32_t channels);
 
-    // The coarse interpolator is built per instruction set; the widest the
-    // processor has is used unless a benchmark or test picks another. All
-    // give the same bits.
-    enum class Variant { widest, avx512, avx2, sse2, portable };
-    static void useVariant(Variant variant);
+    // The coarse interpolator and the scan's run maxima are built per
+    // instruction set; the kernel variant chosen at load (VEXAL_KERNEL) picks
+    // the copy unless a benchmark or test picks another. All give the same
+    // bits.
+    static void useVariant(KernelVariant variant);
+    static KernelVariant variant();
 
     // Interleaved frames, continuing the previous ones. Non-finite samples
     // count as 0.

@@ -109,16 +109,13 @@ void BM_LoudnessAnalysisOneMinute(benchmark::State& state) {
 // its coarse interpolator.
 void BM_TruePeakOneMinute(benchmark::State& state) {
     Fixture& f = fixture();
-    const auto variant = static_cast<TruePeakMeter::Variant>(state.range(0));
-    if (variant == TruePeakMeter::Variant::avx512 && !__builtin_cpu_supports("avx512f")) {
-        state.SkipWithError("no AVX-512 on this processor");
+    const auto variant = static_cast<vexal::KernelVariant>(state.range(0));
+    if (!vexal::kernelVariantSupported(variant)) {
+        state.SkipWithError("the processor lacks this instruction set");
         return;
     }
     TruePeakMeter::useVariant(variant);
-    state.SetLabel(variant == TruePeakMeter::Variant::avx512 ? "avx512"
-                   : variant == TruePeakMeter::Variant::avx2 ? "avx2"
-                   : variant == TruePeakMeter::Variant::sse2 ? "sse2"
-                                                             : "portable");
+    state.SetLabel(vexal::kernelVariantName(variant));
     for (auto _ : state) {
         TruePeakMeter meter(2);
         for (size_t pos = 0; pos < f.minute.size(); pos += 65536)
@@ -126,7 +123,7 @@ void BM_TruePeakOneMinute(benchmark::State& state) {
         meter.finish();
         benchmark::DoNotOptimize(meter.peak(0));
     }
-    TruePeakMeter::useVariant(TruePeakMeter::Variant::widest);
+    TruePeakMeter::useVariant(vexal::selectedKernelVariant());
     setRealTime(state, kShortSeconds);
 }
 
@@ -139,7 +136,7 @@ BENCHMARK(BM_TruePeakOneMinute)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3)
-    ->Arg(static_cast<int>(TruePeakMeter::Variant::avx512))
-    ->Arg(static_cast<int>(TruePeakMeter::Variant::avx2))
-    ->Arg(static_cast<int>(TruePeakMeter::Variant::sse2))
-    ->Arg(static_cast<int>(TruePeakMeter::Variant::portable));
+    ->Arg(static_cast<int>(vexal::KernelVariant::avx512))
+    ->Arg(static_cast<int>(vexal::KernelVariant::avx2))
+    ->Arg(static_cast<int>(vexal::KernelVariant::sse2))
+    ->Arg(static_cast<int>(vexal::KernelVariant::portable));

@@ -179,8 +179,6 @@ __attribute__((target("avx2"))) void convolveDirectQuad(const double* taps, cons
     _mm_store_pd(tail + 2 * (N - 1), _mm_setzero_pd());
 }
 
-const bool kWideDirect = __builtin_cpu_supports("avx512f");
-const bool kQuadDirect = __builtin_cpu_supports("avx2");
 #define VEXAL_HAVE_WIDE_DIRECT 1
 #else
 #define VEXAL_HAVE_WIDE_DIRECT 0
@@ -193,10 +191,10 @@ void BlockConvolver::convolveDirectFrom(const double* values) {
     // kernel (program 0: 23.1 against 23.6 ns per frame) while each block was
     // summed right after its last value was stored; at 16 as well. Not
     // measured again since the chunk's blocks are summed where they stand.
-    if (std::is_same_v<V, SsePair> && avx512 && kWideDirect) {
+    if (std::is_same_v<V, SsePair> && avx512) {
         if (n == 32) return convolveDirectWide<32>(taps, values, ready, tail);
     }
-    if (std::is_same_v<V, SsePair> && avx2 && kQuadDirect) {
+    if (std::is_same_v<V, SsePair> && avx2) {
         if (n == 8) return convolveDirectQuad<8>(taps, values, ready, tail);
         if (n == 16) return convolveDirectQuad<16>(taps, values, ready, tail);
         if (n == 32) return convolveDirectQuad<32>(taps, values, ready, tail);
@@ -294,12 +292,10 @@ __attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, cons
     laterStagesAvx2<LogN, Inverse>(re, im, tw);
 }
 
-const bool kAvx2Fft = __builtin_cpu_supports("avx2");
-
 template <class V, int LogN, bool Inverse>
 inline void transform(double* re, double* im, const FftTwiddles& tw, bool avx2) {
     if constexpr (std::is_same_v<V, SsePair> && LogN >= 2) {
-        if (avx2 && kAvx2Fft) return complexFftAvx2<LogN, Inverse>(re, im, tw);
+        if (avx2) return complexFftAvx2<LogN, Inverse>(re, im, tw);
     }
     complexFft<V, LogN, Inverse>(re, im, tw);
 }
@@ -490,7 +486,7 @@ template <class V, int LogN>
 void BlockConvolver::convolveFftSized() {
 #if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
     if constexpr (std::is_same_v<V, SsePair> && LogN >= 3) {
-        if (avx2 && kAvx2Fft) return convolveFftAvx2<LogN>();
+        if (avx2) return convolveFftAvx2<LogN>();
     }
 #endif
     constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values

@@ -35,8 +35,9 @@ public:
     bool usesFft() const { return fftOn; }
     // Chooses the method (the kernel's length picks the faster by default).
     void forceMethod(bool fft) { fftOn = fft; }
-    // The instruction sets the transforms and sums may use, as the kernel
-    // variant allows (the processor's best by default); the bits are the same.
+    // The instruction sets the transforms and sums may use: those of the
+    // kernel variant (one the processor runs; the chosen one by default). The
+    // bits are the same.
     void setVariant(KernelVariant variant) {
         avx2 = variant >= KernelVariant::avx2;
         avx512 = variant >= KernelVariant::avx512;

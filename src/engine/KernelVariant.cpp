@@ -44,11 +44,15 @@ KernelVariant chooseKernelVariant(const char* request) {
     return KernelVariant::portable;
 }
 
-namespace {
-// Read at load, never on the audio thread.
-const KernelVariant kSelected = chooseKernelVariant(std::getenv("VEXAL_KERNEL"));
-}  // namespace
+// Chosen once; the copy below makes that happen at load, never on the audio
+// thread, and a caller initialised earlier at load still gets the choice.
+KernelVariant selectedKernelVariant() {
+    static const KernelVariant selected = chooseKernelVariant(std::getenv("VEXAL_KERNEL"));
+    return selected;
+}
 
-KernelVariant selectedKernelVariant() { return kSelected; }
+namespace {
+[[maybe_unused]] const KernelVariant kChosenAtLoad = selectedKernelVariant();
+}  // namespace
 
 }  // namespace vexal

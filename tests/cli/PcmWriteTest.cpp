@@ -4,17 +4,17 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <vector>
 
 #include "AudioFile.h"
+#include "CliHarness.h"
 
 using vexal::cli::OutputFile;
 
 TEST(PcmWrite, RoundsToTheGridAndReportsWhatTheFileHolds) {
-    const auto folder = std::filesystem::temp_directory_path() / "vexal-pcm-write";
-    std::filesystem::create_directories(folder);
+    // A folder of its own: ctest runs this program once per kernel variant, side by side.
+    const clitest::TempDir folder(false);
     for (int bits : {8, 16, 24}) {
         SCOPED_TRACE(bits);
         const double step = std::ldexp(1.0, 1 - bits);
@@ -26,7 +26,7 @@ TEST(PcmWrite, RoundsToTheGridAndReportsWhatTheFileHolds) {
                                               0.0,  2 * step,   -2 * step, 0.0,   1.0 - step,
                                               std::nearbyint(0.3 / step) * step};
         const int format = SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : bits == 16 ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_24);
-        const std::string path = (folder / ("out" + std::to_string(bits) + ".wav")).string();
+        const std::string path = folder / ("out" + std::to_string(bits) + ".wav");
         std::vector<double> stored(samples.size());
         {
             OutputFile file(path, format, 44100, 1);
@@ -46,5 +46,4 @@ TEST(PcmWrite, RoundsToTheGridAndReportsWhatTheFileHolds) {
             EXPECT_EQ(held[i], expected[i]) << "sample " << i;
         }
     }
-    std::filesystem::remove_all(folder);
 }

@@ -227,14 +227,13 @@ TEST(TruePeak, RunsSilenceAndNonFiniteSamples) {
 TEST(TruePeak, EveryInstructionSetGivesTheSameFigure) {
     const std::vector<double> x = noise(30011);
     std::vector<double> figures;
-    for (auto v : {TruePeakMeter::Variant::avx512, TruePeakMeter::Variant::avx2, TruePeakMeter::Variant::sse2,
-                   TruePeakMeter::Variant::portable}) {
-        if (v == TruePeakMeter::Variant::avx512 && !__builtin_cpu_supports("avx512f")) continue;
-        if (v == TruePeakMeter::Variant::avx2 && !__builtin_cpu_supports("avx2")) continue;
+    for (vexal::KernelVariant v : vexal::kAllKernelVariants) {
+        if (!vexal::kernelVariantSupported(v)) continue;
         TruePeakMeter::useVariant(v);
+        EXPECT_EQ(TruePeakMeter::variant(), v);
         figures.push_back(meterPeak(x, 1));
     }
-    TruePeakMeter::useVariant(TruePeakMeter::Variant::widest);
+    TruePeakMeter::useVariant(vexal::selectedKernelVariant());
     for (double f : figures) EXPECT_EQ(f, figures.front());
     EXPECT_GE(figures.size(), 2u);
 }
