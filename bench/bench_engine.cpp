@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "core/ParameterTable.h"
-#include "core/Plugin.h"
+#include "core/EngineParameters.h"
 #include "engine/BlockConvolver.h"
 #include "engine/ChannelPair.h"
+#include "engine/EngineFrontEnd.h"
 #include "engine/EnvelopeFollowers.h"
 #include "engine/EngineState.h"
 #include "engine/Kernel.h"
@@ -47,26 +48,23 @@ const benchsignal::Stereo& programmeAt(float rate) {
     return rate < 100000.0f ? at44 : at192;
 }
 
-// The engine in one kernel variant, with the settings the plug-in derives,
+// The engine in one kernel variant at program 0 and the given changes,
 // run block by block through the whole programme and around again.
 void runVariant(benchmark::State& state, vexal::KernelVariant variant, float rate,
                 const std::vector<std::pair<int32_t, float>>& params) {
-    vexal::Plugin plugin(nullptr);
-    plugin.setSampleRate(rate);
-    for (auto [index, value] : params) plugin.setParameter(index, value);
-    vexal::EngineState engine;
-    vexal::MeterValues meters;
-    engine.kernelVariant = variant;
-    engine.setSmoothKernel(plugin.smoothKernelTaps(), plugin.engineSettings().smoothLen);
-    engine.reset(plugin.engineSettings());
+    vexal::EngineFrontEnd engine;
+    engine.engineState().kernelVariant = variant;
+    vexal::applyProgram0(engine);
+    engine.setSampleRate(rate);
+    for (auto [index, value] : params) vexal::applyParameter(engine, index, value);
+    engine.reset();
     const benchsignal::Stereo& in = programmeAt(rate);
     const size_t blocks = in.l.size() / kBlock;
     std::vector<double> outL(in.l.size()), outR(in.r.size());
     size_t block = 0;
     for (auto _ : state) {
         const size_t at = block * kBlock;
-        vexal::processLimiter<double>(engine, plugin.engineSettings(), meters, &in.l[at], &in.r[at],
-                                      &outL[at], &outR[at], kBlock);
+        engine.process<double>(&in.l[at], &in.r[at], &outL[at], &outR[at], kBlock);
         benchmark::DoNotOptimize(outL.data());
         if (++block == blocks) block = 0;
     }
@@ -81,13 +79,10 @@ const std::vector<std::pair<int32_t, float>> kHeavy = {
 // 0.5, noise at 1e-38 (single-precision values near the subnormal range) and a
 // decay from 0.5 by 0.999 per frame. Compare the three figures of a variant.
 void runInputLevel(benchmark::State& state, vexal::KernelVariant variant, int kind) {
-    vexal::Plugin plugin(nullptr);
-    plugin.setSampleRate(44100.0f);
-    vexal::EngineState engine;
-    vexal::MeterValues meters;
-    engine.kernelVariant = variant;
-    engine.setSmoothKernel(plugin.smoothKernelTaps(), plugin.engineSettings().smoothLen);
-    engine.reset(plugin.engineSettings());
+    vexal::EngineFrontEnd engine;
+    engine.engineState().kernelVariant = variant;
+    vexal::applyProgram0(engine);
+    engine.reset();
     std::vector<double> l(44032), r(44032), outL(44032), outR(44032);
     uint32_t seed = 26;
     for (size_t i = 0; i < l.size(); ++i) {
@@ -99,8 +94,7 @@ void runInputLevel(benchmark::State& state, vexal::KernelVariant variant, int ki
     }
     size_t at = 0;
     for (auto _ : state) {
-        vexal::processLimiter<double>(engine, plugin.engineSettings(), meters, &l[at], &r[at], &outL[at],
-                                      &outR[at], kBlock);
+        engine.process<double>(&l[at], &r[at], &outL[at], &outR[at], kBlock);
         benchmark::DoNotOptimize(outL.data());
         at = (at + kBlock) % l.size();
     }

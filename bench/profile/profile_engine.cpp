@@ -1,6 +1,6 @@
 // The plug-in's engine over programme material for a profiler (perf record,
-// valgrind --tool=callgrind): a fixed amount of work through the float process
-// entry, block 512, no timing of its own, so that two builds or two variants
+// valgrind --tool=callgrind): a fixed amount of work through the engine front
+// end in single precision, block 512, no timing of its own, so that two builds or two variants
 // can be compared by their instruction counts. The kernel variant is chosen
 // at load, as in the plug-in: set VEXAL_KERNEL.
 //
@@ -14,7 +14,8 @@
 
 #include "../ProgrammeSignal.h"
 #include "core/ParameterTable.h"
-#include "core/Plugin.h"
+#include "core/EngineParameters.h"
+#include "engine/EngineFrontEnd.h"
 #include "engine/KernelVariant.h"
 
 int main(int argc, char** argv) {
@@ -25,30 +26,23 @@ int main(int argc, char** argv) {
     }
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
     const int passes = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
-    // The settings store must not be the user's own.
-    if (!std::getenv("VEXAL_CONFIG_DIR")) {
-        char pattern[] = "/tmp/vexal-profile-XXXXXX";
-        if (!mkdtemp(pattern)) return 1;
-        setenv("VEXAL_CONFIG_DIR", pattern, 1);
-    }
     const float rate = heavy ? 192000.0f : 44100.0f;
     const benchsignal::Stereo s = benchsignal::programme(rate, seconds);
     std::vector<float> l(s.l.begin(), s.l.end()), r(s.r.begin(), s.r.end());
     std::vector<float> outL(l.size()), outR(r.size());
 
-    vexal::Plugin plugin(nullptr);
-    plugin.setSampleRate(rate);
+    vexal::EngineFrontEnd engine;
+    vexal::applyProgram0(engine);
+    engine.setSampleRate(rate);
     if (heavy) {
-        plugin.setParameter(vexal::kOversample, 1.0f);
-        plugin.setParameter(vexal::kDetectorOrder, 1.0f);
-        plugin.setParameter(vexal::kTransShape, 1.0f);
+        vexal::applyParameter(engine, vexal::kOversample, 1.0f);
+        vexal::applyParameter(engine, vexal::kDetectorOrder, 1.0f);
+        vexal::applyParameter(engine, vexal::kTransShape, 1.0f);
     }
     constexpr size_t kBlock = 512;
     for (int pass = 0; pass < passes; ++pass)
         for (size_t pos = 0; pos + kBlock <= l.size(); pos += kBlock) {
-            float* ins[2] = {&l[pos], &r[pos]};
-            float* outs[2] = {&outL[pos], &outR[pos]};
-            plugin.processReplacing(ins, outs, kBlock);
+            engine.process<float>(&l[pos], &r[pos], &outL[pos], &outR[pos], kBlock);
         }
     // A checksum of the output, so that runs can be told apart at a glance.
     double sum = 0.0;

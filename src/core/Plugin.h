@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "../engine/EngineSettings.h"
-#include "../engine/EngineState.h"
-#include "../engine/NoiseShapeSets.h"
+#include "../engine/EngineFrontEnd.h"
 #include "../presets/CPresetSystemEffect.h"
 #include "CalibrationGenerator.h"
 #include "MeterReadout.h"
@@ -48,15 +46,15 @@ public:
 
     // Copies the ten meter values (linear) and asks the kernel to restart its holds.
     virtual void readMeters(float* values);
-    virtual int32_t getRateClass() { return rateClass; }
+    virtual int32_t getRateClass() { return engine.rateClass(); }
 
     // Test seams.
-    const EngineSettings& engineSettings() const { return settings; }
-    int32_t sampleRateInHz() const { return sampleRateHz; }
-    uint32_t rateRecomputations() const { return rateRecomputeCount; }
-    uint32_t smoothKernelRebuilds() const { return smoothKernelRebuildCount; }
-    const double* smoothKernelTaps() const { return smoothKernel; }
-    const NoiseShapeSets& noiseShapeSetTable() const { return *noiseShapeSets; }
+    const EngineSettings& engineSettings() const { return engine.settings(); }
+    int32_t sampleRateInHz() const { return engine.sampleRateHz(); }
+    uint32_t rateRecomputations() const { return engine.rateRecomputations(); }
+    uint32_t smoothKernelRebuilds() const { return engine.smoothKernelRebuilds(); }
+    const double* smoothKernelTaps() const { return engine.smoothKernelTaps(); }
+    const NoiseShapeSets& noiseShapeSetTable() const { return engine.noiseShapeSets(); }
 
     static constexpr int32_t kUniqueId = vst::fourCharCode('Z', 'V', 'v', 'x');
     static constexpr const char* kEffectName = "ZVK Vexal";
@@ -68,32 +66,14 @@ private:
     void process(Sample** inputs, Sample** outputs, int32_t sampleFrames);
 
     void resetEngine();
-    void clearEngineBuffers();
-    void updateRateClass();
-    void computeRateCoefficients();
-    void computeAttackCoef();
-    void computeReleaseCoef();
-    void rebuildSmoothKernel();
-    void selectNoiseShapeSet();
     void applyTransShape(float value);
     void convertOldLayout(float value);
 
     std::recursive_timed_mutex processLock;
 
     Relaxed<float> hostValues[kNumStoredParams];
-    int32_t sampleRateHz = 44100;
-    double sampleRate = 44100.0;
-    int32_t rateClass = 0;
-
-    EngineSettings settings;
-    MeterValues meters;
-    EngineState* engine = nullptr;
-    NoiseShapeSets* noiseShapeSets = nullptr;
-    double* smoothKernel = nullptr;  // kMaxSmoothLen taps, 16-byte aligned
+    EngineFrontEnd engine;
     CalibrationGenerator calibration;
-
-    uint32_t rateRecomputeCount = 0;
-    uint32_t smoothKernelRebuildCount = 0;
 };
 
 // Asks the host's version (0 means too old: no instance) and builds a Plugin.

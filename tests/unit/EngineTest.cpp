@@ -16,11 +16,11 @@
 #include <xmmintrin.h>
 #endif
 
-#include "../support/TempConfigDir.h"
 #include "core/ParameterTable.h"
-#include "core/Plugin.h"
+#include "core/EngineParameters.h"
 #include "engine/BlockConvolver.h"
 #include "engine/ChannelPair.h"
+#include "engine/EngineFrontEnd.h"
 #include "engine/EngineState.h"
 #include "engine/EnvelopeFollowers.h"
 #include "engine/HalfSampleInterpolator.h"
@@ -271,12 +271,11 @@ struct ConvolverRig {
 };
 
 std::vector<double> smoothKernelOf(int32_t transShape, float rate) {
-    testsupport::TempConfigDir::clear();
-    Plugin plugin(nullptr);
-    plugin.setSampleRate(rate);
-    plugin.setParameter(kTransShape, stepValue(transShape, 3));
-    const int32_t n = plugin.engineSettings().smoothLen;
-    return std::vector<double>(plugin.smoothKernelTaps(), plugin.smoothKernelTaps() + n);
+    EngineFrontEnd engine;
+    engine.setSampleRate(rate);
+    engine.setTransShape(transShape);
+    const int32_t n = engine.settings().smoothLen;
+    return std::vector<double>(engine.smoothKernelTaps(), engine.smoothKernelTaps() + n);
 }
 
 TEST(BlockConvolver, KernelOfEightIsSymmetricAndSumsToOne) {
@@ -392,23 +391,24 @@ TEST(BlockConvolver, EveryVariantGivesThePortableBits) {
 
 // --- the kernel ------------------------------------------------------------------
 
-// An engine driven directly, with the settings a Plugin derives.
+// An engine driven directly: program 0, then the rate and the changes.
 struct EngineRig {
-    Plugin plugin{nullptr};
-    EngineState state;
-    MeterValues meters;
+    EngineFrontEnd engine;
+    EngineState& state = engine.engineState();
+    MeterValues& meters = engine.meters();
 
-    explicit EngineRig(KernelVariant variant) { state.kernelVariant = variant; }
+    explicit EngineRig(KernelVariant variant) {
+        state.kernelVariant = variant;
+        applyProgram0(engine);
+    }
     void prepare(float rate, const std::vector<std::pair<int32_t, float>>& params) {
-        plugin.setSampleRate(rate);
-        for (auto [index, value] : params) plugin.setParameter(index, value);
-        const EngineSettings& s = plugin.engineSettings();
-        state.setSmoothKernel(plugin.smoothKernelTaps(), s.smoothLen);
-        state.reset(s);
+        engine.setSampleRate(rate);
+        for (auto [index, value] : params) applyParameter(engine, index, value);
+        engine.reset();
     }
     template <class Sample>
     void process(const Sample* l, const Sample* r, Sample* ol, Sample* orr, int32_t n) {
-        processLimiter<Sample>(state, plugin.engineSettings(), meters, l, r, ol, orr, n);
+        engine.process<Sample>(l, r, ol, orr, n);
     }
 };
 
@@ -452,7 +452,7 @@ void checkVariantAgainstReference(KernelVariant variant) {
             // The leveller switched off for a while (its level still moves) and on again.
             if (block == 3 || block == 6)
                 for (EngineRig* rig : {&fast, &reference})
-                    rig->plugin.setParameter(kLeveller, block == 3 ? 1.0f : 0.3f);
+                    applyParameter(rig->engine, kLeveller, block == 3 ? 1.0f : 0.3f);
             ++block;
             const int32_t k = static_cast<int32_t>(std::min<size_t>(len, n - done));
             std::vector<Sample> a(2 * (k + 2 * kPad), kGuard), b(a);
@@ -487,7 +487,6 @@ void checkVariantAgainstReference(KernelVariant variant) {
 }
 
 TEST(Kernel, EveryVariantMatchesTheReference) {
-    testsupport::TempConfigDir::clear();
     for (KernelVariant variant : supportedVariants()) {
         if (variant == KernelVariant::portable) continue;
         SCOPED_TRACE(kernelVariantName(variant));
@@ -519,7 +518,6 @@ TEST(Kernel, VariantRequestsAndFallback) {
 // Oversample), before the output gain: b is at least the detector value of the
 // sample being output. 1e-12 covers the rounding of the convolver's sums.
 TEST(Kernel, GainStageNeverExceedsTheThreshold) {
-    testsupport::TempConfigDir::clear();
     std::mt19937 rng(99);
     const float rates[] = {44100.0f, 48000.0f, 88200.0f, 96000.0f, 176400.0f, 192000.0f};
     for (int trial = 0; trial < 18; ++trial) {
@@ -545,7 +543,6 @@ TEST(Kernel, GainStageNeverExceedsTheThreshold) {
 #if VEXAL_HAVE_SSE2
 // Flush-to-zero and denormals-are-zero hold only while the kernel runs.
 TEST(Kernel, RestoresTheCallersFloatingPointControl) {
-    testsupport::TempConfigDir::clear();
     const std::vector<double> l = noise(700, 3.0, 9);
     for (KernelVariant variant : supportedVariants()) {
         EngineRig usual(variant), odd(variant);
@@ -566,7 +563,6 @@ TEST(Kernel, RestoresTheCallersFloatingPointControl) {
 #endif
 
 TEST(Kernel, ZeroFramesChangeNothing) {
-    testsupport::TempConfigDir::clear();
     EngineRig rig(selectedKernelVariant());
     rig.prepare(44100.0f, {});
     const std::vector<double> l = noise(300, 3.0, 5);

@@ -18,9 +18,9 @@
 
 #include "../support/TempConfigDir.h"
 #include "core/ParameterTable.h"
+#include "core/EngineParameters.h"
 #include "core/Plugin.h"
-#include "engine/EngineState.h"
-#include "engine/Kernel.h"
+#include "engine/EngineFrontEnd.h"
 #include "engine/KernelVariant.h"
 
 using namespace vexal;
@@ -135,20 +135,17 @@ uint64_t runKernelPath(const Setting& s, int32_t block, KernelVariant variant) {
     fillInput(l, r);
     std::vector<Sample> inL(l.begin(), l.end()), inR(r.begin(), r.end());
     std::vector<Sample> outL(kFrames), outR(kFrames);
-    Plugin plugin(nullptr);
-    plugin.setSampleRate(s.rate);
-    for (auto [index, value] : s.params) plugin.setParameter(index, value);
-    const EngineSettings& es = plugin.engineSettings();
-    EngineState state;
-    state.kernelVariant = variant;
-    state.setSmoothKernel(plugin.smoothKernelTaps(), es.smoothLen);
-    state.reset(es);
-    MeterValues meters;
+    EngineFrontEnd engine;
+    engine.engineState().kernelVariant = variant;
+    applyProgram0(engine);
+    engine.setSampleRate(s.rate);
+    for (auto [index, value] : s.params) applyParameter(engine, index, value);
+    engine.reset();
     for (size_t done = 0; done < kFrames; done += block) {
         const int32_t n = static_cast<int32_t>(std::min<size_t>(block, kFrames - done));
-        processLimiter<Sample>(state, es, meters, &inL[done], &inR[done], &outL[done],
-                               &outR[done], n);
+        engine.process<Sample>(&inL[done], &inR[done], &outL[done], &outR[done], n);
     }
+    const MeterValues& meters = engine.meters();
     double m[kNumMeterValues];
     for (int c = 0; c < 2; ++c) {
         m[0 + c] = meters.inputPeak[c].load();
