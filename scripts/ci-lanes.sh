@@ -75,9 +75,7 @@ lane_asan() {
 lane_tsan() {
     log "ThreadSanitizer: threading checks (build-tsan)"
     # The threading checks live in vexal_conformance_tests, which loads the plug-in
-    # with dlopen. Programs that link the engine statically cannot even start under
-    # ThreadSanitizer: the resolvers of its target_clones functions run before the
-    # sanitizer is initialised. So only that program (and the plug-in) is built.
+    # with dlopen, so only that program (and the plug-in) is built.
     build_targets="vexal_conformance_tests vexal_editor_host_tests" \
         configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXAL_SANITIZE=thread \
         -DVEXAL_BUILD_APP=OFF || return 1

@@ -48,13 +48,8 @@ public:
     virtual void readMeters(float* values);
     virtual int32_t getRateClass() { return engine.rateClass(); }
 
-    // Test seams.
+    // Test seam.
     const EngineSettings& engineSettings() const { return engine.settings(); }
-    int32_t sampleRateInHz() const { return engine.sampleRateHz(); }
-    uint32_t rateRecomputations() const { return engine.rateRecomputations(); }
-    uint32_t smoothKernelRebuilds() const { return engine.smoothKernelRebuilds(); }
-    const double* smoothKernelTaps() const { return engine.smoothKernelTaps(); }
-    const NoiseShapeSets& noiseShapeSetTable() const { return engine.noiseShapeSets(); }
 
     static constexpr int32_t kUniqueId = vst::fourCharCode('Z', 'V', 'v', 'x');
     static constexpr const char* kEffectName = "ZVK Vexal";
