@@ -20,14 +20,10 @@ double onePole(double milliseconds, double fs) { return 1.0 - std::exp(-1000.0 /
 
 EngineFrontEnd::EngineFrontEnd() {
     updateLengths();
-    state = new EngineState();
-    shapeSets = new NoiseShapeSets();
+    state = std::make_unique<EngineState>();
+    shapeSets = std::make_unique<NoiseShapeSets>();
     smoothKernel = static_cast<double*>(alignedAllocate(16, sizeof(double) * kMaxSmoothLen));
-    if (!smoothKernel) {
-        delete state;
-        delete shapeSets;
-        throw std::bad_alloc();
-    }
+    if (!smoothKernel) throw std::bad_alloc();
     std::memset(smoothKernel, 0, sizeof(double) * kMaxSmoothLen);
     shapeSets->build();
     engineSettings.noiseShapeSet = shapeSets->zeroSet();
@@ -39,11 +35,7 @@ EngineFrontEnd::EngineFrontEnd() {
     reset();
 }
 
-EngineFrontEnd::~EngineFrontEnd() {
-    delete state;
-    delete shapeSets;
-    alignedRelease(smoothKernel);
-}
+EngineFrontEnd::~EngineFrontEnd() { alignedRelease(smoothKernel); }
 
 // --- rate class, lengths and coefficients --------------------------------------
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "EngineSettings.h"
 #include "EngineState.h"
@@ -71,8 +72,8 @@ private:
 
     EngineSettings engineSettings;
     MeterValues meterValues;
-    EngineState* state = nullptr;
-    NoiseShapeSets* shapeSets = nullptr;
+    std::unique_ptr<EngineState> state;
+    std::unique_ptr<NoiseShapeSets> shapeSets;
     double* smoothKernel = nullptr;  // kMaxSmoothLen taps, 16-byte aligned
     int32_t rateHz = 44100;
     int32_t rateClassIndex = 0;
