@@ -15,7 +15,7 @@ uint32_t benchClock = 1;
 uint32_t benchTicks() { return benchClock; }
 
 struct OpenEditor {
-    vexal::Plugin plugin{nullptr};
+    vexal::Plugin plugin{nullptr, vexal::makeEditor};
     vexal::Editor* editor;
     OpenEditor() {
         vexal::setGuiTickSource(benchTicks);

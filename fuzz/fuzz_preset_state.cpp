@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "core/Plugin.h"
-#include "presets/CPresetSystemEditor.h"
+#include "presets/PresetStore.h"
 
 namespace {
 
@@ -65,14 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t* bytes = body.empty() ? &empty : body.data();
 
     bool loaded = false;
-    using Family = vexal::CPresetSystemEditor::BlockFamily;
+    using Family = vexal::PresetStore::BlockFamily;
     switch (selector & 3) {
         case 0:
         case 3:
             loaded = plugin->setChunk(bytes, static_cast<int32_t>(body.size()), false) == 0;
             break;
         default:
-            loaded = plugin->presetEditor()->loadStoredBlock(
+            loaded = plugin->presetStore().loadStoredBlock(
                 bytes, body.size(), (selector & 3) == 1 ? Family::program : Family::bank,
                 (selector & 0x10) != 0, (selector & 0x20) != 0);
             break;

@@ -6,7 +6,8 @@
 
 #include "core/Plugin.h"
 #include "gui/DisplayText.h"
-#include "presets/CPresetSystemEditor.h"
+#include "plugin/EffectFactory.h"
+#include "presets/PresetStore.h"
 #include "presets/StateBlock.h"
 
 namespace vexal::cli {
@@ -144,19 +145,17 @@ bool writeBlockFile(const std::string& path, uint8_t* block, int32_t size, const
 }  // namespace
 
 bool EffectHost::loadPresetFile(const std::string& path, std::string& problem) {
-    CPresetSystemEditor* editor = plugin->presetEditor();
     std::vector<uint8_t> bytes;
-    return editor && readBlockFile(path, bytes, problem) &&
-           editor->loadStoredBlock(bytes.data(), bytes.size(), CPresetSystemEditor::BlockFamily::program,
-                                   false, true);
+    return readBlockFile(path, bytes, problem) &&
+           plugin->presetStore().loadStoredBlock(bytes.data(), bytes.size(), PresetStore::BlockFamily::program,
+                                                 false, true);
 }
 
 bool EffectHost::loadBankFile(const std::string& path, std::string& problem) {
-    CPresetSystemEditor* editor = plugin->presetEditor();
     std::vector<uint8_t> bytes;
-    if (!editor || !readBlockFile(path, bytes, problem) ||
-        !editor->loadStoredBlock(bytes.data(), bytes.size(), CPresetSystemEditor::BlockFamily::bank, false,
-                                 true))
+    if (!readBlockFile(path, bytes, problem) ||
+        !plugin->presetStore().loadStoredBlock(bytes.data(), bytes.size(), PresetStore::BlockFamily::bank,
+                                               false, true))
         return false;
     // A bank load ends on program 0.
     plugin->selectProgram(0);
@@ -165,17 +164,15 @@ bool EffectHost::loadBankFile(const std::string& path, std::string& problem) {
 
 bool EffectHost::savePresetFile(const std::string& path, const platform::ReplaceOptions& options,
                                 std::string& problem) {
-    CPresetSystemEditor* editor = plugin->presetEditor();
     uint8_t* block = nullptr;
-    const int32_t size = editor ? editor->buildProgramBlock(&block) : 0;
+    const int32_t size = plugin->presetStore().buildProgramBlock(&block);
     return writeBlockFile(path, block, size, options, problem);
 }
 
 bool EffectHost::saveBankFile(const std::string& path, const platform::ReplaceOptions& options,
                               std::string& problem) {
-    CPresetSystemEditor* editor = plugin->presetEditor();
     uint8_t* block = nullptr;
-    const int32_t size = editor ? editor->buildBankBlock(&block) : 0;
+    const int32_t size = plugin->presetStore().buildBankBlock(&block);
     return writeBlockFile(path, block, size, options, problem);
 }
 

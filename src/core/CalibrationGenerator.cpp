@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "../engine/Extremum.h"
+#include "engine/Extremum.h"
 
 namespace vexal {
 

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "../engine/DitherRng.h"
-#include "../engine/EngineSettings.h"
+#include "engine/DitherRng.h"
+#include "engine/EngineSettings.h"
 
 namespace vexal {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "../engine/EngineFrontEnd.h"
+#include "engine/EngineFrontEnd.h"
 
 namespace vexal {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "../vst/AudioEffect.h"
+#include "vst/AudioEffect.h"
 #include "ParameterTable.h"
 
 namespace vexal {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "../platform/SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 namespace vst {
 class AudioEffect;

@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../engine/FloatingPointScope.h"
-#include "../editor/Editor.h"
+#include "engine/FloatingPointScope.h"
 #include "MeteringPrefs.h"
 
 namespace vexal {
@@ -26,17 +25,8 @@ void copyText(char* destination, const char* source, size_t capacity) {
 
 }  // namespace
 
-vst::AudioEffect* createEffectInstance(vst::HostCallback hostCallback) {
-    if (hostCallback && hostCallback(nullptr, vst::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
-        return nullptr;
-    try {
-        return new Plugin(hostCallback);
-    } catch (...) {
-        return nullptr;  // no exception may cross into the host
-    }
-}
-
-Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallback, kNumParams) {
+Plugin::Plugin(vst::HostCallback hostCallback, EditorFactory makeEditor)
+    : CPresetSystemEffect(hostCallback, kNumParams) {
     std::lock_guard<std::recursive_timed_mutex> hold(processLock);
 
     setNumInputs(2);
@@ -53,8 +43,10 @@ Plugin::Plugin(vst::HostCallback hostCallback) : CPresetSystemEffect(hostCallbac
     loadFactoryPrograms();
     // The stored metering preferences go into the current program like any change.
     if (auto store = platform::makeSettingsStore()) applyStoredMeteringPrefs(*this, *store);
-    attachPresetEditor(new Editor(this));
-    presetEditor()->setLatency(engine.latency());
+    if (makeEditor) {
+        attachPresetEditor(makeEditor(*this));
+        if (presetEditor()) presetEditor()->setLatency(engine.latency());
+    }
     finishPresetSetup();
     selectProgram(0);
 }
@@ -63,7 +55,7 @@ Plugin::~Plugin() {
     // A host may delete us with the window still open: the window (and the
     // thread that keeps it alive without host idle calls) goes first, while
     // everything it reads still exists.
-    if (presetEditor()) presetEditor()->close();
+    if (presetEditor()) presetEditor()->hostEditor()->close();
     std::lock_guard<std::recursive_timed_mutex> hold(processLock);
 }
 

@@ -6,17 +6,22 @@
 #include <cstdint>
 #include <mutex>
 
-#include "../engine/EngineFrontEnd.h"
-#include "../presets/CPresetSystemEffect.h"
+#include "engine/EngineFrontEnd.h"
+#include "presets/CPresetSystemEffect.h"
 #include "CalibrationGenerator.h"
 #include "MeterReadout.h"
 #include "ParameterTable.h"
 
 namespace vexal {
 
+class Plugin;
+// Makes the effect's editor object; the plug-in's entry hands it over.
+using EditorFactory = EditorLink* (*)(Plugin& effect);
+
 class Plugin : public CPresetSystemEffect {
 public:
-    explicit Plugin(vst::HostCallback hostCallback);
+    // Without a factory the effect has no editor (effEditOpen answers 0).
+    explicit Plugin(vst::HostCallback hostCallback, EditorFactory makeEditor = nullptr);
     ~Plugin() override;
 
     // --- lifecycle (UI thread) ----------------------------------------------
@@ -70,8 +75,5 @@ private:
     EngineFrontEnd engine;
     CalibrationGenerator calibration;
 };
-
-// Asks the host's version (0 means too old: no instance) and builds a Plugin.
-vst::AudioEffect* createEffectInstance(vst::HostCallback hostCallback);
 
 }  // namespace vexal

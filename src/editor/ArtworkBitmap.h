@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "../gui/CBitmap.h"
-#include "../gui/GuiTypes.h"
+#include "gui/CBitmap.h"
+#include "gui/GuiTypes.h"
 #include "resources/ArtworkCatalogue.h"
 
 namespace vexal {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "../gui/CDrawContext.h"
+#include "gui/CDrawContext.h"
 
 namespace vexal {
 

@@ -4,7 +4,7 @@
 // with Shift), Control-click to the default, and 101 filmstrip frames.
 #pragma once
 
-#include "../gui/CAnimKnob.h"
+#include "gui/CAnimKnob.h"
 
 namespace vexal {
 

@@ -1,10 +1,10 @@
 #include "Editor.h"
 
-#include "../core/MeteringPrefs.h"
-#include "../core/ParameterTable.h"
-#include "../core/Plugin.h"
-#include "../gui/GuiClock.h"
 #include "ArtworkBitmap.h"
+#include "core/MeteringPrefs.h"
+#include "core/ParameterTable.h"
+#include "core/Plugin.h"
+#include "gui/GuiClock.h"
 #include "CInfo.h"
 #include "CLevelMeter.h"
 #include "CMeterGR.h"
@@ -47,6 +47,8 @@ constexpr KnobSetup kKnobs[6] = {
 };
 
 }  // namespace
+
+EditorLink* makeEditor(Plugin& effect) { return new Editor(&effect); }
 
 Editor::Editor(Plugin* effect)
     : CPresetSystemEditor(effect), lastIdleTick(guiTicks()), highlightStart(lastIdleTick) {

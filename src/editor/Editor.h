@@ -11,7 +11,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "../presets/CPresetSystemEditor.h"
+#include "CPresetSystemEditor.h"
 #include "EditorActions.h"
 
 namespace vexal {
@@ -134,5 +134,8 @@ private:
     CMeterLCD* lcdOut = nullptr;
     CMeterLCDGR* lcdGR = nullptr;
 };
+
+// The editor factory the plug-in's entry hands the effect.
+EditorLink* makeEditor(Plugin& effect);
 
 }  // namespace vexal

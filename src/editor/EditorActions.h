@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "../gui/CControl.h"
+#include "gui/CControl.h"
 
 namespace vexal {
 

@@ -3,7 +3,7 @@
 // that the panel stays on top.
 #pragma once
 
-#include "../gui/CFrame.h"
+#include "gui/CFrame.h"
 
 namespace vexal {
 

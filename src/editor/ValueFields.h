@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "../gui/CTextEdit.h"
+#include "gui/CTextEdit.h"
 
 namespace vexal {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "../core/ParameterTable.h"
-#include "../gui/CDrawContext.h"
+#include "core/ParameterTable.h"
+#include "gui/CDrawContext.h"
 
 namespace vexal {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "../gui/CButtons.h"
+#include "gui/CButtons.h"
 #include "EditorActions.h"
 
 namespace vexal {

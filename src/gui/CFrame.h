@@ -13,8 +13,8 @@
 #include <memory>
 #include <vector>
 
-#include "../platform/ChildProcess.h"
-#include "../platform/NativeWindow.h"
+#include "platform/ChildProcess.h"
+#include "platform/NativeWindow.h"
 #include "CDrawContext.h"
 #include "CTimer.h"
 #include "CView.h"

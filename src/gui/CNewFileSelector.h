@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "../platform/ChildProcess.h"
+#include "platform/ChildProcess.h"
 #include "CBaseObject.h"
 
 namespace vexal {

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "../platform/NativeWindow.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal {
 

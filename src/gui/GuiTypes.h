@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "../platform/NativeWindow.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal {
 

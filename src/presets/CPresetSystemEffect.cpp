@@ -7,7 +7,6 @@
 #include <cstring>
 #include <new>
 
-#include "CPresetSystemEditor.h"
 #include "FactoryPrograms.h"
 #include "ProgramNameText.h"
 #include "StateBlock.h"
@@ -43,25 +42,27 @@ CPresetSystemEffect::CPresetSystemEffect(vst::HostCallback hostCallback, int32_t
     chunkBuffer = new (std::nothrow) uint8_t[kChunkBufferBytes]();
     if (chunkBuffer) chunkBufferSize = kChunkBufferBytes;
     programs = new (std::nothrow) ProgramRecord[kNumPrograms]();
+    store = std::make_unique<PresetStore>(*this);
     loadFactoryPrograms();
     currentProgram = 0;
 }
 
 CPresetSystemEffect::~CPresetSystemEffect() {
-    // The editor goes first: its destruction writes the remembered paths.
+    // The editor goes first, then the store (which writes the remembered paths).
     if (editorObject) {
         setEditor(nullptr);
         delete editorObject;
         editorObject = nullptr;
     }
+    store.reset();
     delete[] programs;
     delete[] chunkBuffer;
     delete[] chunkScratch;
 }
 
-void CPresetSystemEffect::attachPresetEditor(CPresetSystemEditor* newEditor) {
+void CPresetSystemEffect::attachPresetEditor(EditorLink* newEditor) {
     editorObject = newEditor;
-    setEditor(newEditor);
+    setEditor(newEditor ? newEditor->hostEditor() : nullptr);
 }
 
 // --- parameters -----------------------------------------------------------------
@@ -135,7 +136,7 @@ void CPresetSystemEffect::resetProgramToTemplate(int32_t index) { programs[index
 
 void CPresetSystemEffect::finishPresetSetup() {
     if (programs) programTemplate = programs[0];
-    if (editorObject) editorObject->loadStartupState();
+    store->loadStartupState();
 }
 
 void CPresetSystemEffect::loadFactoryPrograms() {
@@ -152,12 +153,12 @@ void CPresetSystemEffect::loadFactoryPrograms() {
 // --- host chunk ----------------------------------------------------------------------
 
 int32_t CPresetSystemEffect::getChunk(void** data, bool) {
-    if (!chunkBuffer || !data || !editorObject) return 0;
+    if (!chunkBuffer || !data || !programs) return 0;
     std::memset(chunkBuffer, 0, static_cast<size_t>(chunkBufferSize));
     writeU32(chunkBuffer, static_cast<uint32_t>(kFormatWordBank));
     writeU32(chunkBuffer + 4, static_cast<uint32_t>(getPresetOwnerId()));
     uint8_t* block = nullptr;
-    const int32_t size = editorObject->buildBankBlock(&block);
+    const int32_t size = store->buildBankBlock(&block);
     if (!block) return 0;
     if (size <= 0 || size > chunkBufferSize - kChunkHeadBytes) {
         delete[] block;
@@ -172,7 +173,7 @@ int32_t CPresetSystemEffect::getChunk(void** data, bool) {
 // Answers 0 when the chunk was loaded, −1 when it was refused; a refused
 // chunk changes nothing.
 int32_t CPresetSystemEffect::setChunk(void* data, int32_t byteSize, bool) {
-    if (!chunkBuffer || !chunkScratch || !data || !programs || !editorObject) return -1;
+    if (!chunkBuffer || !chunkScratch || !data || !programs) return -1;
     // The head is all a chunk of fewer than 8 bytes could not hold.
     if (byteSize < kChunkHeadBytes) return -1;
     const auto* bytes = static_cast<const uint8_t*>(data);
@@ -197,7 +198,7 @@ int32_t CPresetSystemEffect::setChunk(void* data, int32_t byteSize, bool) {
     const StateBlockHeader header = readBlockHeader(bytes + kChunkHeadBytes, reversed);
     const uint8_t* records = bytes + kChunkHeadBytes + kBlockHeaderBytes;
     const size_t recordsSize = static_cast<size_t>(byteSize - kChunkHeadBytes - kBlockHeaderBytes);
-    return editorObject->loadBankRecords(records, recordsSize, header, reversed) ? 0 : -1;
+    return store->loadBankRecords(records, recordsSize, header, reversed) ? 0 : -1;
 }
 
 // Format 1: a 32-byte head (format word, owner id, program count, selected

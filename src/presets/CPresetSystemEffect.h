@@ -1,8 +1,8 @@
 // The program store behind the host's single program: 24 programs, the
 // selected one mirroring the live parameters, saved and restored by the host
-// as one chunk. The state-block builders and loaders live in the editor
-// object (CPresetSystemEditor), which this class's owner creates at
-// construction and which lives as long as the effect.
+// as one chunk. The state blocks, files and stored values are the preset
+// store's (PresetStore), which lives as long as the effect; the editor
+// object, when the effect's owner attaches one, only shows them.
 //
 // Threads: everything here runs on the host's user-interface thread, except
 // the write-back from setParameter, which runs on whatever thread the host
@@ -11,13 +11,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
-#include "../vst/AudioEffectX.h"
+#include "EditorLink.h"
+#include "PresetStore.h"
 #include "ProgramRecord.h"
+#include "vst/AudioEffectX.h"
 
 namespace vexal {
-
-class CPresetSystemEditor;
 
 class CPresetSystemEffect : public vst::AudioEffectX {
 public:
@@ -57,21 +58,22 @@ public:
     virtual void resetProgramToTemplate(int32_t index);
     virtual bool isParameterSkippedOnSave(int32_t index) = 0;
     virtual bool isParameterSkippedOnLoad(int32_t index) = 0;
-    // Takes the template from program 0, then the start-up load of the editor.
+    // Takes the template from program 0, then the preset store's start-up load.
     virtual void finishPresetSetup();
     virtual void loadFactoryPrograms();
     virtual void reserved12() {}
 
-    // --- for the editor's builders and loaders, and for tests ---------------
+    // --- for the preset store, the editor and tests ---------------------------
     ProgramRecord* programStore() { return programs; }
     const ProgramRecord& program(int32_t index) const { return programs[index]; }
     const ProgramRecord& templateProgram() const { return programTemplate; }
     bool isApplyingProgram() const { return applyingProgram; }
-    CPresetSystemEditor* presetEditor() const { return editorObject; }
+    PresetStore& presetStore() { return *store; }
+    EditorLink* presetEditor() const { return editorObject; }
 
 protected:
-    // Attaches the editor object; the effect owns it from then on.
-    void attachPresetEditor(CPresetSystemEditor* newEditor);
+    // Attaches the editor object (none: null); the effect owns it from then on.
+    void attachPresetEditor(EditorLink* newEditor);
 
     ProgramRecord* programs = nullptr;  // kNumPrograms records, one allocation
     int32_t currentProgram = 0;
@@ -84,7 +86,8 @@ protected:
 private:
     int32_t setLegacyChunk(const uint8_t* data, int32_t byteSize, bool reversed);
 
-    CPresetSystemEditor* editorObject = nullptr;
+    EditorLink* editorObject = nullptr;
+    std::unique_ptr<PresetStore> store;
 };
 
 // Stores name (at most 24 bytes are looked at) into record by the naming rule:

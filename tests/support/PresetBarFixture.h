@@ -17,7 +17,7 @@
 #include "gui/CFrame.h"
 #include "gui/CMessageBox.h"
 #include "gui/GuiClock.h"
-#include "presets/CPresetSystemEditor.h"
+#include "editor/CPresetSystemEditor.h"
 
 namespace testsupport {
 
@@ -53,7 +53,7 @@ protected:
 class BarPlugin : public Plugin {
 public:
     BarPlugin() : Plugin(nullptr) {
-        CPresetSystemEditor* plain = presetEditor();
+        EditorLink* plain = presetEditor();
         bar = new BarEditor(this);
         attachPresetEditor(bar);
         delete plain;

@@ -66,7 +66,7 @@ protected:
     void SetUp() override {
         setGuiTickSource(clockTicks);
         hostEvents.clear();
-        plugin = std::make_unique<Plugin>(recordingHost);
+        plugin = std::make_unique<Plugin>(recordingHost, makeEditor);
         editor = dynamic_cast<Editor*>(plugin->presetEditor());
         ASSERT_NE(editor, nullptr);
         ASSERT_TRUE(editor->openOffscreen());
@@ -445,7 +445,7 @@ TEST_F(EditorWindow, RightClickOnAMeteringSwitchStoresTheSetUpAndHighlights) {
     EXPECT_FALSE(static_cast<CVexalButton*>(control(kAttZoomSwitch))->isHighlighted());
 
     // A new instance starts with the stored set-up.
-    Plugin second(recordingHost);
+    Plugin second(recordingHost, makeEditor);
     const char* const texts[][2] = {{"9", "K-20"}, {"18", "k-system"}, {"19", "12dB"},
                                     {"20", "L"},   {"14", "on"},       {"21", "post"}};
     for (auto& t : texts) {

@@ -14,7 +14,7 @@
 #include "../support/PresetBarFixture.h"
 #include "gui/COptionMenu.h"
 #include "platform/SettingsStore.h"
-#include "presets/PresetBarControls.h"
+#include "editor/PresetBarControls.h"
 
 using namespace vexal;
 using namespace testsupport;

@@ -16,12 +16,13 @@
 #include <vector>
 
 #include "../support/PresetBarFixture.h"
+#include "../support/SmallFilesystem.h"
+#include "editor/Editor.h"
+#include "editor/PresetBarControls.h"
 #include "gui/COptionMenu.h"
 #include "gui/CTextEdit.h"
-#include "../support/SmallFilesystem.h"
 #include "platform/FileReplacement.h"
 #include "platform/SettingsStore.h"
-#include "presets/PresetBarControls.h"
 #include "presets/ProgramNameText.h"
 #include "presets/UserManual.h"
 
@@ -131,8 +132,8 @@ TEST_F(PresetBar, IdleTimerRunsEveryThirtyMillisecondsWhileOpen) {
 }
 
 TEST(PresetBarWithoutWindow, OpenWithoutFrameDoesNothing) {
-    Plugin p(nullptr);
-    CPresetSystemEditor& e = *p.presetEditor();
+    Plugin p(nullptr, makeEditor);
+    CPresetSystemEditor& e = *dynamic_cast<CPresetSystemEditor*>(p.presetEditor());
     EXPECT_FALSE(e.open(nullptr));
     EXPECT_EQ(e.getNameField(), nullptr);
     e.showProgramName("x");  // no controls to update

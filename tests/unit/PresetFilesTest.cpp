@@ -13,7 +13,7 @@
 #include "../support/StateBytes.h"
 #include "../support/TempConfigDir.h"
 #include "core/Plugin.h"
-#include "presets/CPresetSystemEditor.h"
+#include "presets/PresetStore.h"
 
 using namespace testsupport;
 using vexal::Plugin;
@@ -44,7 +44,7 @@ protected:
         fs::create_directories(folder);
     }
     static std::unique_ptr<Plugin> make() { return std::make_unique<Plugin>(nullptr); }
-    static vexal::CPresetSystemEditor& editorOf(Plugin& p) { return *p.presetEditor(); }
+    static vexal::PresetStore& editorOf(Plugin& p) { return p.presetStore(); }
     std::string path(const std::string& name) const { return (folder / name).string(); }
     void writeFile(const std::string& name, const Bytes& bytes) const {
         std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
@@ -246,11 +246,11 @@ TEST_F(PresetFiles, RememberedPathsPersistOnlyWhenUsed) {
         editorOf(*p).loadPresetFileFrom("relative-name.zvk", false);  // no directory part
     }
     auto q = make();
-    EXPECT_STREQ(q->presetEditor()->currentDirectory(), "");
-    EXPECT_STREQ(q->presetEditor()->currentBankFile(), "b.zvb");
-    EXPECT_STREQ(q->presetEditor()->currentPresetFile(), "relative-name.zvk");
+    EXPECT_STREQ(q->presetStore().currentDirectory(), "");
+    EXPECT_STREQ(q->presetStore().currentBankFile(), "b.zvb");
+    EXPECT_STREQ(q->presetStore().currentPresetFile(), "relative-name.zvk");
     editorOf(*q).loadBankFileFrom(path("b.zvb").c_str(), false);
-    EXPECT_STREQ(q->presetEditor()->currentDirectory(), (folder.string() + "/").c_str());
+    EXPECT_STREQ(q->presetStore().currentDirectory(), (folder.string() + "/").c_str());
 }
 
 TEST_F(PresetFiles, MemoriesAndDefaultProgram) {
@@ -258,52 +258,52 @@ TEST_F(PresetFiles, MemoriesAndDefaultProgram) {
     p->selectProgram(3);
     p->setParameter(5, 0.2f);
     const Program stored = programOf(*p, 3);
-    p->presetEditor()->storeMemoA();
+    p->presetStore().storeMemoA();
     p->setParameter(5, 0.9f);
     p->renameCurrentProgram("changed");
-    p->presetEditor()->recallMemoA();
+    p->presetStore().recallMemoA();
     EXPECT_TRUE(programOf(*p, 3) == stored);
     EXPECT_EQ(p->getParameter(5), 0.2f);
 
     // Another instance recalls the same memory into its current program.
     auto q = make();
     q->selectProgram(10);
-    q->presetEditor()->recallMemoA();
+    q->presetStore().recallMemoA();
     EXPECT_TRUE(programOf(*q, 10) == stored);
 
     // A memory never stored changes nothing.
     const auto before = storeOf(*q);
     q->setParameter(1, 0.7f);
     const auto afterSet = storeOf(*q);
-    q->presetEditor()->recallMemoB();
+    q->presetStore().recallMemoB();
     EXPECT_EQ(storeOf(*q), afterSet);
     EXPECT_EQ(q->getParameter(1), 0.7f);
 
     // The default program stored from program 5 is where a new instance starts.
     p->selectProgram(5);
-    p->presetEditor()->storeDefaultProgram();
+    p->presetStore().storeDefaultProgram();
     auto r = make();
     EXPECT_EQ(r->getCurrentProgram(), 0);
     EXPECT_TRUE(programOf(*r, 0) == programOf(*p, 5));
     EXPECT_EQ(r->getParameter(4), programOf(*p, 5).values[4]);
-    p->presetEditor()->clearDefaultProgram();
+    p->presetStore().clearDefaultProgram();
     auto s = make();
     EXPECT_EQ(programOf(*s, 0).name, "Default");
 }
 
 TEST_F(PresetFiles, DefaultBankThenDefaultProgram) {
     auto p = make();
-    p->presetEditor()->clearDefaultBank();  // none stored: nothing happens
+    p->presetStore().clearDefaultBank();  // none stored: nothing happens
     p->selectProgram(17);
     p->renameCurrentProgram("Bank seventeen");
-    p->presetEditor()->storeDefaultBank();
+    p->presetStore().storeDefaultBank();
     p->selectProgram(2);
-    p->presetEditor()->storeDefaultProgram();
+    p->presetStore().storeDefaultProgram();
     auto q = make();
     EXPECT_EQ(programOf(*q, 17).name, "Bank seventeen");
     EXPECT_TRUE(programOf(*q, 0) == programOf(*p, 2));
-    p->presetEditor()->clearDefaultBank();
-    p->presetEditor()->clearDefaultProgram();
+    p->presetStore().clearDefaultBank();
+    p->presetStore().clearDefaultProgram();
     auto r = make();
     EXPECT_EQ(programOf(*r, 17).name, "HiRes Loudness");
 }

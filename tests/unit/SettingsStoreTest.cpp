@@ -15,7 +15,7 @@
 #include "../support/TempConfigDir.h"
 #include "core/Plugin.h"
 #include "platform/linux/FolderSettingsStore.h"
-#include "presets/CPresetSystemEditor.h"
+#include "editor/Editor.h"
 
 using testsupport::TempConfigDir;
 using vexal::platform::FolderSettingsStore;
@@ -143,9 +143,9 @@ TEST_F(SettingsStore, FolderFromEnvironment) {
     EXPECT_FALSE(none.writeNumber(SettingsKey::prefs, "Metering_Scale", 1));
     int32_t number = 0;
     EXPECT_FALSE(none.readNumber(SettingsKey::prefs, "Metering_Scale", number));
-    vexal::Plugin plugin(nullptr);
+    vexal::Plugin plugin(nullptr, vexal::makeEditor);
     EXPECT_STREQ(plugin.program(0).name, "Default");
-    plugin.presetEditor()->storeMemoA();  // silently nothing
+    dynamic_cast<vexal::CPresetSystemEditor*>(plugin.presetEditor())->storeMemoA();  // silently nothing
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "core/Plugin.h"
 #include "host/TestHost.h"
 #include "platform/windows/RegistrySettingsStore.h"
-#include "presets/CPresetSystemEditor.h"
+#include "presets/PresetStore.h"
 
 namespace registry = testsupport::registry;
 using vexal::platform::SettingsKey;
@@ -81,7 +81,7 @@ TEST_F(RegistryStore, StoredForms) {
 TEST_F(RegistryStore, RoundTripsThroughNewInstances) {
     {
         vexal::Plugin saver(nullptr);
-        vexal::CPresetSystemEditor* presets = saver.presetEditor();
+        vexal::PresetStore* presets = &saver.presetStore();
         saver.selectProgram(5);
         saver.setParameter(1, 0.8125f);
         char name[] = "Kept in HKCU";
@@ -112,17 +112,17 @@ TEST_F(RegistryStore, RoundTripsThroughNewInstances) {
 
     // Recalling the memories in another instance brings the snapshots back.
     vexal::Plugin other(nullptr);
-    EXPECT_EQ(std::string(other.presetEditor()->currentPresetFile()), "kept.zvk");
-    EXPECT_FALSE(std::string(other.presetEditor()->currentDirectory()).empty());
+    EXPECT_EQ(std::string(other.presetStore().currentPresetFile()), "kept.zvk");
+    EXPECT_FALSE(std::string(other.presetStore().currentDirectory()).empty());
     other.setParameter(1, 0.5f);
-    other.presetEditor()->recallMemoB();
+    other.presetStore().recallMemoB();
     EXPECT_EQ(other.getParameter(1), 0.25f);
-    other.presetEditor()->recallMemoA();
+    other.presetStore().recallMemoA();
     EXPECT_EQ(other.getParameter(1), 0.8125f);
 
     // Clearing the default program and bank: the next instance starts on "Default".
-    other.presetEditor()->clearDefaultProgram();
-    other.presetEditor()->clearDefaultBank();
+    other.presetStore().clearDefaultProgram();
+    other.presetStore().clearDefaultBank();
     testhost::Instance fresh(host);
     EXPECT_EQ(fresh.stringRequest(vst::effGetProgramName), "Default");
 }

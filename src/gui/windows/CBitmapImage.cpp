@@ -1,7 +1,7 @@
 // CBitmap of the Windows build: our image buffers, copied pixel for pixel.
-#include "../CBitmap.h"
+#include "gui/CBitmap.h"
 
-#include "../CDrawContext.h"
+#include "gui/CDrawContext.h"
 #include "ImageSurface.h"
 #include "PixelOps.h"
 

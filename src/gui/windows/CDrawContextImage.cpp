@@ -1,6 +1,6 @@
 // CDrawContext of the Windows build: rectangles and clipping on our image
 // buffer in integer arithmetic, text through GDI+ in the named font.
-#include "../CDrawContext.h"
+#include "gui/CDrawContext.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "../DisplayText.h"
+#include "gui/DisplayText.h"
 #include "GdiplusSession.h"
 #include "ImageSurface.h"
 #include "PixelOps.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "../GuiTypes.h"
+#include "gui/GuiTypes.h"
 #include "ImageSurface.h"
 
 namespace vexal::windows {

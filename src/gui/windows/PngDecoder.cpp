@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "../CBitmap.h"
+#include "gui/CBitmap.h"
 #include "GdiplusSession.h"
 #include "ImageSurface.h"
 

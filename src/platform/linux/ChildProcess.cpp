@@ -1,6 +1,6 @@
 // File dialogs through zenity (else kdialog) and documents through xdg-open,
 // each a child process polled from the editor's idle.
-#include "../ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <sys/stat.h>
 

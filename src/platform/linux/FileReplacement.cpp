@@ -1,4 +1,4 @@
-#include "../FileReplacement.h"
+#include "platform/FileReplacement.h"
 
 #include <fcntl.h>
 #include <pthread.h>

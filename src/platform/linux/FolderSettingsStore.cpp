@@ -1,6 +1,6 @@
 #include "FolderSettingsStore.h"
 
-#include "../FileReplacement.h"
+#include "platform/FileReplacement.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "../SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 namespace vexal::platform {
 

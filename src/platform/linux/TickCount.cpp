@@ -1,6 +1,6 @@
 #include <chrono>
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 

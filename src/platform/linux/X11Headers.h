@@ -4,7 +4,7 @@
 // where Xlib is in view.
 #pragma once
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 using KeyInput = KeyPress;

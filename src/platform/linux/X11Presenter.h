@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 #include "X11Connection.h"
 
 namespace vexal::platform {

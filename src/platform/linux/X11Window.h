@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 #include "X11Connection.h"
 #include "X11Input.h"
 #include "X11Presenter.h"

@@ -2,7 +2,7 @@
 // named by DISPLAY, so the object itself holds nothing but its options.
 #pragma once
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 #include "X11Window.h"
 
 namespace vexal::platform {

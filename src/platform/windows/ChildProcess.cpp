@@ -1,7 +1,7 @@
 // File dialogs (GetOpenFileNameW / GetSaveFileNameW) and documents opened
 // with the shell's "open" verb. Both are answers of the system's own modal
 // calls, made on the host's UI thread at the first poll.
-#include "../ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -11,7 +11,7 @@
 #include <new>
 #include <vector>
 
-#include "../PathNames.h"
+#include "platform/PathNames.h"
 #include "WideText.h"
 
 namespace vexal::platform {

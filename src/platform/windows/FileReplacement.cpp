@@ -2,7 +2,7 @@
 // disk, then moved over the target with MoveFileExW (replace existing, write
 // through), so that the target is always either the old file or the new one.
 // Paths are the members' 8-bit text in the system's code page.
-#include "../FileReplacement.h"
+#include "platform/FileReplacement.h"
 
 #include <windows.h>
 #include <fcntl.h>
@@ -15,7 +15,7 @@
 #include <cstring>
 #include <random>
 
-#include "../PathNames.h"
+#include "platform/PathNames.h"
 #include "WideText.h"
 
 namespace vexal::platform {

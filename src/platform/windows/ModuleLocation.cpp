@@ -1,4 +1,4 @@
-#include "../ModuleLocation.h"
+#include "platform/ModuleLocation.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "../SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 namespace vexal::platform {
 

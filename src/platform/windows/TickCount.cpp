@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 

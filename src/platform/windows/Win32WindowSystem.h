@@ -1,7 +1,7 @@
 // The window system of the Windows build: child windows of the host's HWND.
 #pragma once
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 

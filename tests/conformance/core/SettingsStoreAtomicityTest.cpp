@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/Plugin.h"
-#include "presets/CPresetSystemEditor.h"
+#include "presets/PresetStore.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -49,7 +49,7 @@ std::unique_ptr<vexal::Plugin> scrambled(uint32_t seed) {
 
 Bytes bankBlockOf(vexal::Plugin& p) {
     uint8_t* raw = nullptr;
-    const int32_t size = p.presetEditor()->buildBankBlock(&raw);
+    const int32_t size = p.presetStore().buildBankBlock(&raw);
     Bytes bytes(raw, raw + std::max(size, 0));
     delete[] raw;
     return bytes;
@@ -86,7 +86,7 @@ TEST_F(SettingsStoreAtomicity, EightInstancesSavingAtOnce) {
             savers.emplace_back([&, k] {
                 ++ready;
                 while (ready.load() < kInstances) std::this_thread::yield();
-                plugins[k]->presetEditor()->storeDefaultBank();
+                plugins[k]->presetStore().storeDefaultBank();
             });
         for (auto& t : savers) t.join();
         const Bytes stored = readValue("DefaultBank");
@@ -102,7 +102,7 @@ TEST_F(SettingsStoreAtomicity, KilledWhileSaving) {
     auto first = scrambled(200);
     auto second = scrambled(201);
     const Bytes a = bankBlockOf(*first), b = bankBlockOf(*second);
-    first->presetEditor()->storeDefaultBank();
+    first->presetStore().storeDefaultBank();
     std::mt19937 rng(202);
     std::uniform_int_distribution<int> delayUs(200, 20000);
     int leftoverFiles = 0;
@@ -110,7 +110,7 @@ TEST_F(SettingsStoreAtomicity, KilledWhileSaving) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (uint64_t i = 0;; ++i) (i % 2 ? first : second)->presetEditor()->storeDefaultBank();
+            for (uint64_t i = 0;; ++i) (i % 2 ? first : second)->presetStore().storeDefaultBank();
         }
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs(rng)));
         kill(child, SIGKILL);
@@ -142,8 +142,8 @@ TEST_F(SettingsStoreAtomicity, UnusableFolder) {
         char name[32] = {};
         p->getProgramName(name);
         EXPECT_STREQ(name, "Default");
-        p->presetEditor()->storeDefaultBank();
-        p->presetEditor()->storeDefaultProgram();
+        p->presetStore().storeDefaultBank();
+        p->presetStore().storeDefaultProgram();
     }
     {
         ::unsetenv("VEXAL_CONFIG_DIR");
@@ -155,7 +155,7 @@ TEST_F(SettingsStoreAtomicity, UnusableFolder) {
         char name[32] = {};
         p->getProgramName(name);
         EXPECT_STREQ(name, "Default");
-        p->presetEditor()->storeDefaultBank();
+        p->presetStore().storeDefaultBank();
         if (!savedXdg.empty()) ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
     }
     ::setenv("VEXAL_CONFIG_DIR", saved.c_str(), 1);

@@ -5,11 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "../gui/CFrame.h"
-#include "../platform/FileReplacement.h"
-#include "../platform/PathNames.h"
-#include "CPresetSystemEditor.h"
 #include "CPresetSystemEffect.h"
+#include "PresetStore.h"
+#include "platform/FileReplacement.h"
+#include "platform/PathNames.h"
 
 namespace vexal {
 
@@ -17,7 +16,7 @@ namespace {
 
 using platform::SettingsKey;
 
-constexpr size_t kMaxPathChars = CPresetSystemEditor::kPathBytes - 1;
+constexpr size_t kMaxPathChars = PresetStore::kPathBytes - 1;
 
 void copyPath(char* member, const std::string& text) {
     // A part too long for its buffer is forgotten rather than cut into another path.
@@ -32,9 +31,16 @@ using Block = std::unique_ptr<uint8_t, BlockDeleter>;
 
 }  // namespace
 
+PresetStore::PresetStore(CPresetSystemEffect& owner, std::unique_ptr<platform::SettingsStore> store)
+    : owner(owner), settings(std::move(store)) {
+    if (!settings) settings = platform::makeSettingsStore();
+}
+
+PresetStore::~PresetStore() { writePathState(); }
+
 // --- files -------------------------------------------------------------------------
 
-void CPresetSystemEditor::rememberPath(const char* path, char* fileName) {
+void PresetStore::rememberPath(const char* path, char* fileName) {
     const std::string text(path);
     const size_t slash = platform::lastPathSeparator(text);
     const size_t split = slash == std::string::npos ? 0 : slash + 1;
@@ -43,38 +49,41 @@ void CPresetSystemEditor::rememberPath(const char* path, char* fileName) {
     pathsChanged = true;
 }
 
-bool CPresetSystemEditor::writeFile(const char* path, bool bank) {
+bool PresetStore::writeFile(const char* path, bool bank) {
     uint8_t* raw = nullptr;
     const int32_t size = bank ? buildBankBlock(&raw) : buildProgramBlock(&raw);
     const Block block(raw);
-    fileProblem.clear();
+    problem.clear();
     if (!block || size <= 0) {
-        fileProblem = "cannot be written: the programs could not be collected";
+        problem = "cannot be written: the programs could not be collected";
         return false;
     }
     // The dialog asked before replacing; a file nobody may write stays as it is.
-    return platform::replaceFileContents(path, block.get(), static_cast<size_t>(size), {}, fileProblem);
+    return platform::replaceFileContents(path, block.get(), static_cast<size_t>(size), {}, problem);
 }
 
-bool CPresetSystemEditor::readFile(const char* path, std::vector<uint8_t>& bytes) {
-    fileProblem.clear();
-    if (!platform::readRegularFile(path, kMaxStoredBlockBytes, bytes, fileProblem)) return false;
+bool PresetStore::readFile(const char* path, std::vector<uint8_t>& bytes) {
+    problem.clear();
+    if (!platform::readRegularFile(path, kMaxStoredBlockBytes, bytes, problem)) return false;
     return bytes.size() > 4;
 }
 
-bool CPresetSystemEditor::savePresetFileTo(const char* path) {
+bool PresetStore::savePresetFileTo(const char* path) {
+    problem.clear();
     if (!path || !path[0]) return false;
     rememberPath(path, presetFile);
     return writeFile(path, false);
 }
 
-bool CPresetSystemEditor::saveBankFileTo(const char* path) {
+bool PresetStore::saveBankFileTo(const char* path) {
+    problem.clear();
     if (!path || !path[0]) return false;
     rememberPath(path, bankFile);
     return writeFile(path, true);
 }
 
-bool CPresetSystemEditor::loadPresetFileFrom(const char* path, bool reversed) {
+bool PresetStore::loadPresetFileFrom(const char* path, bool reversed) {
+    problem.clear();
     if (!path || !path[0]) return false;
     rememberPath(path, presetFile);
     std::vector<uint8_t> bytes;
@@ -82,7 +91,8 @@ bool CPresetSystemEditor::loadPresetFileFrom(const char* path, bool reversed) {
     return loadStoredBlock(bytes.data(), bytes.size(), BlockFamily::program, reversed, true);
 }
 
-bool CPresetSystemEditor::loadBankFileFrom(const char* path, bool reversed) {
+bool PresetStore::loadBankFileFrom(const char* path, bool reversed) {
+    problem.clear();
     if (!path || !path[0]) return false;
     rememberPath(path, bankFile);
     std::vector<uint8_t> bytes;
@@ -93,13 +103,13 @@ bool CPresetSystemEditor::loadBankFileFrom(const char* path, bool reversed) {
     // Whatever the file held, a bank load ends on program 0.
     bool none[kNumPrograms] = {};
     showBankInMenu(none, 0);
-    owner->selectProgram(0);
+    owner.selectProgram(0);
     return loaded;
 }
 
 // --- stored defaults and memories ------------------------------------------------------
 
-bool CPresetSystemEditor::storeBlock(const char* valueName, bool bank) {
+bool PresetStore::storeBlock(const char* valueName, bool bank) {
     uint8_t* raw = nullptr;
     const int32_t size = bank ? buildBankBlock(&raw) : buildProgramBlock(&raw);
     const Block block(raw);
@@ -107,7 +117,7 @@ bool CPresetSystemEditor::storeBlock(const char* valueName, bool bank) {
     return settings->writeBinary(SettingsKey::main, valueName, block.get(), static_cast<size_t>(size));
 }
 
-bool CPresetSystemEditor::loadStoredValue(const char* valueName, BlockFamily family) {
+bool PresetStore::loadStoredValue(const char* valueName, BlockFamily family) {
     std::vector<uint8_t> bytes;
     if (!settings || !settings->readBinary(SettingsKey::main, valueName, bytes, kMaxStoredBlockBytes))
         return false;
@@ -115,52 +125,33 @@ bool CPresetSystemEditor::loadStoredValue(const char* valueName, BlockFamily fam
     return loadStoredBlock(bytes.data(), bytes.size(), family, false, false);
 }
 
-// A store the user asked for says so in the window when it fails; with the
-// window closed (a host calling us without it) there is nobody to tell.
-void CPresetSystemEditor::reportStoreFailure(const char* what, const char* action) {
-    if (!frame) return;
-    std::string text = std::string(what) + " could not be " + action;
-    const std::string why = settings ? settings->lastProblem() : std::string();
-    text += why.empty() ? std::string(".") : ": " + why + ".";
-    frame->showMessage(text.c_str(), "Not saved");
+bool PresetStore::clearValue(const char* valueName) {
+    return !settings || settings->deleteValue(SettingsKey::main, valueName);
 }
 
-void CPresetSystemEditor::storeOrReport(const char* valueName, bool bank, const char* what) {
-    if (!storeBlock(valueName, bank)) reportStoreFailure(what, "stored");
-}
+bool PresetStore::storeDefaultBank() { return storeBlock("DefaultBank", true); }
+bool PresetStore::clearDefaultBank() { return clearValue("DefaultBank"); }
+void PresetStore::loadDefaultBank() { loadStoredValue("DefaultBank", BlockFamily::bank); }
 
-void CPresetSystemEditor::clearOrReport(const char* valueName, const char* what) {
-    if (settings && !settings->deleteValue(SettingsKey::main, valueName)) reportStoreFailure(what, "cleared");
-}
+bool PresetStore::storeDefaultProgram() { return storeBlock("DefaultPreset", false); }
+bool PresetStore::clearDefaultProgram() { return clearValue("DefaultPreset"); }
+void PresetStore::loadDefaultProgram() { loadStoredValue("DefaultPreset", BlockFamily::program); }
 
-void CPresetSystemEditor::storeDefaultBank() { storeOrReport("DefaultBank", true, "The default bank"); }
-void CPresetSystemEditor::clearDefaultBank() { clearOrReport("DefaultBank", "The default bank"); }
-void CPresetSystemEditor::loadDefaultBank() { loadStoredValue("DefaultBank", BlockFamily::bank); }
-
-void CPresetSystemEditor::storeDefaultProgram() {
-    storeOrReport("DefaultPreset", false, "The default program");
-}
-void CPresetSystemEditor::clearDefaultProgram() { clearOrReport("DefaultPreset", "The default program"); }
-void CPresetSystemEditor::loadDefaultProgram() {
-    loadStoredValue("DefaultPreset", BlockFamily::program);
-}
-
-void CPresetSystemEditor::storeMemoA() { storeOrReport("MemoA", false, "Memory A"); }
-void CPresetSystemEditor::storeMemoB() { storeOrReport("MemoB", false, "Memory B"); }
-void CPresetSystemEditor::recallMemoA() { loadStoredValue("MemoA", BlockFamily::program); }
-void CPresetSystemEditor::recallMemoB() { loadStoredValue("MemoB", BlockFamily::program); }
+bool PresetStore::storeMemoA() { return storeBlock("MemoA", false); }
+bool PresetStore::storeMemoB() { return storeBlock("MemoB", false); }
+void PresetStore::recallMemoA() { loadStoredValue("MemoA", BlockFamily::program); }
+void PresetStore::recallMemoB() { loadStoredValue("MemoB", BlockFamily::program); }
 
 // --- start-up and remembered paths ----------------------------------------------------
 
-void CPresetSystemEditor::loadStartupState() {
+void PresetStore::loadStartupState() {
     loadDefaultBank();
-    if (owner) owner->selectProgram(0);
+    owner.selectProgram(0);
     loadDefaultProgram();
-    reservedStartup();
     readPathState();
 }
 
-void CPresetSystemEditor::readPathState() {
+void PresetStore::readPathState() {
     std::string text[3];
     if (settings) {
         settings->readString(SettingsKey::main, "CurrDir", text[0], kMaxPathChars);
@@ -175,7 +166,7 @@ void CPresetSystemEditor::readPathState() {
 
 // Only an instance whose file operations changed the paths writes them: a
 // host scanning the plug-in (create, destroy) writes nothing.
-void CPresetSystemEditor::writePathState() {
+void PresetStore::writePathState() {
     if (!pathsChanged || !settings) return;
     settings->writeString(SettingsKey::main, "CurrDir", directory);
     settings->writeString(SettingsKey::main, "CurrBank", bankFile);

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "../gui/CButtons.h"
+#include "gui/CButtons.h"
 
 namespace vexal {
 

@@ -4,15 +4,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../gui/CFrame.h"
-#include "../gui/COptionMenu.h"
-#include "../gui/CTextEdit.h"
-#include "../gui/GuiClock.h"
-#include "../editor/ArtworkBitmap.h"
+#include "ArtworkBitmap.h"
+#include "gui/CFrame.h"
+#include "gui/COptionMenu.h"
+#include "gui/CTextEdit.h"
+#include "gui/GuiClock.h"
 #include "CPresetSystemEditor.h"
-#include "CPresetSystemEffect.h"
+#include "presets/CPresetSystemEffect.h"
 #include "PresetBarControls.h"
-#include "ProgramNameText.h"
+#include "presets/ProgramNameText.h"
 
 namespace vexal {
 

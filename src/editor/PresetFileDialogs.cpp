@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "../gui/CFrame.h"
-#include "../gui/CNewFileSelector.h"
-#include "../platform/PathNames.h"
+#include "gui/CFrame.h"
+#include "gui/CNewFileSelector.h"
+#include "platform/PathNames.h"
 #include "CPresetSystemEditor.h"
-#include "ProgramNameText.h"
+#include "presets/ProgramNameText.h"
 
 namespace vexal {
 
@@ -60,8 +60,8 @@ void CPresetSystemEditor::runFileDialog(bool bank, bool save, bool reversed) {
     if (!selector) return;
     selector->setTitle(save ? kind.saveTitle : reversed ? kind.reversedLoadTitle : kind.loadTitle);
     selector->addFileExtension(kind.filter, kind.extension);
-    selector->setInitialDirectory(directory);
-    if (save) selector->setDefaultSaveName(bank ? bankFile : presetFile);
+    selector->setInitialDirectory(currentDirectory());
+    if (save) selector->setDefaultSaveName(bank ? currentBankFile() : currentPresetFile());
     lastDialog = selector->getRequest();
     // The frame ends a dialog still open when the window closes, without
     // calling back, so the callback never outlives the window.
@@ -75,7 +75,6 @@ void CPresetSystemEditor::fileDialogAnswered(bool bank, bool save, bool reversed
     const FileKind& kind = bank ? kBankFiles : kPresetFiles;
     struct stat old {};
     const bool existed = save && ::stat(path, &old) == 0 && S_ISREG(old.st_mode);
-    fileProblem.clear();
     bool done;
     if (save)
         done = bank ? saveBankFileTo(path) : savePresetFileTo(path);
@@ -87,8 +86,8 @@ void CPresetSystemEditor::fileDialogAnswered(bool bank, bool save, bool reversed
     std::string text = "\"";
     text += shownName(path);
     text += "\": ";
-    if (!fileProblem.empty())
-        text += sentence(fileProblem);
+    if (!store().fileProblem().empty())
+        text += sentence(store().fileProblem());
     else if (save)
         text += "The file could not be written.";
     else

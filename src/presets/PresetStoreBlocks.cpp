@@ -1,5 +1,5 @@
 // State blocks: builders, loaders and the stored-block dispatch.
-#include "CPresetSystemEditor.h"
+#include "PresetStore.h"
 
 #include <algorithm>
 #include <array>
@@ -7,6 +7,7 @@
 #include <new>
 
 #include "CPresetSystemEffect.h"
+#include "EditorLink.h"
 
 namespace vexal {
 
@@ -69,23 +70,15 @@ uint8_t* writeParameterRecord(uint8_t* p, int32_t programIndex, int32_t index, f
 
 }  // namespace
 
-CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* owner,
-                                         std::unique_ptr<platform::SettingsStore> store)
-    : AEffGUIEditor(owner), owner(owner), settings(std::move(store)) {
-    if (!settings) settings = platform::makeSettingsStore();
-}
-
-CPresetSystemEditor::~CPresetSystemEditor() { writePathState(); }
-
 // --- builders --------------------------------------------------------------------
 
-int32_t CPresetSystemEditor::buildBankBlock(uint8_t** block) {
+int32_t PresetStore::buildBankBlock(uint8_t** block) {
     *block = nullptr;
-    const ProgramRecord* programs = owner ? owner->programStore() : nullptr;
+    const ProgramRecord* programs = owner.programStore();
     if (!programs) return 0;
     int32_t stored = 0;
     for (int32_t i = 0; i < kProgramValues; ++i)
-        if (!owner->isParameterSkippedOnSave(i)) ++stored;
+        if (!owner.isParameterSkippedOnSave(i)) ++stored;
     const int32_t recordCount = kNumPrograms * (1 + stored);
     const int32_t recordBytes =
         kNumPrograms * (kRecordHeadBytes + static_cast<int32_t>(kNameRecordPayload) +
@@ -93,46 +86,54 @@ int32_t CPresetSystemEditor::buildBankBlock(uint8_t** block) {
     const int32_t size = kBlockHeaderBytes + recordBytes;
     auto* bytes = new (std::nothrow) uint8_t[static_cast<size_t>(size)]();
     if (!bytes) return 0;
-    writeHeader(bytes, owner->getPresetOwnerId(), kBlockKindBank, recordCount,
-                owner->getCurrentProgram(), recordBytes);
+    writeHeader(bytes, owner.getPresetOwnerId(), kBlockKindBank, recordCount,
+                owner.getCurrentProgram(), recordBytes);
     uint8_t* p = bytes + kBlockHeaderBytes;
     for (int32_t k = 0; k < kNumPrograms; ++k) {
         p = writeNameRecord(p, k, programs[k]);
         for (int32_t i = 0; i < kProgramValues; ++i)
-            if (!owner->isParameterSkippedOnSave(i))
+            if (!owner.isParameterSkippedOnSave(i))
                 p = writeParameterRecord(p, k, i, programs[k].values[i]);
     }
     *block = bytes;
     return size;
 }
 
-int32_t CPresetSystemEditor::buildProgramBlock(uint8_t** block) {
+int32_t PresetStore::buildProgramBlock(uint8_t** block) {
     *block = nullptr;
-    const ProgramRecord* programs = owner ? owner->programStore() : nullptr;
+    const ProgramRecord* programs = owner.programStore();
     if (!programs) return 0;
-    const ProgramRecord& program = programs[owner->getCurrentProgram()];
+    const ProgramRecord& program = programs[owner.getCurrentProgram()];
     int32_t stored = 0;
     for (int32_t i = 0; i < kProgramValues; ++i)
-        if (!owner->isParameterSkippedOnSave(i)) ++stored;
+        if (!owner.isParameterSkippedOnSave(i)) ++stored;
     const int32_t recordBytes =
         kRecordHeadBytes + static_cast<int32_t>(kNameRecordPayload) +
         stored * (kRecordHeadBytes + static_cast<int32_t>(kParameterRecordPayload));
     const int32_t size = kBlockHeaderBytes + recordBytes;
     auto* bytes = new (std::nothrow) uint8_t[static_cast<size_t>(size)]();
     if (!bytes) return 0;
-    writeHeader(bytes, owner->getPresetOwnerId(), kBlockKindProgram, 1 + stored, 0, recordBytes);
+    writeHeader(bytes, owner.getPresetOwnerId(), kBlockKindProgram, 1 + stored, 0, recordBytes);
     uint8_t* p = writeNameRecord(bytes + kBlockHeaderBytes, 0, program);
     for (int32_t i = 0; i < kProgramValues; ++i)
-        if (!owner->isParameterSkippedOnSave(i)) p = writeParameterRecord(p, 0, i, program.values[i]);
+        if (!owner.isParameterSkippedOnSave(i)) p = writeParameterRecord(p, 0, i, program.values[i]);
     *block = bytes;
     return size;
 }
 
+void PresetStore::showProgramName(const char* name) {
+    if (EditorLink* editor = owner.presetEditor()) editor->showProgramName(name);
+}
+
+void PresetStore::showBankInMenu(const bool* named, int32_t selected) {
+    if (EditorLink* editor = owner.presetEditor()) editor->showBankInMenu(named, selected);
+}
+
 // --- loaders -----------------------------------------------------------------------
 
-bool CPresetSystemEditor::loadBankRecords(const uint8_t* records, size_t size,
+bool PresetStore::loadBankRecords(const uint8_t* records, size_t size,
                                           const StateBlockHeader& header, bool reversed) {
-    ProgramRecord* programs = owner ? owner->programStore() : nullptr;
+    ProgramRecord* programs = owner.programStore();
     if (!programs || !records || header.recordCount < 0) return false;
     const int32_t selected =
         header.currentProgram >= 0 && header.currentProgram < kNumPrograms ? header.currentProgram : 0;
@@ -147,7 +148,7 @@ bool CPresetSystemEditor::loadBankRecords(const uint8_t* records, size_t size,
         if (ok && r.programIndex >= 0 && r.programIndex < kNumPrograms) {
             ProgramRecord& program = programs[r.programIndex];
             if (r.type == kRecordTypeName) {
-                owner->resetProgramToTemplate(r.programIndex);
+                owner.resetProgramToTemplate(r.programIndex);
                 std::memcpy(program.name, r.payload, kProgramNameBytes);
                 named[r.programIndex] = true;
             } else if (r.type == kRecordTypeParameter) {
@@ -166,13 +167,13 @@ bool CPresetSystemEditor::loadBankRecords(const uint8_t* records, size_t size,
         pos += kRecordHeadBytes + static_cast<size_t>(r.payloadSize);
     }
     showBankInMenu(named, selected);
-    owner->selectProgram(selected);
+    owner.selectProgram(selected);
     return true;
 }
 
-bool CPresetSystemEditor::applyProgramRecords(const uint8_t* records, size_t size, int32_t count,
+bool PresetStore::applyProgramRecords(const uint8_t* records, size_t size, int32_t count,
                                               bool reversed, int32_t c) {
-    ProgramRecord& program = owner->programStore()[c];
+    ProgramRecord& program = owner.programStore()[c];
     size_t pos = 0;
     for (int32_t k = 0; k < count; ++k) {
         RecordView r;
@@ -192,21 +193,21 @@ bool CPresetSystemEditor::applyProgramRecords(const uint8_t* records, size_t siz
     return true;
 }
 
-void CPresetSystemEditor::finishProgramLoad(int32_t c) {
+void PresetStore::finishProgramLoad(int32_t c) {
     char name[kProgramNameBytes + 1];
-    copyProgramName(owner->program(c), name);
+    copyProgramName(owner.program(c), name);
     showProgramName(name);
-    owner->renameCurrentProgram(name);
-    owner->selectProgram(c);
+    owner.renameCurrentProgram(name);
+    owner.selectProgram(c);
 }
 
-bool CPresetSystemEditor::loadProgramRecords(const uint8_t* records, size_t size,
+bool PresetStore::loadProgramRecords(const uint8_t* records, size_t size,
                                              const StateBlockHeader& header, bool reversed) {
-    ProgramRecord* programs = owner ? owner->programStore() : nullptr;
+    ProgramRecord* programs = owner.programStore();
     if (!programs || !records || header.recordCount < 0) return false;
-    const int32_t c = owner->getCurrentProgram();
+    const int32_t c = owner.getCurrentProgram();
     const ProgramRecord before = programs[c];
-    owner->resetProgramToTemplate(c);
+    owner.resetProgramToTemplate(c);
     if (!applyProgramRecords(records, size, header.recordCount, reversed, c)) {
         programs[c] = before;
         return false;
@@ -215,13 +216,13 @@ bool CPresetSystemEditor::loadProgramRecords(const uint8_t* records, size_t size
     return true;
 }
 
-bool CPresetSystemEditor::readLegacyImage(const uint8_t* image, int32_t values, bool reversed,
+bool PresetStore::readLegacyImage(const uint8_t* image, int32_t values, bool reversed,
                                           int32_t c) {
-    ProgramRecord& program = owner->programStore()[c];
-    owner->resetProgramToTemplate(c);
+    ProgramRecord& program = owner.programStore()[c];
+    owner.resetProgramToTemplate(c);
     std::memcpy(program.name, image, kProgramNameBytes);
     for (int32_t j = 0; j < values; ++j) {
-        if (owner->isParameterSkippedOnLoad(j)) continue;
+        if (owner.isParameterSkippedOnLoad(j)) continue;
         const float v = readF32(image + kProgramNameBytes + 4 * j, reversed);
         if (!isProgramValue(v)) return false;
         program.values[j] = v;
@@ -229,13 +230,13 @@ bool CPresetSystemEditor::readLegacyImage(const uint8_t* image, int32_t values, 
     return true;
 }
 
-bool CPresetSystemEditor::loadLegacyProgram(const uint8_t* body, size_t size, bool reversed,
+bool PresetStore::loadLegacyProgram(const uint8_t* body, size_t size, bool reversed,
                                             int32_t valueCount) {
-    ProgramRecord* programs = owner ? owner->programStore() : nullptr;
+    ProgramRecord* programs = owner.programStore();
     if (!programs || !body) return false;
     const int32_t values = std::clamp(valueCount, 0, kProgramValues);
     if (size < static_cast<size_t>(kProgramNameBytes + 4 * values)) return false;
-    const int32_t c = owner->getCurrentProgram();
+    const int32_t c = owner.getCurrentProgram();
     const ProgramRecord before = programs[c];
     if (!readLegacyImage(body, values, reversed, c)) {
         programs[c] = before;
@@ -245,9 +246,9 @@ bool CPresetSystemEditor::loadLegacyProgram(const uint8_t* body, size_t size, bo
     return true;
 }
 
-bool CPresetSystemEditor::loadLegacyBank(const uint8_t* images, size_t size, bool reversed,
+bool PresetStore::loadLegacyBank(const uint8_t* images, size_t size, bool reversed,
                                          int32_t programCount, int32_t valuesPerImage) {
-    ProgramRecord* programs = owner ? owner->programStore() : nullptr;
+    ProgramRecord* programs = owner.programStore();
     if (!programs || !images || valuesPerImage < 0 || programCount <= 0) return false;
     const int32_t count = std::min(programCount, kNumPrograms);
     const size_t stride = static_cast<size_t>(kProgramNameBytes) + 4u * static_cast<size_t>(valuesPerImage);
@@ -266,15 +267,15 @@ bool CPresetSystemEditor::loadLegacyBank(const uint8_t* images, size_t size, boo
     bool named[kNumPrograms] = {};
     std::fill(named, named + count, true);
     showBankInMenu(named, 0);
-    owner->selectProgram(0);
+    owner.selectProgram(0);
     return true;
 }
 
 // --- stored-block dispatch ------------------------------------------------------------
 
-bool CPresetSystemEditor::isOwnBlock(const uint8_t* data, size_t size, bool& reversed) {
-    if (!owner || !data || size < static_cast<size_t>(kLegacyBlockHeadBytes)) return false;
-    const int32_t id = owner->getPresetOwnerId();
+bool PresetStore::isOwnBlock(const uint8_t* data, size_t size, bool& reversed) {
+    if (!data || size < static_cast<size_t>(kLegacyBlockHeadBytes)) return false;
+    const int32_t id = owner.getPresetOwnerId();
     const int32_t first = readI32(data, false);
     if (first == swap32(id))
         reversed = true;
@@ -285,7 +286,7 @@ bool CPresetSystemEditor::isOwnBlock(const uint8_t* data, size_t size, bool& rev
     return true;
 }
 
-bool CPresetSystemEditor::loadStoredBlock(const uint8_t* data, size_t size, BlockFamily family,
+bool PresetStore::loadStoredBlock(const uint8_t* data, size_t size, BlockFamily family,
                                           bool invert, bool recordsAsAnnounced) {
     bool reversed = false;
     if (!isOwnBlock(data, size, reversed)) return false;

@@ -1,9 +1,10 @@
-// The preset system's editor object: builds and loads state blocks (for the
-// host chunk, files and stored values), reads and writes preset and bank
-// files, keeps the default bank and program, the A/B memories and the
-// remembered paths in the per-user settings store. It exists for the whole
-// life of the effect; the preset-bar controls exist only while the window is
-// open, and every control update is skipped while it is not.
+// The preset system's editor object: the preset bar along the bottom of the
+// window and the file dialogs, reports and manual it starts. Its state-block,
+// file and stored-value operations hand the work to the effect's preset store
+// (PresetStore), which needs no window; a failure the user asked about is
+// said in the window. It exists for the whole life of the effect; the
+// preset-bar controls exist only while the window is open, and every control
+// update is skipped while it is not.
 //
 // Threads: the constructing thread and the host's user-interface thread.
 #pragma once
@@ -14,11 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "../gui/AEffGUIEditor.h"
-#include "../gui/CTimer.h"
-#include "../platform/ChildProcess.h"
-#include "../platform/SettingsStore.h"
-#include "StateBlock.h"
+#include "binding/AEffGUIEditor.h"
+#include "gui/CTimer.h"
+#include "platform/ChildProcess.h"
+#include "platform/SettingsStore.h"
+#include "presets/EditorLink.h"
+#include "presets/PresetStore.h"
+#include "presets/StateBlock.h"
 
 namespace vexal {
 
@@ -29,28 +32,24 @@ class CPSRockerSwitch;
 class CSaveLoadButton;
 class CTextEdit;
 
-class CPresetSystemEditor : public AEffGUIEditor {
+class CPresetSystemEditor : public AEffGUIEditor, public EditorLink {
 public:
-    static constexpr size_t kPathBytes = 257;
+    static constexpr size_t kPathBytes = PresetStore::kPathBytes;
 
-    explicit CPresetSystemEditor(CPresetSystemEffect* owner,
-                                 std::unique_ptr<platform::SettingsStore> store = nullptr);
-    // Writes the remembered paths back when a file operation changed them.
+    explicit CPresetSystemEditor(CPresetSystemEffect* owner);
     ~CPresetSystemEditor() override;
 
     // --- own operations, in slot order -------------------------------------
     virtual void reservedA() {}
     virtual void reservedB() {}
-    virtual void showProgramName(const char* name);
+    void showProgramName(const char* name) override;
     virtual void loadStartupState();
-    // The loaders answer true when they changed the store. Each is bounded by
-    // the size it is given and changes nothing when the data runs short or a
-    // value is outside 0..1 (or not a number).
+    // The state-block, stored-value and path operations are the preset
+    // store's (PresetStore); the editor adds what the window shows.
     virtual bool loadLegacyBank(const uint8_t* images, size_t size, bool reversed,
                                 int32_t programCount, int32_t valuesPerImage);
     virtual bool loadBankRecords(const uint8_t* records, size_t size, const StateBlockHeader& header,
                                  bool reversed);
-    // A new block (release with delete[]) and its size; 0 and none without a store.
     virtual int32_t buildBankBlock(uint8_t** block);
     virtual bool loadLegacyProgram(const uint8_t* body, size_t size, bool reversed,
                                    int32_t valueCount);
@@ -99,7 +98,10 @@ public:
     void fileDialogAnswered(bool bank, bool save, bool reversed, const char* path);
 
     // The latency the effect reports, shown by the editor window.
-    virtual void setLatency(int32_t samples) { latencySamples = samples; }
+    void setLatency(int32_t samples) override { latencySamples = samples; }
+    vst::AEffEditor* hostEditor() override { return this; }
+    // Every program's title in the menu, program selected (window open only).
+    void showBankInMenu(const bool* named, int32_t selected) override;
 
     // --- the file side, given a path -----------------------------------------
     // Each remembers the directory and file name (split at the last '/') and
@@ -110,17 +112,14 @@ public:
     // Ends with program 0 selected once the file was read, whatever it held.
     bool loadBankFileFrom(const char* path, bool reversed);
 
-    // Stored-block dispatch: the owner id decides the byte order (inverted when
-    // invert is set), the kind byte the loader; kinds of the other family are
-    // refused. Files take their records as the header's recordBytes announce,
-    // stored values everything behind the header.
-    enum class BlockFamily { program, bank };
+    // Stored-block dispatch (PresetStore::loadStoredBlock).
+    using BlockFamily = PresetStore::BlockFamily;
     bool loadStoredBlock(const uint8_t* data, size_t size, BlockFamily family, bool invert,
                          bool recordsAsAnnounced);
 
-    const char* currentDirectory() const { return directory; }
-    const char* currentBankFile() const { return bankFile; }
-    const char* currentPresetFile() const { return presetFile; }
+    const char* currentDirectory() const { return store().currentDirectory(); }
+    const char* currentBankFile() const { return store().currentBankFile(); }
+    const char* currentPresetFile() const { return store().currentPresetFile(); }
     int32_t latency() const { return latencySamples; }
     // The user manual's location, written by the installation; empty when none.
     std::string manualPath();
@@ -135,7 +134,8 @@ protected:
     virtual std::string installedManualPath();
 
 protected:
-    platform::SettingsStore& settingsStore() { return *settings; }
+    PresetStore& store() const;
+    platform::SettingsStore& settingsStore() { return store().settingsStore(); }
     // "<what> could not be <action>: <why>." in the window (a store the user asked for).
     void reportStoreFailure(const char* what, const char* action);
 
@@ -160,34 +160,10 @@ private:
     void runFileDialog(bool bank, bool save, bool reversed);
     void pollManualOpener();
 
-    // Decides the byte order from the owner id; false when it matches neither.
-    bool isOwnBlock(const uint8_t* data, size_t size, bool& reversed);
-    bool storeBlock(const char* valueName, bool bank);
-    void storeOrReport(const char* valueName, bool bank, const char* what);
-    void clearOrReport(const char* valueName, const char* what);
-    bool loadStoredValue(const char* valueName, BlockFamily family);
-    bool writeFile(const char* path, bool bank);
-    // A regular file of more than 4 bytes, read whole; else fileProblem says why.
-    bool readFile(const char* path, std::vector<uint8_t>& bytes);
-    void rememberPath(const char* path, char* fileName);
-    // Applies the program block records to program c; false on a fault.
-    bool applyProgramRecords(const uint8_t* records, size_t size, int32_t count, bool reversed,
-                             int32_t c);
-    void finishProgramLoad(int32_t c);
-    // Program c from a legacy image (name, then `values` floats); false at the
-    // first value outside 0..1, with program c then partly written.
-    bool readLegacyImage(const uint8_t* image, int32_t values, bool reversed, int32_t c);
-
-    // Preset-bar updates; the controls exist only while the window is open.
-    void showBankInMenu(const bool* named, int32_t selected);
+    // A store or clear the user asked for: says so in the window when it failed.
+    void reportUnless(bool done, const char* what, const char* action);
 
     CPresetSystemEffect* owner;
-    std::unique_ptr<platform::SettingsStore> settings;
-    char directory[kPathBytes] = {};
-    char bankFile[kPathBytes] = {};
-    char presetFile[kPathBytes] = {};
-    bool pathsChanged = false;
-    std::string fileProblem;  // why the last file read or write failed; empty: it did not
     int32_t latencySamples = 0;
 
     // The bar's controls while the window is open, none otherwise.

@@ -1,11 +1,11 @@
 // The plug-in's only exported symbols: VSTPluginMain and its legacy alias main.
-#include "../core/Plugin.h"
+#include "plugin/EffectFactory.h"
 #ifdef _WIN32
 // exports.def names the exports; main there is an alias of VSTPluginMain.
-#include "../platform/windows/Win32WindowSystem.h"
+#include "platform/windows/Win32WindowSystem.h"
 #define VEXAL_EXPORT extern "C"
 #else
-#include "../platform/linux/X11WindowSystem.h"
+#include "platform/linux/X11WindowSystem.h"
 #define VEXAL_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
