@@ -108,6 +108,9 @@ lane_fuzz() {
     # shellcheck disable=SC2086
     cmake --build build-fuzz -j "$jobs" --target $(for t in $targets; do basename "$t"; done) \
         >build-fuzz/ci-build.log 2>&1 || { tail -40 build-fuzz/ci-build.log; return 1; }
+    # What restores state carries no toolkit: no fuzz target holds cairo or X11.
+    # shellcheck disable=SC2046
+    tests/layers/no-gui-symbols.sh $(find build-fuzz -type f -perm -u+x -name 'fuzz_*' | sort) || return 1
     local status=0 exe name corpus work
     while IFS= read -r exe; do
         name=$(basename "$exe")
