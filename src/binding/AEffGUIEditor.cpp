@@ -2,10 +2,10 @@
 
 #include <chrono>
 
-#include "platform/ModuleLocation.h"
-#include "vst/AudioEffectX.h"
 #include "gui/CFrame.h"
 #include "gui/GuiClock.h"
+#include "platform/ModuleLocation.h"
+#include "vst/AudioEffectX.h"
 
 namespace vexal {
 

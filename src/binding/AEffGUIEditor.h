@@ -22,8 +22,8 @@
 #include <mutex>
 #include <thread>
 
-#include "vst/AEffEditor.h"
 #include "gui/CControl.h"
+#include "vst/AEffEditor.h"
 
 namespace vexal {
 

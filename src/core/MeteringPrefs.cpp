@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "vst/AudioEffect.h"
 #include "ParameterTable.h"
+#include "vst/AudioEffect.h"
 
 namespace vexal {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/FloatingPointScope.h"
 #include "MeteringPrefs.h"
+#include "engine/FloatingPointScope.h"
 
 namespace vexal {
 

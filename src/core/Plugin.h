@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <mutex>
 
-#include "engine/EngineFrontEnd.h"
-#include "presets/CPresetSystemEffect.h"
 #include "CalibrationGenerator.h"
 #include "MeterReadout.h"
 #include "ParameterTable.h"
+#include "engine/EngineFrontEnd.h"
+#include "presets/CPresetSystemEffect.h"
 
 namespace vexal {
 

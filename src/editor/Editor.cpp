@@ -1,10 +1,6 @@
 #include "Editor.h"
 
 #include "ArtworkBitmap.h"
-#include "core/MeteringPrefs.h"
-#include "core/ParameterTable.h"
-#include "core/Plugin.h"
-#include "gui/GuiClock.h"
 #include "CInfo.h"
 #include "CLevelMeter.h"
 #include "CMeterGR.h"
@@ -13,6 +9,10 @@
 #include "MyFrame.h"
 #include "ValueFields.h"
 #include "VexalSwitches.h"
+#include "core/MeteringPrefs.h"
+#include "core/ParameterTable.h"
+#include "core/Plugin.h"
+#include "gui/GuiClock.h"
 
 namespace vexal {
 

@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include "ArtworkBitmap.h"
+#include "CPresetSystemEditor.h"
+#include "PresetBarControls.h"
 #include "gui/CFrame.h"
 #include "gui/COptionMenu.h"
 #include "gui/CTextEdit.h"
 #include "gui/GuiClock.h"
-#include "CPresetSystemEditor.h"
 #include "presets/CPresetSystemEffect.h"
-#include "PresetBarControls.h"
 #include "presets/ProgramNameText.h"
 
 namespace vexal {

@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "CPresetSystemEditor.h"
 #include "gui/CFrame.h"
 #include "gui/CNewFileSelector.h"
 #include "platform/PathNames.h"
-#include "CPresetSystemEditor.h"
 #include "presets/ProgramNameText.h"
 
 namespace vexal {

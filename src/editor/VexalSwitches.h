@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "gui/CButtons.h"
 #include "EditorActions.h"
+#include "gui/CButtons.h"
 
 namespace vexal {
 

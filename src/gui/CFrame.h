@@ -13,11 +13,11 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ChildProcess.h"
-#include "platform/NativeWindow.h"
 #include "CDrawContext.h"
 #include "CTimer.h"
 #include "CView.h"
+#include "platform/ChildProcess.h"
+#include "platform/NativeWindow.h"
 
 typedef struct _cairo_surface cairo_surface_t;
 

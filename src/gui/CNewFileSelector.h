@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/ChildProcess.h"
 #include "CBaseObject.h"
+#include "platform/ChildProcess.h"
 
 namespace vexal {
 

@@ -14,10 +14,10 @@
 
 #include "TempConfigDir.h"
 #include "core/Plugin.h"
+#include "editor/CPresetSystemEditor.h"
 #include "gui/CFrame.h"
 #include "gui/CMessageBox.h"
 #include "gui/GuiClock.h"
-#include "editor/CPresetSystemEditor.h"
 
 namespace testsupport {
 

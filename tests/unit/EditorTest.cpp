@@ -25,9 +25,9 @@
 #include "editor/VexalSwitches.h"
 #include "gui/CFrame.h"
 #include "gui/CMessageBox.h"
-#include "platform/FileReplacement.h"
 #include "gui/CTextEdit.h"
 #include "gui/GuiClock.h"
+#include "platform/FileReplacement.h"
 
 namespace vexal {
 namespace {

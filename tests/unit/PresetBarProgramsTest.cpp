@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "../support/PresetBarFixture.h"
+#include "editor/PresetBarControls.h"
 #include "gui/COptionMenu.h"
 #include "platform/SettingsStore.h"
-#include "editor/PresetBarControls.h"
 
 using namespace vexal;
 using namespace testsupport;

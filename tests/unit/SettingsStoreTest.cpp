@@ -14,8 +14,8 @@
 
 #include "../support/TempConfigDir.h"
 #include "core/Plugin.h"
-#include "platform/linux/FolderSettingsStore.h"
 #include "editor/Editor.h"
+#include "platform/linux/FolderSettingsStore.h"
 
 using testsupport::TempConfigDir;
 using vexal::platform::FolderSettingsStore;

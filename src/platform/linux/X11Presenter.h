@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/NativeWindow.h"
 #include "X11Connection.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 

@@ -10,10 +10,10 @@
 
 #include <memory>
 
-#include "platform/NativeWindow.h"
 #include "X11Connection.h"
 #include "X11Input.h"
 #include "X11Presenter.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 

@@ -2,8 +2,8 @@
 // named by DISPLAY, so the object itself holds nothing but its options.
 #pragma once
 
-#include "platform/NativeWindow.h"
 #include "X11Window.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 
