@@ -16,7 +16,7 @@ set(beneath_presets vst platform)
 set(beneath_core engine presets vst platform)
 set(beneath_binding gui vst platform)
 set(beneath_editor core engine presets vst platform binding gui resources)
-set(beneath_plugin editor core engine presets vst platform binding gui)
+set(beneath_plugin editor core engine presets vst platform binding gui resources)
 
 function(fail text)
   message(SEND_ERROR "${text}")
