@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 

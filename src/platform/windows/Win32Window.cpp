@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../ModuleLocation.h"
+#include "platform/ModuleLocation.h"
 #include "Win32Input.h"
 
 namespace vexal::platform {

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "../NativeWindow.h"
+#include "platform/NativeWindow.h"
 
 namespace vexal::platform {
 
