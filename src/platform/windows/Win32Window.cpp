@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ModuleLocation.h"
 #include "Win32Input.h"
+#include "platform/ModuleLocation.h"
 
 namespace vexal::platform {
 
