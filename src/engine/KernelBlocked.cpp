@@ -169,9 +169,13 @@ inline void passLevellerOff(int32_t n, const Chunk& c) {
 
 // Half-sample estimates of the whole chunk, each summed in j order. Four
 // vectors of Width lanes are summed at once and stay in registers over the 32
-// taps (a sum kept in memory would be loaded and stored per tap). The lanes
-// are rounded up to whole groups: the extra ones read the scratch beyond the
-// chunk, stay within it and are never used.
+// taps (a sum kept in memory would be loaded and stored per tap). The tap loop
+// is unrolled by four, not fully: fully unrolled, the compiler ran the four
+// sums one after another through one register, 32 dependent additions each,
+// with the inputs spilled to the stack (measured alone: 8.8 against 5.0 ns per
+// frame with AVX2, 18.2 against 12.5 with SSE2). The lanes are rounded up to
+// whole groups: the extra ones read the scratch beyond the chunk, stay within
+// it and are never used.
 template <int Width>
 inline void estimateHalfSamples(const double* __restrict y, const double* __restrict w,
                                 double* __restrict estimate, int32_t lanes) {
@@ -179,19 +183,25 @@ inline void estimateHalfSamples(const double* __restrict y, const double* __rest
     using Memory = typename DoubleVector<Width>::unaligned;
     constexpr int32_t kGroup = 4 * Width;
     static_assert(2 * kChunk % kGroup == 0, "groups must tile the chunk's lanes");
+    auto at = [](const double* p) { return *reinterpret_cast<const Memory*>(p); };
     for (int32_t e0 = 0; e0 < lanes; e0 += kGroup) {
-        Vec sum[4] = {};
-#pragma GCC unroll 32
+        Vec sum0 = {}, sum1 = {}, sum2 = {}, sum3 = {};
+        const double* later = y + 2 * (kHistory - 31) + e0;
+        const double* earlier = y + 2 * (kHistory - 32) + e0;
+#pragma GCC unroll 4
         for (int32_t j = 0; j < kInterpHalfTaps; ++j) {
-            const double* later = y + 2 * (kHistory - 31 + j) + e0;
-            const double* earlier = y + 2 * (kHistory - 32 - j) + e0;
-            Vec wj;
-            for (int32_t l = 0; l < Width; ++l) wj[l] = w[j];
-            for (int32_t v = 0; v < 4; ++v)
-                sum[v] = sum[v] + wj * (*reinterpret_cast<const Memory*>(later + v * Width) +
-                                        *reinterpret_cast<const Memory*>(earlier + v * Width));
+            const double* l = later + 2 * j;
+            const double* r = earlier - 2 * j;
+            const double wj = w[j];
+            sum0 = sum0 + wj * (at(l) + at(r));
+            sum1 = sum1 + wj * (at(l + Width) + at(r + Width));
+            sum2 = sum2 + wj * (at(l + 2 * Width) + at(r + 2 * Width));
+            sum3 = sum3 + wj * (at(l + 3 * Width) + at(r + 3 * Width));
         }
-        for (int32_t v = 0; v < 4; ++v) *reinterpret_cast<Memory*>(estimate + e0 + v * Width) = sum[v];
+        *reinterpret_cast<Memory*>(estimate + e0) = sum0;
+        *reinterpret_cast<Memory*>(estimate + e0 + Width) = sum1;
+        *reinterpret_cast<Memory*>(estimate + e0 + 2 * Width) = sum2;
+        *reinterpret_cast<Memory*>(estimate + e0 + 3 * Width) = sum3;
     }
 }
 
