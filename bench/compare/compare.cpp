@@ -9,12 +9,16 @@
 //
 //   vexal_compare [--rounds N] [--variants sse2,avx2] [--baseline old/ZVKVexal.so]
 //                 [--clock thread|wall] [--peer path/to/limiter-stereo.so]
+//                 [--without-avx512]
 //
 // --variants limits the run to the named variants (all supported ones by
 // default); --baseline adds another build of this plug-in in the same
 // variants, so that a change is measured before and after in one run.
 // Passes are timed by the thread's processor time (--clock wall: by the
-// wall clock).
+// wall clock). --without-avx512 runs as far as software can like a processor
+// that has no AVX-512: no AVX-512 variant, and the C library's copy and fill
+// routines in their AVX2 forms (the program restarts itself with the
+// tunable that tells the loader so). The peer has no AVX-512 code of its own.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,6 +29,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "../ProgrammeSignal.h"
@@ -129,13 +134,30 @@ void runScene(const Scene& scene, std::vector<Contender>& contenders, int rounds
     }
 }
 
+// The C library picks its string routines when the program is loaded, so
+// hiding AVX-512 from it means starting again with the tunable set.
+void restartWithoutAvx512(char** argv) {
+    constexpr const char* kTunable = "GLIBC_TUNABLES";
+    constexpr const char* kHidden = "glibc.cpu.hwcaps=-AVX512F,-AVX512VL,-AVX512BW,-AVX512DQ,-AVX512CD";
+    const char* set = std::getenv(kTunable);
+    if (set && std::strcmp(set, kHidden) == 0) return;
+    setenv(kTunable, kHidden, 1);
+    execv("/proc/self/exe", argv);
+    std::perror("vexal_compare: restart without AVX-512");
+    std::exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int rounds = 7;
     std::string peer = kPeerPath;
     std::string variants, baseline;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool withoutAvx512 = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--without-avx512") == 0) withoutAvx512 = true;
+    if (withoutAvx512) restartWithoutAvx512(argv);
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--peer") == 0) peer = argv[i + 1];
         if (std::strcmp(argv[i], "--variants") == 0) variants = "," + std::string(argv[i + 1]) + ",";
@@ -157,6 +179,7 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < builds.size(); ++k)
         for (vexal::KernelVariant v : vexal::kAllKernelVariants) {
             if (!vexal::kernelVariantSupported(v)) continue;
+            if (withoutAvx512 && v == vexal::KernelVariant::avx512) continue;
             // The variant is read when the library is loaded: a copy per variant.
             const std::string name = vexal::kernelVariantName(v);
             if (!variants.empty() && variants.find("," + name + ",") == std::string::npos) continue;
@@ -177,6 +200,7 @@ int main(int argc, char** argv) {
                     peer.c_str());
     }
 
+    if (withoutAvx512) std::printf("As on a processor without AVX-512: %s\n", std::getenv("GLIBC_TUNABLES"));
     const Scene scenes[] = {
         {"Program 0", 44100.0f, 120.0, {}},
         {"Heavy (Oversample, DetectorOrder II, TransShape soft)", 192000.0f, 20.0,
