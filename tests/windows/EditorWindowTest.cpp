@@ -126,6 +126,15 @@ protected:
         fx.resume();
     }
     intptr_t open(Instance& fx, HWND window) { return fx.dispatch(vst::effEditOpen, 0, 0, window); }
+    // A prepared instance's editor opened in the host's window and left to
+    // settle for `ms`: its window, or null when it did not open as one child.
+    HWND openSettled(Instance& fx, int ms) {
+        prepare(fx);
+        if (open(fx, parent) != 1) return nullptr;
+        idleFor(fx, ms);
+        const auto children = childrenOf(parent);
+        return children.size() == 1 ? children[0] : nullptr;
+    }
 
     // The host's loop: messages, then idle, about every 10 ms.
     void idleFor(Instance& fx, int ms) {
@@ -265,10 +274,8 @@ TEST_F(EditorWindowTest, PicturesOfEveryKindOfViewAreSavedForComparison) {
 
 TEST_F(EditorWindowTest, AClickOnPowerReachesTheHostAsAutomationOfParameter8AndTakesTheKeyboard) {
     Instance fx(host);
-    prepare(fx);
-    ASSERT_EQ(open(fx, parent), 1);
-    idleFor(fx, 200);
-    const HWND editor = childrenOf(parent).at(0);
+    const HWND editor = openSettled(fx, 200);
+    ASSERT_NE(editor, nullptr);
     SetFocus(parent);
     const float expected[] = {0.25f, 0.75f};
     for (float value : expected) {
@@ -318,9 +325,7 @@ TEST_F(EditorWindowTest, CloseAndReopenLeaveOneWorkingWindowAndNothingOfTheOld) 
 
 TEST_F(EditorWindowTest, AHostThatDestroysItsWindowFirstCanCloseAndOpenAgain) {
     Instance fx(host);
-    prepare(fx);
-    ASSERT_EQ(open(fx, parent), 1);
-    idleFor(fx, 100);
+    ASSERT_NE(openSettled(fx, 100), nullptr);
     DestroyWindow(parent);
     idleFor(fx, 100);
     fx.dispatch(vst::effEditClose);
@@ -335,10 +340,8 @@ TEST_F(EditorWindowTest, AHostThatDestroysItsWindowFirstCanCloseAndOpenAgain) {
 
 TEST_F(EditorWindowTest, KeysTypedIntoTheDriveFieldReachItOnceAndEnterGivesTheKeyboardBack) {
     Instance fx(host);
-    prepare(fx);
-    ASSERT_EQ(open(fx, parent), 1);
-    idleFor(fx, 200);
-    const HWND editor = childrenOf(parent).at(0);
+    const HWND editor = openSettled(fx, 200);
+    ASSERT_NE(editor, nullptr);
     SetFocus(parent);
     click(editor, kDriveField);
     ASSERT_TRUE(idleUntil(fx, [&] { return fx.dispatch(vst::effEditKeyUp, 0, 0) == 1; }))
@@ -395,10 +398,8 @@ TEST_F(EditorWindowTest, TheWindowClassIsUnregisteredWhenTheModuleUnloads) {
 // one reads it and presses OK.
 TEST_F(EditorWindowTest, TheManualButtonWithoutAManualSaysSoInAMessageBox) {
     Instance fx(host);
-    prepare(fx);
-    ASSERT_EQ(open(fx, parent), 1);
-    idleFor(fx, 200);
-    const HWND editor = childrenOf(parent).at(0);
+    const HWND editor = openSettled(fx, 200);
+    ASSERT_NE(editor, nullptr);
     std::atomic<bool> found{false}, stop{false};
     wchar_t text[256] = {}, caption[256] = {};
     HWND owner = nullptr;
@@ -439,10 +440,8 @@ TEST_F(EditorWindowTest, TheManualButtonWithoutAManualSaysSoInAMessageBox) {
 
 TEST_F(EditorWindowTest, TheWindowTimerKeepsTheEditorLiveWithoutHostIdle) {
     Instance fx(host);
-    prepare(fx);
-    ASSERT_EQ(open(fx, parent), 1);
-    idleFor(fx, 100);
-    const HWND editor = childrenOf(parent).at(0);
+    const HWND editor = openSettled(fx, 100);
+    ASSERT_NE(editor, nullptr);
     host.clearCalls();
     click(editor, kPowerCentre);
     // Only the message loop runs: no effEditIdle.
