@@ -20,6 +20,14 @@ FftTwiddles::FftTwiddles() {
         for (int32_t bit = 0; bit < 8; ++bit) r |= ((k >> bit) & 1) << (7 - bit);
         reversed[k] = static_cast<uint8_t>(r);
     }
+    for (int32_t len = 2; len <= kMaxFftSize / 2; len <<= 1)
+        for (int32_t j = 0; j < len / 2; ++j) {
+            const int32_t at = 2 * (len / 2 - 1 + j);
+            stageCos[at] = stageCos[at + 1] = cosine[j * (kMaxFftSize / len)];
+            stageSin[at] = stageSin[at + 1] = sine[j * (kMaxFftSize / len)];
+        }
+    stageCos[kMaxFftSize - 2] = stageCos[kMaxFftSize - 1] = 0.0;
+    stageSin[kMaxFftSize - 2] = stageSin[kMaxFftSize - 1] = 0.0;
 }
 
 namespace {
@@ -218,95 +226,6 @@ void BlockConvolver::convolveDirectFrom(const double* values) {
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
-template <int LogN>
-__attribute__((target("avx2"))) inline void reversePairOrder(double* re, double* im, const FftTwiddles& tw) {
-    constexpr int32_t n = 1 << LogN;
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t j = tw.reversed[i] >> (8 - LogN);
-        if (j > i) {
-            const __m128d ar = _mm_load_pd(re + 2 * i), ai = _mm_load_pd(im + 2 * i);
-            _mm_store_pd(re + 2 * i, _mm_load_pd(re + 2 * j));
-            _mm_store_pd(im + 2 * i, _mm_load_pd(im + 2 * j));
-            _mm_store_pd(re + 2 * j, ar);
-            _mm_store_pd(im + 2 * j, ai);
-        }
-    }
-}
-
-// First stage (one twiddle, 1 + 0i): pairs as in the generic routine (SSE2
-// only, so that both the AVX2 and the SSE2 paths may call it).
-template <int LogN, bool Inverse>
-__attribute__((always_inline)) inline void firstStagePairs(double* re, double* im, const FftTwiddles& tw) {
-    constexpr int32_t n = 1 << LogN;
-    for (int32_t i = 0; i < n; i += 2) {
-        const __m128d wr = _mm_set1_pd(tw.cosine[0]);
-        const __m128d wi = _mm_set1_pd(Inverse ? tw.sine[0] : -tw.sine[0]);
-        const __m128d br = _mm_load_pd(re + 2 * i + 2), bi = _mm_load_pd(im + 2 * i + 2);
-        const __m128d tr = _mm_sub_pd(_mm_mul_pd(wr, br), _mm_mul_pd(wi, bi));
-        const __m128d ti = _mm_add_pd(_mm_mul_pd(wr, bi), _mm_mul_pd(wi, br));
-        const __m128d ar = _mm_load_pd(re + 2 * i), ai = _mm_load_pd(im + 2 * i);
-        _mm_store_pd(re + 2 * i + 2, _mm_sub_pd(ar, tr));
-        _mm_store_pd(im + 2 * i + 2, _mm_sub_pd(ai, ti));
-        _mm_store_pd(re + 2 * i, _mm_add_pd(ar, tr));
-        _mm_store_pd(im + 2 * i, _mm_add_pd(ai, ti));
-    }
-}
-
-template <int LogN, bool Inverse>
-__attribute__((target("avx2"))) inline void laterStagesAvx2(double* re, double* im, const FftTwiddles& tw) {
-    constexpr int32_t n = 1 << LogN;
-    for (int32_t len = 4; len <= n; len <<= 1) {
-        const int32_t half = len / 2;
-        const int32_t stride = kMaxFftSize / len;
-        for (int32_t j = 0; j < half; j += 2) {
-            const double c0 = tw.cosine[j * stride], c1 = tw.cosine[(j + 1) * stride];
-            const double s0 = tw.sine[j * stride], s1 = tw.sine[(j + 1) * stride];
-            const __m256d wr = _mm256_set_pd(c1, c1, c0, c0);
-            const __m256d wi = Inverse ? _mm256_set_pd(s1, s1, s0, s0) : _mm256_set_pd(-s1, -s1, -s0, -s0);
-            for (int32_t i = j; i < n; i += len) {
-                double* pr = re + 2 * i;
-                double* pi = im + 2 * i;
-                double* qr = re + 2 * (i + half);
-                double* qi = im + 2 * (i + half);
-                const __m256d br = _mm256_loadu_pd(qr), bi = _mm256_loadu_pd(qi);
-                const __m256d tr = _mm256_sub_pd(_mm256_mul_pd(wr, br), _mm256_mul_pd(wi, bi));
-                const __m256d ti = _mm256_add_pd(_mm256_mul_pd(wr, bi), _mm256_mul_pd(wi, br));
-                const __m256d ar = _mm256_loadu_pd(pr), ai = _mm256_loadu_pd(pi);
-                _mm256_storeu_pd(qr, _mm256_sub_pd(ar, tr));
-                _mm256_storeu_pd(qi, _mm256_sub_pd(ai, ti));
-                _mm256_storeu_pd(pr, _mm256_add_pd(ar, tr));
-                _mm256_storeu_pd(pi, _mm256_add_pd(ai, ti));
-            }
-        }
-    }
-}
-
-// complexFft on the paired layout with two butterflies per 4-lane vector from
-// the third stage on (adjacent j: the pairs of i and i + 1 sit side by side,
-// each lane with its own twiddle). Every lane does the pair-wise operations in
-// the same order, so the bits are those of complexFft<SsePair>.
-template <int LogN, bool Inverse>
-__attribute__((target("avx2"))) void complexFftAvx2(double* re, double* im, const FftTwiddles& tw) {
-    reversePairOrder<LogN>(re, im, tw);
-    firstStagePairs<LogN, Inverse>(re, im, tw);
-    laterStagesAvx2<LogN, Inverse>(re, im, tw);
-}
-
-template <class V, int LogN, bool Inverse>
-inline void transform(double* re, double* im, const FftTwiddles& tw, bool avx2) {
-    if constexpr (std::is_same_v<V, SsePair> && LogN >= 2) {
-        if (avx2) return complexFftAvx2<LogN, Inverse>(re, im, tw);
-    }
-    complexFft<V, LogN, Inverse>(re, im, tw);
-}
-#else
-template <class V, int LogN, bool Inverse>
-inline void transform(double* re, double* im, const FftTwiddles& tw, bool) {
-    complexFft<V, LogN, Inverse>(re, im, tw);
-}
-#endif
-
-#if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
 namespace {
 
 // One bin as a pair of lanes, or two adjacent bins as four.
@@ -363,129 +282,261 @@ VEXAL_LANES_INLINE void mergeBin(T ykr, T yki, T ycr, T ycImag, T c, T s, T& zr,
     zi = pi + (c * qr - s * qi);
 }
 
-// The transform's stages from the second on (len ≥ 4), two butterflies per
-// four lanes (adjacent j), as laterStagesAvx2 does them.
-template <int LogN, bool Inverse>
-VEXAL_LANES_INLINE void laterStagesLanes(double* re, double* im, const FftTwiddles& tw) {
-    constexpr int32_t n = 1 << LogN;
-    for (int32_t len = 4; len <= n; len <<= 1) {
-        const int32_t half = len / 2;
-        const int32_t stride = kMaxFftSize / len;
-        for (int32_t j = 0; j < half; j += 2) {
-            const double c0 = tw.cosine[j * stride], c1 = tw.cosine[(j + 1) * stride];
-            const double s0 = tw.sine[j * stride], s1 = tw.sine[(j + 1) * stride];
-            const Lanes4 wr = {c0, c0, c1, c1};
-            const Lanes4 wi = Inverse ? Lanes4{s0, s0, s1, s1} : Lanes4{-s0, -s0, -s1, -s1};
-            for (int32_t i = j; i < n; i += len) {
-                double* pr = re + 2 * i;
-                double* pi = im + 2 * i;
-                double* qr = re + 2 * (i + half);
-                double* qi = im + 2 * (i + half);
-                const Lanes4 br = loadLanes<Lanes4>(qr), bi = loadLanes<Lanes4>(qi);
-                const Lanes4 tr = wr * br - wi * bi;
-                const Lanes4 ti = wr * bi + wi * br;
-                const Lanes4 ar = loadLanes<Lanes4>(pr), ai = loadLanes<Lanes4>(pi);
-                storeLanes(qr, ar - tr);
-                storeLanes(qi, ai - ti);
-                storeLanes(pr, ar + tr);
-                storeLanes(pi, ai + ti);
+// One radix-2 butterfly on as many lanes as T holds: a + w·b and a − w·b.
+// Every transform stage below goes through it, so that each lane does the
+// operations of complexFft in its order.
+template <class T>
+VEXAL_LANES_INLINE void butterfly(T wr, T wi, T& ar, T& ai, T& br, T& bi) {
+    const T tr = wr * br - wi * bi;
+    const T ti = wr * bi + wi * br;
+    br = ar - tr;
+    bi = ai - ti;
+    ar = ar + tr;
+    ai = ai + ti;
+}
+
+// Points i, i + 1 … of p for as many as T holds (ascending), or i, i − 1 …
+// (descending, the mirror images of an ascending run).
+template <class T>
+VEXAL_LANES_INLINE T ascending(const double* p, int32_t i) {
+    return loadLanes<T>(p + 2 * i);
+}
+template <class T>
+VEXAL_LANES_INLINE T descending(const double* p, int32_t i) {
+    if constexpr (sizeof(T) == 16)
+        return loadLanes<T>(p + 2 * i);
+    else
+        return loadMirrored(p + 2 * (i - 1));
+}
+
+// The twiddle of the stage of Len points at j (and j + 1 …), forward e^(−i…)
+// or inverse e^(+i…), from the tables held per lane.
+template <class T, int Len, bool Inverse>
+VEXAL_LANES_INLINE void stageTwiddle(const FftTwiddles& tw, int32_t j, T& wr, T& wi) {
+    wr = ascending<T>(tw.stageCos, Len / 2 - 1 + j);
+    const T s = ascending<T>(tw.stageSin, Len / 2 - 1 + j);
+    wi = Inverse ? s : -s;
+}
+
+// The stages of Len and 2·Len points in one pass (four points held: the
+// first stage's two butterflies, then the second's), or of Len alone when
+// it is the last; then the stages after them, up to Last points.
+template <class T, int Len, int Last, bool Inverse>
+VEXAL_LANES_INLINE void stagesFrom(double* re, double* im, const FftTwiddles& tw, int32_t n) {
+    if constexpr (Len <= Last) {
+        constexpr int32_t P = sizeof(T) / 16;
+        constexpr int32_t h = Len / 2;
+        constexpr bool two = 2 * Len <= Last;
+        for (int32_t j = 0; j < h; j += P) {
+            T w1r, w1i, w2r, w2i, w3r, w3i;
+            stageTwiddle<T, Len, Inverse>(tw, j, w1r, w1i);
+            if constexpr (two) {
+                stageTwiddle<T, 2 * Len, Inverse>(tw, j, w2r, w2i);
+                stageTwiddle<T, 2 * Len, Inverse>(tw, j + h, w3r, w3i);
             }
+            for (int32_t i = j; i < n; i += (two ? 4 : 2) * h) {
+                T r0 = ascending<T>(re, i), i0 = ascending<T>(im, i);
+                T r1 = ascending<T>(re, i + h), i1 = ascending<T>(im, i + h);
+                butterfly(w1r, w1i, r0, i0, r1, i1);
+                if constexpr (two) {
+                    T r2 = ascending<T>(re, i + 2 * h), i2 = ascending<T>(im, i + 2 * h);
+                    T r3 = ascending<T>(re, i + 3 * h), i3 = ascending<T>(im, i + 3 * h);
+                    butterfly(w1r, w1i, r2, i2, r3, i3);
+                    butterfly(w2r, w2i, r0, i0, r2, i2);
+                    butterfly(w3r, w3i, r1, i1, r3, i3);
+                    storeLanes(re + 2 * (i + 2 * h), r2), storeLanes(im + 2 * (i + 2 * h), i2);
+                    storeLanes(re + 2 * (i + 3 * h), r3), storeLanes(im + 2 * (i + 3 * h), i3);
+                }
+                storeLanes(re + 2 * i, r0), storeLanes(im + 2 * i, i0);
+                storeLanes(re + 2 * (i + h), r1), storeLanes(im + 2 * (i + h), i1);
+            }
+        }
+        stagesFrom<T, (two ? 4 : 2) * Len, Last, Inverse>(re, im, tw, n);
+    }
+}
+
+// The forward transform's input in bit-reversed order and its stages of 2,
+// 4 and 8 points, eight points per pass. Of the eight, the odd ones are the
+// zero extension: the first stage's term w·0 is exactly +0, so the pair is
+// x + 0, x − 0.
+template <int LogN>
+VEXAL_LANES_INLINE void packFirstStages(const double* block, double* zr, double* zi, const FftTwiddles& tw) {
+    constexpr int32_t n = 1 << LogN;
+    const Lanes2 zero = {0.0, 0.0};
+    Lanes4 w4r, w4i, w8r, w8i, w8r2, w8i2;
+    stageTwiddle<Lanes4, 4, false>(tw, 0, w4r, w4i);
+    stageTwiddle<Lanes4, 8, false>(tw, 0, w8r, w8i);
+    stageTwiddle<Lanes4, 8, false>(tw, 2, w8r2, w8i2);
+    for (int32_t b = 0; b < n; b += 8) {
+        // Points b + 0, 2, 4, 6 hold x[m] for m = rev(b) + 0, n/4, n/8, 3n/8.
+        const int32_t m = tw.reversed[b] >> (8 - LogN);
+        Lanes4 r[4], i[4];
+        const int32_t from[4] = {m, m + n / 4, m + n / 8, m + 3 * n / 8};
+#pragma GCC unroll 4
+        for (int32_t q = 0; q < 4; ++q) {
+            const Lanes2 xr = loadLanes<Lanes2>(block + 4 * from[q]), xi = loadLanes<Lanes2>(block + 4 * from[q] + 2);
+            r[q] = __builtin_shufflevector(xr + zero, xr - zero, 0, 1, 2, 3);
+            i[q] = __builtin_shufflevector(xi + zero, xi - zero, 0, 1, 2, 3);
+        }
+        butterfly(w4r, w4i, r[0], i[0], r[1], i[1]);
+        butterfly(w4r, w4i, r[2], i[2], r[3], i[3]);
+        butterfly(w8r, w8i, r[0], i[0], r[2], i[2]);
+        butterfly(w8r2, w8i2, r[1], i[1], r[3], i[3]);
+#pragma GCC unroll 4
+        for (int32_t q = 0; q < 4; ++q) {
+            storeLanes(zr + 2 * (b + 2 * q), r[q]);
+            storeLanes(zi + 2 * (b + 2 * q), i[q]);
         }
     }
 }
 
-#undef VEXAL_LANES_INLINE
+// The two points of an inverse first-stage butterfly, stored side by side
+// at the bit-reversed position of the first (one point per two lanes).
+template <class T>
+VEXAL_LANES_INLINE void storeSideBySide(double* p, const int32_t* at, T sum, T difference) {
+    if constexpr (sizeof(T) == 16) {
+        storeLanes(p + 2 * at[0], __builtin_shufflevector(sum, difference, 0, 1, 2, 3));
+    } else {
+        storeLanes(p + 2 * at[0], __builtin_shufflevector(sum, difference, 0, 1, 4, 5));
+        storeLanes(p + 2 * at[1], __builtin_shufflevector(sum, difference, 2, 3, 6, 7));
+    }
+}
+
+// A value of a table held per bin and lane: bins bin, bin + 1 … (up) or
+// bin, bin − 1 ….
+template <class T>
+VEXAL_LANES_INLINE T binAt(const double* p, int32_t bin, bool up) {
+    return up ? ascending<T>(p, bin) : descending<T>(p, bin);
+}
 
 }  // namespace
 
-// convolveFftSized<SsePair> with the same operations on every lane:
-// the packing writes straight into bit-reversed order and does the forward
-// transform's first stage on the way (its partners are the zero extension,
-// whose butterfly term w·0 is exactly +0); split and merge take two bins per
-// vector, and the merge writes in the inverse transform's bit-reversed order.
-template <int LogN>
-__attribute__((always_inline)) inline void BlockConvolver::convolveFftFolded() {
-    constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values
+// splitBin for bin (and its neighbours, up or down) with the bin's tables.
+template <class T>
+VEXAL_LANES_INLINE void BlockConvolver::splitAt(T zr, T zi, T mirrorR, T mirrorI, int32_t bin, bool up, T& yr,
+                                                T& yi) const {
+    splitBin(zr, zi, mirrorR, mirrorI, binAt<T>(splitCos, bin, up), binAt<T>(splitSin, bin, up),
+             binAt<T>(binRe, bin, up), binAt<T>(binIm, bin, up), yr, yi);
+}
+
+// The middle of the convolution for the points k (…), n/2 + k, n/2 − k and
+// n − k, which need only each other: the forward transform's last stage
+// (butterflies k and n/2 − k), the split into bins k, n − k, n/2 ± k, the
+// product with the kernel's bins, the merge and the inverse transform's first
+// stage (whose input, in bit-reversed order, pairs z[k] with z[n/2 + k]).
+// k = n/4 gives each point twice and stores the same values twice.
+template <class T, int LogN>
+VEXAL_LANES_INLINE void BlockConvolver::middleQuad(int32_t k) {
+    constexpr int32_t n = 1 << LogN, h = n / 2;
+    const FftTwiddles& tw = *twiddles;
+    const double* zr = scratch;
+    const double* zi = scratch + 2 * kPairs;
+    double* yr = work;
+    double* yi = work + 2 * (kPairs + 2);
+    T ar = ascending<T>(zr, k), ai = ascending<T>(zi, k);
+    T br = ascending<T>(zr, h + k), bi = ascending<T>(zi, h + k);
+    T cr = descending<T>(zr, h - k), ci = descending<T>(zi, h - k);
+    T dr = descending<T>(zr, n - k), di = descending<T>(zi, n - k);
+    T wr, wi;
+    stageTwiddle<T, n, false>(tw, k, wr, wi);
+    butterfly(wr, wi, ar, ai, br, bi);
+    wr = descending<T>(tw.stageCos, h - 1 + h - k);
+    wi = -descending<T>(tw.stageSin, h - 1 + h - k);
+    butterfly(wr, wi, cr, ci, dr, di);
+
+    // Bins k, n − k, n/2 + k, n/2 − k: z and its mirror, the bin's split
+    // twiddle and the kernel's bin; then the merge, from y and its mirror.
+    T ykr, yki, ynr, yni, yur, yui, ydr, ydi;
+    splitAt(ar, ai, dr, di, k, true, ykr, yki);
+    splitAt(dr, di, ar, ai, n - k, false, ynr, yni);
+    splitAt(br, bi, cr, ci, h + k, true, yur, yui);
+    splitAt(cr, ci, br, bi, h - k, false, ydr, ydi);
+    mergeBin(ykr, yki, ynr, yni, binAt<T>(splitCos, k, true), binAt<T>(splitSin, k, true), ar, ai);
+    mergeBin(ynr, yni, ykr, yki, binAt<T>(splitCos, n - k, false), binAt<T>(splitSin, n - k, false), dr, di);
+    mergeBin(yur, yui, ydr, ydi, binAt<T>(splitCos, h + k, true), binAt<T>(splitSin, h + k, true), br, bi);
+    mergeBin(ydr, ydi, yur, yui, binAt<T>(splitCos, h - k, false), binAt<T>(splitSin, h - k, false), cr, ci);
+
+    const T one = T{} + tw.cosine[0], sine0 = T{} + tw.sine[0];
+    butterfly(one, sine0, ar, ai, br, bi);
+    butterfly(one, sine0, cr, ci, dr, di);
     constexpr int32_t shift = 8 - LogN;
+    const int32_t up[2] = {tw.reversed[k] >> shift, tw.reversed[k + 1] >> shift};
+    const int32_t down[2] = {tw.reversed[h - k] >> shift, tw.reversed[h - k - 1] >> shift};
+    storeSideBySide(yr, up, ar, br);
+    storeSideBySide(yi, up, ai, bi);
+    storeSideBySide(yr, down, cr, dr);
+    storeSideBySide(yi, down, ci, di);
+}
+
+// convolveFftSized<SsePair> with the same operations on every lane, in fewer
+// passes over memory: packing with the first three forward stages, the
+// forward stages two at a time, the middle (last forward stage to first
+// inverse stage, see middleQuad), the inverse stages two at a time, the last
+// inverse stage with the output. From n = 16.
+template <int LogN>
+__attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
+    constexpr int32_t n = 1 << LogN, h = n / 2, q = n / 4;
     const FftTwiddles& tw = *twiddles;
     double* zr = scratch;
     double* zi = scratch + 2 * kPairs;
     double* yr = work;
     double* yi = work + 2 * (kPairs + 2);
 
-    const Lanes2 zero = {0.0, 0.0};
-    for (int32_t m = 0; m < half / 2; ++m) {
-        const int32_t p = tw.reversed[m] >> shift;  // even; p + 1 is m + half/2, a zero
-        const Lanes2 xr = loadLanes<Lanes2>(block + 4 * m), xi = loadLanes<Lanes2>(block + 4 * m + 2);
-        storeLanes(zr + 2 * p, __builtin_shufflevector(xr + zero, xr - zero, 0, 1, 2, 3));
-        storeLanes(zi + 2 * p, __builtin_shufflevector(xi + zero, xi - zero, 0, 1, 2, 3));
-    }
-    laterStagesLanes<LogN, false>(zr, zi, tw);
+    packFirstStages<LogN>(block, zr, zi, tw);
+    stagesFrom<Lanes4, 16, h, false>(zr, zi, tw, n);
 
-    // Split: bins 0, n − 1 and n one at a time, 1 … n − 2 two at a time
-    // (each bin is written once, from z only).
-    const int32_t singles[3] = {0, half - 1, half};
-    for (const int32_t k : singles) {
-        const int32_t a = k & (half - 1), b = (half - k) & (half - 1);
-        Lanes2 r, i;
-        splitBin(loadLanes<Lanes2>(zr + 2 * a), loadLanes<Lanes2>(zi + 2 * a), loadLanes<Lanes2>(zr + 2 * b),
-                 loadLanes<Lanes2>(zi + 2 * b), loadLanes<Lanes2>(splitCos + 2 * k),
-                 loadLanes<Lanes2>(splitSin + 2 * k), loadLanes<Lanes2>(binRe + 2 * k),
-                 loadLanes<Lanes2>(binIm + 2 * k), r, i);
-        storeLanes(yr + 2 * k, r);
-        storeLanes(yi + 2 * k, i);
+    // Bins 0, n/2 and n: the last forward stage's butterfly 0, the split,
+    // the merge (bin n's mirror is 0, bin n/2's itself) and the inverse's
+    // butterfly of z[0] and z[n/2].
+    {
+        Lanes2 ar = loadLanes<Lanes2>(zr), ai = loadLanes<Lanes2>(zi);
+        Lanes2 br = loadLanes<Lanes2>(zr + 2 * h), bi = loadLanes<Lanes2>(zi + 2 * h);
+        Lanes2 wr, wi;
+        stageTwiddle<Lanes2, n, false>(tw, 0, wr, wi);
+        butterfly(wr, wi, ar, ai, br, bi);
+        Lanes2 y0r, y0i, ynr, yni, yhr, yhi;
+        splitAt(ar, ai, ar, ai, 0, true, y0r, y0i);
+        splitAt(ar, ai, ar, ai, n, true, ynr, yni);
+        splitAt(br, bi, br, bi, h, true, yhr, yhi);
+        mergeBin(y0r, y0i, ynr, yni, loadLanes<Lanes2>(splitCos), loadLanes<Lanes2>(splitSin), ar, ai);
+        mergeBin(yhr, yhi, yhr, yhi, loadLanes<Lanes2>(splitCos + 2 * h), loadLanes<Lanes2>(splitSin + 2 * h), br,
+                 bi);
+        const Lanes2 one = Lanes2{} + tw.cosine[0], sine0 = Lanes2{} + tw.sine[0];
+        butterfly(one, sine0, ar, ai, br, bi);
+        const int32_t at[1] = {0};
+        storeSideBySide(yr, at, ar, br);
+        storeSideBySide(yi, at, ai, bi);
     }
-    for (int32_t k = 1; k < half - 1; k += 2) {
-        Lanes4 r, i;
-        splitBin(loadLanes<Lanes4>(zr + 2 * k), loadLanes<Lanes4>(zi + 2 * k),
-                 loadMirrored(zr + 2 * (half - k - 1)), loadMirrored(zi + 2 * (half - k - 1)),
-                 loadLanes<Lanes4>(splitCos + 2 * k), loadLanes<Lanes4>(splitSin + 2 * k),
-                 loadLanes<Lanes4>(binRe + 2 * k), loadLanes<Lanes4>(binIm + 2 * k), r, i);
-        storeLanes(yr + 2 * k, r);
-        storeLanes(yi + 2 * k, i);
-    }
+    int32_t k = 1;
+    for (; k + 1 < q; k += 2) middleQuad<Lanes4, LogN>(k);
+    for (; k <= q; ++k) middleQuad<Lanes2, LogN>(k);
 
-    // Merge, two bins at a time; bins k and k + 1 (k even) land half/2 apart.
-    for (int32_t k = 0; k < half; k += 2) {
-        Lanes4 r, i;
-        mergeBin(loadLanes<Lanes4>(yr + 2 * k), loadLanes<Lanes4>(yi + 2 * k),
-                 loadMirrored(yr + 2 * (half - k - 1)), loadMirrored(yi + 2 * (half - k - 1)),
-                 loadLanes<Lanes4>(splitCos + 2 * k), loadLanes<Lanes4>(splitSin + 2 * k), r, i);
-        const int32_t p = tw.reversed[k] >> shift;
-        storeLanes(zr + 2 * p, __builtin_shufflevector(r, r, 0, 1));
-        storeLanes(zi + 2 * p, __builtin_shufflevector(i, i, 0, 1));
-        storeLanes(zr + 2 * (p + half / 2), __builtin_shufflevector(r, r, 2, 3));
-        storeLanes(zi + 2 * (p + half / 2), __builtin_shufflevector(i, i, 2, 3));
-    }
-    firstStagePairs<LogN, true>(zr, zi, tw);
-    laterStagesLanes<LogN, true>(zr, zi, tw);
+    stagesFrom<Lanes4, 4, h, true>(yr, yi, tw, n);
 
+    // The last inverse stage: butterfly j gives z[j] and z[n/2 + j], and
     // y[2m] = Re z[m], y[2m+1] = Im z[m]: the first n values plus the old
     // tail out, the next n − 1 and a 0 the new tail.
-    for (int32_t m = 0; m < half / 2; ++m) {
-        const Lanes4 y = __builtin_shufflevector(loadLanes<Lanes2>(zr + 2 * m), loadLanes<Lanes2>(zi + 2 * m), 0, 1, 2, 3);
-        storeLanes(ready + 4 * m, y + loadLanes<Lanes4>(tail + 4 * m));
+    for (int32_t j = 0; j < h; j += 2) {
+        Lanes4 ar = loadLanes<Lanes4>(yr + 2 * j), ai = loadLanes<Lanes4>(yi + 2 * j);
+        Lanes4 br = loadLanes<Lanes4>(yr + 2 * (h + j)), bi = loadLanes<Lanes4>(yi + 2 * (h + j));
+        Lanes4 wr, wi;
+        stageTwiddle<Lanes4, n, true>(tw, j, wr, wi);
+        butterfly(wr, wi, ar, ai, br, bi);
+        const Lanes4 out0 = __builtin_shufflevector(ar, ai, 0, 1, 4, 5);
+        const Lanes4 out1 = __builtin_shufflevector(ar, ai, 2, 3, 6, 7);
+        storeLanes(ready + 4 * j, out0 + loadLanes<Lanes4>(tail + 4 * j));
+        storeLanes(ready + 4 * j + 4, out1 + loadLanes<Lanes4>(tail + 4 * j + 4));
+        storeLanes(tail + 4 * j, __builtin_shufflevector(br, bi, 0, 1, 4, 5));
+        storeLanes(tail + 4 * j + 4, __builtin_shufflevector(br, bi, 2, 3, 6, 7));
     }
-    for (int32_t m = half / 2; m < half - 1; ++m)
-        storeLanes(tail + 4 * (m - half / 2),
-                   __builtin_shufflevector(loadLanes<Lanes2>(zr + 2 * m), loadLanes<Lanes2>(zi + 2 * m), 0, 1, 2, 3));
-    storeLanes(tail + 2 * (half - 2), loadLanes<Lanes2>(zr + 2 * (half - 1)));
-    storeLanes(tail + 2 * (half - 1), zero);
-}
-
-// Built for AVX2 only: for SSE2 the same route measured slower than the
-// generic one (vexal_compare, heavy at 192 kHz: 132 against 83 ns per frame,
-// the four-lane values going through memory in halves).
-template <int LogN>
-__attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
-    convolveFftFolded<LogN>();
+    storeLanes(tail + 2 * (n - 1), Lanes2{0.0, 0.0});
 }
 #endif
 
 template <class V, int LogN>
 void BlockConvolver::convolveFftSized() {
 #if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
-    if constexpr (std::is_same_v<V, SsePair> && LogN >= 3) {
+    if constexpr (std::is_same_v<V, SsePair> && LogN >= 4) {
         if (avx2) return convolveFftAvx2<LogN>();
     }
 #endif
@@ -504,7 +555,7 @@ void BlockConvolver::convolveFftSized() {
         V::both(0.0).store(zr + 2 * m);
         V::both(0.0).store(zi + 2 * m);
     }
-    transform<V, LogN, false>(zr, zi, *twiddles, avx2);
+    complexFft<V, LogN, false>(zr, zi, *twiddles);
 
     // Split into the real transform's bins 0 … half, times the kernel's bins.
     for (int32_t k = 0; k <= half; ++k) {
@@ -532,7 +583,7 @@ void BlockConvolver::convolveFftSized() {
         (pr - (c * qi + s * qr)).store(zr + 2 * k);
         (pi + (c * qr - s * qi)).store(zi + 2 * k);
     }
-    transform<V, LogN, true>(zr, zi, *twiddles, avx2);
+    complexFft<V, LogN, true>(zr, zi, *twiddles);
 
     // y[2m] = Re z[m], y[2m+1] = Im z[m]; y[0 … n−1] out, y[n … 2n−2] tail.
     const int32_t len = 2 * half;  // = 2n

@@ -104,8 +104,10 @@ private:
     void convolveDirectFrom(const double* values);
     template <class V, int LogN>
     void convolveFftSized();
-    template <int LogN>
-    void convolveFftFolded();
+    template <class T, int LogN>
+    void middleQuad(int32_t k);
+    template <class T>
+    void splitAt(T zr, T zi, T mirrorR, T mirrorI, int32_t bin, bool up, T& yr, T& yi) const;
     template <int LogN>
     void convolveFftAvx2();
 

@@ -16,6 +16,10 @@ struct FftTwiddles {
     alignas(16) double sine[kMaxFftSize / 2];  // sin(2πk/512), so e^(−iθ) = cos − i·sin
     // Bit reversal of 8-bit indices; a transform of 2^b points shifts right by 8 − b.
     uint8_t reversed[kMaxFftSize / 2];
+    // The twiddles of the stage of len points (2 … 256), j = 0 … len/2 − 1, at
+    // pair len/2 − 1 + j, each held for both lanes of a channel pair.
+    alignas(32) double stageCos[kMaxFftSize];
+    alignas(32) double stageSin[kMaxFftSize];
     FftTwiddles();
 };
 
