@@ -359,33 +359,41 @@ VEXAL_LANES_INLINE void stagesFrom(double* re, double* im, const FftTwiddles& tw
 // 4 and 8 points, eight points per pass. Of the eight, the odd ones are the
 // zero extension: the first stage's term w·0 is exactly +0, so the pair is
 // x + 0, x − 0.
-template <int LogN>
+template <class T, int LogN>
 VEXAL_LANES_INLINE void packFirstStages(const double* block, double* zr, double* zi, const FftTwiddles& tw) {
-    constexpr int32_t n = 1 << LogN;
+    constexpr int32_t n = 1 << LogN, P = sizeof(T) / 16;
     const Lanes2 zero = {0.0, 0.0};
-    Lanes4 w4r, w4i, w8r, w8i, w8r2, w8i2;
-    stageTwiddle<Lanes4, 4, false>(tw, 0, w4r, w4i);
-    stageTwiddle<Lanes4, 8, false>(tw, 0, w8r, w8i);
-    stageTwiddle<Lanes4, 8, false>(tw, 2, w8r2, w8i2);
+    T w4r[2 / P], w4i[2 / P], w8r[4 / P], w8i[4 / P];
+    for (int32_t j = 0; j < 2; j += P) stageTwiddle<T, 4, false>(tw, j, w4r[j / P], w4i[j / P]);
+    for (int32_t j = 0; j < 4; j += P) stageTwiddle<T, 8, false>(tw, j, w8r[j / P], w8i[j / P]);
     for (int32_t b = 0; b < n; b += 8) {
         // Points b + 0, 2, 4, 6 hold x[m] for m = rev(b) + 0, n/4, n/8, 3n/8.
         const int32_t m = tw.reversed[b] >> (8 - LogN);
-        Lanes4 r[4], i[4];
+        T r[8 / P], i[8 / P];
         const int32_t from[4] = {m, m + n / 4, m + n / 8, m + 3 * n / 8};
 #pragma GCC unroll 4
         for (int32_t q = 0; q < 4; ++q) {
             const Lanes2 xr = loadLanes<Lanes2>(block + 4 * from[q]), xi = loadLanes<Lanes2>(block + 4 * from[q] + 2);
-            r[q] = __builtin_shufflevector(xr + zero, xr - zero, 0, 1, 2, 3);
-            i[q] = __builtin_shufflevector(xi + zero, xi - zero, 0, 1, 2, 3);
+            if constexpr (P == 1) {
+                r[2 * q] = xr + zero, r[2 * q + 1] = xr - zero;
+                i[2 * q] = xi + zero, i[2 * q + 1] = xi - zero;
+            } else {
+                r[q] = __builtin_shufflevector(xr + zero, xr - zero, 0, 1, 2, 3);
+                i[q] = __builtin_shufflevector(xi + zero, xi - zero, 0, 1, 2, 3);
+            }
         }
-        butterfly(w4r, w4i, r[0], i[0], r[1], i[1]);
-        butterfly(w4r, w4i, r[2], i[2], r[3], i[3]);
-        butterfly(w8r, w8i, r[0], i[0], r[2], i[2]);
-        butterfly(w8r2, w8i2, r[1], i[1], r[3], i[3]);
+        // Points p and p + 2 (stage of 4), then p and p + 4 (stage of 8).
+#pragma GCC unroll 8
+        for (int32_t p = 0; p < 8; p += P)
+            if (p % 4 < 2)
+                butterfly(w4r[p % 2 / P], w4i[p % 2 / P], r[p / P], i[p / P], r[(p + 2) / P], i[(p + 2) / P]);
 #pragma GCC unroll 4
-        for (int32_t q = 0; q < 4; ++q) {
-            storeLanes(zr + 2 * (b + 2 * q), r[q]);
-            storeLanes(zi + 2 * (b + 2 * q), i[q]);
+        for (int32_t p = 0; p < 4; p += P)
+            butterfly(w8r[p / P], w8i[p / P], r[p / P], i[p / P], r[(p + 4) / P], i[(p + 4) / P]);
+#pragma GCC unroll 8
+        for (int32_t v = 0; v < 8 / P; ++v) {
+            storeLanes(zr + 2 * (b + P * v), r[v]);
+            storeLanes(zi + 2 * (b + P * v), i[v]);
         }
     }
 }
@@ -395,7 +403,8 @@ VEXAL_LANES_INLINE void packFirstStages(const double* block, double* zr, double*
 template <class T>
 VEXAL_LANES_INLINE void storeSideBySide(double* p, const int32_t* at, T sum, T difference) {
     if constexpr (sizeof(T) == 16) {
-        storeLanes(p + 2 * at[0], __builtin_shufflevector(sum, difference, 0, 1, 2, 3));
+        storeLanes(p + 2 * at[0], sum);
+        storeLanes(p + 2 * at[0] + 2, difference);
     } else {
         storeLanes(p + 2 * at[0], __builtin_shufflevector(sum, difference, 0, 1, 4, 5));
         storeLanes(p + 2 * at[1], __builtin_shufflevector(sum, difference, 2, 3, 6, 7));
@@ -472,18 +481,19 @@ VEXAL_LANES_INLINE void BlockConvolver::middleQuad(int32_t k) {
 // passes over memory: packing with the first three forward stages, the
 // forward stages two at a time, the middle (last forward stage to first
 // inverse stage, see middleQuad), the inverse stages two at a time, the last
-// inverse stage with the output. From n = 16.
-template <int LogN>
-__attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
-    constexpr int32_t n = 1 << LogN, h = n / 2, q = n / 4;
+// inverse stage with the output. From n = 16; two points per vector for
+// AVX2, one for SSE2.
+template <class T, int LogN>
+VEXAL_LANES_INLINE void BlockConvolver::convolveFftLanes() {
+    constexpr int32_t n = 1 << LogN, h = n / 2, q = n / 4, P = sizeof(T) / 16;
     const FftTwiddles& tw = *twiddles;
     double* zr = scratch;
     double* zi = scratch + 2 * kPairs;
     double* yr = work;
     double* yi = work + 2 * (kPairs + 2);
 
-    packFirstStages<LogN>(block, zr, zi, tw);
-    stagesFrom<Lanes4, 16, h, false>(zr, zi, tw, n);
+    packFirstStages<T, LogN>(block, zr, zi, tw);
+    stagesFrom<T, 16, h, false>(zr, zi, tw, n);
 
     // Bins 0, n/2 and n: the last forward stage's butterfly 0, the split,
     // the merge (bin n's mirror is 0, bin n/2's itself) and the inverse's
@@ -508,28 +518,41 @@ __attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
         storeSideBySide(yi, at, ai, bi);
     }
     int32_t k = 1;
-    for (; k + 1 < q; k += 2) middleQuad<Lanes4, LogN>(k);
+    if constexpr (P == 2)
+        for (; k + 1 < q; k += 2) middleQuad<Lanes4, LogN>(k);
     for (; k <= q; ++k) middleQuad<Lanes2, LogN>(k);
 
-    stagesFrom<Lanes4, 4, h, true>(yr, yi, tw, n);
+    stagesFrom<T, 4, h, true>(yr, yi, tw, n);
 
     // The last inverse stage: butterfly j gives z[j] and z[n/2 + j], and
     // y[2m] = Re z[m], y[2m+1] = Im z[m]: the first n values plus the old
     // tail out, the next n − 1 and a 0 the new tail.
-    for (int32_t j = 0; j < h; j += 2) {
-        Lanes4 ar = loadLanes<Lanes4>(yr + 2 * j), ai = loadLanes<Lanes4>(yi + 2 * j);
-        Lanes4 br = loadLanes<Lanes4>(yr + 2 * (h + j)), bi = loadLanes<Lanes4>(yi + 2 * (h + j));
-        Lanes4 wr, wi;
-        stageTwiddle<Lanes4, n, true>(tw, j, wr, wi);
+    for (int32_t j = 0; j < h; j += P) {
+        T ar = ascending<T>(yr, j), ai = ascending<T>(yi, j);
+        T br = ascending<T>(yr, h + j), bi = ascending<T>(yi, h + j);
+        T wr, wi;
+        stageTwiddle<T, n, true>(tw, j, wr, wi);
         butterfly(wr, wi, ar, ai, br, bi);
-        const Lanes4 out0 = __builtin_shufflevector(ar, ai, 0, 1, 4, 5);
-        const Lanes4 out1 = __builtin_shufflevector(ar, ai, 2, 3, 6, 7);
-        storeLanes(ready + 4 * j, out0 + loadLanes<Lanes4>(tail + 4 * j));
-        storeLanes(ready + 4 * j + 4, out1 + loadLanes<Lanes4>(tail + 4 * j + 4));
-        storeLanes(tail + 4 * j, __builtin_shufflevector(br, bi, 0, 1, 4, 5));
-        storeLanes(tail + 4 * j + 4, __builtin_shufflevector(br, bi, 2, 3, 6, 7));
+        if constexpr (P == 1) {
+            storeLanes(ready + 4 * j, ar + loadLanes<Lanes2>(tail + 4 * j));
+            storeLanes(ready + 4 * j + 2, ai + loadLanes<Lanes2>(tail + 4 * j + 2));
+            storeLanes(tail + 4 * j, br);
+            storeLanes(tail + 4 * j + 2, bi);
+        } else {
+            const Lanes4 out0 = __builtin_shufflevector(ar, ai, 0, 1, 4, 5);
+            const Lanes4 out1 = __builtin_shufflevector(ar, ai, 2, 3, 6, 7);
+            storeLanes(ready + 4 * j, out0 + loadLanes<Lanes4>(tail + 4 * j));
+            storeLanes(ready + 4 * j + 4, out1 + loadLanes<Lanes4>(tail + 4 * j + 4));
+            storeLanes(tail + 4 * j, __builtin_shufflevector(br, bi, 0, 1, 4, 5));
+            storeLanes(tail + 4 * j + 4, __builtin_shufflevector(br, bi, 2, 3, 6, 7));
+        }
     }
     storeLanes(tail + 2 * (n - 1), Lanes2{0.0, 0.0});
+}
+
+template <int LogN>
+__attribute__((target("avx2"))) void BlockConvolver::convolveFftAvx2() {
+    convolveFftLanes<Lanes4, LogN>();
 }
 #endif
 
@@ -538,6 +561,7 @@ void BlockConvolver::convolveFftSized() {
 #if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
     if constexpr (std::is_same_v<V, SsePair> && LogN >= 4) {
         if (avx2) return convolveFftAvx2<LogN>();
+        return convolveFftLanes<Lanes2, LogN>();
     }
 #endif
     constexpr int32_t half = 1 << LogN;  // complex points; 2·half real values

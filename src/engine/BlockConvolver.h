@@ -105,6 +105,8 @@ private:
     template <class V, int LogN>
     void convolveFftSized();
     template <class T, int LogN>
+    void convolveFftLanes();
+    template <class T, int LogN>
     void middleQuad(int32_t k);
     template <class T>
     void splitAt(T zr, T zi, T mirrorR, T mirrorI, int32_t bin, bool up, T& yr, T& yi) const;
