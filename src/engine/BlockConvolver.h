@@ -116,12 +116,12 @@ private:
     double* block = nullptr;
     double* ready = nullptr;
     double* tail = nullptr;
-    double* work = nullptr;       // 2 × 258 pairs: spectrum re, im
+    double* work = nullptr;       // 2 × 258 pairs: spectrum or inverse's points, re, im
     double* taps = nullptr;       // n doubles
     double* tapPairs = nullptr;   // the same, each held for both channels
     double* spectrumRe = nullptr; // n + 1 doubles, kernel transform / (4n)
     double* spectrumIm = nullptr;
-    double* scratch = nullptr;    // 2 × 256 pairs, direct convolution output
+    double* scratch = nullptr;    // 2 × 256 pairs: the transform's points, re, im
     // Per bin k = 0 … n, each held for both channels (the AVX2 transform):
     double* splitCos = nullptr;   // the split's twiddle cos, −1 at k = n
     double* splitSin = nullptr;   // its sin, 0 at k = n
