@@ -163,22 +163,27 @@ __attribute__((always_inline)) inline typename DoubleVector<Width>::type positiv
 }
 
 // f = max(1, s2[0], …, s2[7]) folded in k order, for `lanes` lanes at once
-// (rounded up to whole vectors of Width: the rows and f must have room):
-// row k of lastStage (stride `rowStride`) holds s2[k] of every lane. Each
-// step is branchFreeMax, s2 + positivePart(f − s2).
-template <int Width = 2>
+// (rounded up to whole groups of Group vectors of Width: the rows and f must
+// have room): row k of lastStage (stride `rowStride`) holds s2[k] of every
+// lane. Each step is branchFreeMax, s2 + positivePart(f − s2). A lane's eight
+// steps form one chain of dependent operations; Group chains side by side
+// keep the arithmetic units busy while each waits for its last result.
+template <int Width = 2, int Group = 1>
 inline void foldFollowers(const double* __restrict lastStage, int32_t rowStride,
                           double* __restrict f, int32_t lanes) {
     using Vec = typename DoubleVector<Width>::type;
     using Memory = typename DoubleVector<Width>::unaligned;
-    for (int32_t e = 0; e < lanes; e += Width) {
-        Vec m;
-        for (int l = 0; l < Width; ++l) m[l] = 1.0;
+    for (int32_t e = 0; e < lanes; e += Group * Width) {
+        Vec m[Group];
+        for (int g = 0; g < Group; ++g)
+            for (int l = 0; l < Width; ++l) m[g][l] = 1.0;
         for (int32_t k = 0; k < kFollowerCount; ++k) {
-            const Vec s2 = *reinterpret_cast<const Memory*>(lastStage + k * rowStride + e);
-            m = s2 + positiveLanes<Width>(m - s2);
+            for (int g = 0; g < Group; ++g) {
+                const Vec s2 = *reinterpret_cast<const Memory*>(lastStage + k * rowStride + e + g * Width);
+                m[g] = s2 + positiveLanes<Width>(m[g] - s2);
+            }
         }
-        *reinterpret_cast<Memory*>(f + e) = m;
+        for (int g = 0; g < Group; ++g) *reinterpret_cast<Memory*>(f + e + g * Width) = m[g];
     }
 }
 

@@ -412,7 +412,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     pushTrees(st, n, c);
     followAndShape<Width>(st, b, n, c);
     storeHistory(st, n, c);
-    foldFollowers<Width>(c.lastStage, kLanes, c.follower, 2 * n);
+    foldFollowers<Width, 4>(c.lastStage, kLanes, c.follower, 2 * n);
 
     bool gainStays = false;
     if (b.powerOn) {
