@@ -90,43 +90,58 @@ inline void smoothGains(EngineState& st, const BlockSettings& b, int32_t n, cons
     st.outputGainSmoothed = o;
 }
 
-// A run of n DelayLine steps: out receives, pair by pair, what `exchange`
-// would return for in. Slots are read before they are written, in frame
-// order, so any length gives the per-frame results.
-inline void exchangeRun(PairDelayLine& delay, int32_t length, const double* in, double* out, int32_t n) {
-    double* line = delay.pairs;
+// A run of n DelayLine steps, stretch by stretch of consecutive slots:
+// step(done, run, slots) handles frames done … done + run − 1, whose slots
+// start at `slots`.
+template <class Step>
+inline void forEachStretch(PairDelayLine& delay, int32_t length, int32_t n, Step step) {
     int32_t& index = delay.index;
     for (int32_t done = 0; done < n;) {
         const int32_t run = n - done < length - index ? n - done : length - index;
-        std::memcpy(out + 2 * done, line + 2 * index, sizeof(double) * 2 * run);
-        std::memcpy(line + 2 * index, in + 2 * done, sizeof(double) * 2 * run);
+        step(done, run, delay.pairs + 2 * index);
         index += run;
         if (index >= length) index = 0;
         done += run;
     }
 }
 
-// Drive (x = input × driveGainSmoothed, in place) and the leveller's input.
-inline void driveAndPeak(double* __restrict x, const double* __restrict drive,
-                         double* __restrict peak, int32_t n) {
+// out receives, pair by pair, what `exchange` would return for in. Slots are
+// read before they are written, in frame order, so any length gives the
+// per-frame results.
+inline void exchangeRun(PairDelayLine& delay, int32_t length, const double* in, double* out, int32_t n) {
+    forEachStretch(delay, length, n, [&](int32_t done, int32_t run, double* slots) {
+        std::memcpy(out + 2 * done, slots, sizeof(double) * 2 * run);
+        std::memcpy(slots, in + 2 * done, sizeof(double) * 2 * run);
+    });
+}
+
+// Accepted input into the dry slots, then driven (x = input × driveGainSmoothed)
+// with the leveller's input.
+template <class Sample>
+inline void acceptAndDrive(const Sample* __restrict inL, const Sample* __restrict inR,
+                           double* __restrict dry, const double* __restrict drive,
+                           double* __restrict x, double* __restrict peak, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
-        const double l = x[2 * i] * drive[i], r = x[2 * i + 1] * drive[i];
+        const double inl = acceptInput(static_cast<double>(inL[i]));
+        const double inr = acceptInput(static_cast<double>(inR[i]));
+        dry[2 * i] = inl;
+        dry[2 * i + 1] = inr;
+        const double l = inl * drive[i], r = inr * drive[i];
         x[2 * i] = l;
         x[2 * i + 1] = r;
         peak[i] = levellerInput(l, r);
     }
 }
 
-// Dry path, drive and the leveller's input.
+// Dry path, drive and the leveller's input: per stretch of the dry delay
+// line, its old pairs go out first, then the new input takes their slots.
 template <class Sample>
 inline void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL,
                       const Sample* inR, int32_t n, const Chunk& c) {
-    for (int32_t i = 0; i < n; ++i) {
-        c.driven[2 * i] = acceptInput(static_cast<double>(inL[i]));
-        c.driven[2 * i + 1] = acceptInput(static_cast<double>(inR[i]));
-    }
-    exchangeRun(st.dryDelay, b.lookAhead + kAlignDelay, c.driven, c.dry, n);
-    driveAndPeak(c.driven, c.drive, c.peak, n);
+    forEachStretch(st.dryDelay, b.lookAhead + kAlignDelay, n, [&](int32_t done, int32_t run, double* slots) {
+        std::memcpy(c.dry + 2 * done, slots, sizeof(double) * 2 * run);
+        acceptAndDrive(inL + done, inR + done, slots, c.drive + done, c.driven + 2 * done, c.peak + done, run);
+    });
 }
 
 // The ring's last kHistory levelled pairs, oldest first, ahead of the chunk:
