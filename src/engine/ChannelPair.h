@@ -42,6 +42,10 @@ struct ScalarPair {
     friend ScalarPair exactMax(ScalarPair a, ScalarPair b) {
         return {a.l > b.l ? a.l : b.l, a.r > b.r ? a.r : b.r};
     }
+    // Per lane: a when a < b, else b.
+    friend ScalarPair exactMin(ScalarPair a, ScalarPair b) {
+        return {a.l < b.l ? a.l : b.l, a.r < b.r ? a.r : b.r};
+    }
     // Per lane: a >= b ? x : y, and a > b ? x : y.
     static ScalarPair selectGe(ScalarPair a, ScalarPair b, ScalarPair x, ScalarPair y) {
         return {a.l >= b.l ? x.l : y.l, a.r >= b.r ? x.r : y.r};
@@ -70,6 +74,7 @@ struct SsePair {
     // maxpd returns its second operand unless the first is greater.
     friend SsePair positivePart(SsePair d) { return {_mm_max_pd(d.v, _mm_setzero_pd())}; }
     friend SsePair exactMax(SsePair a, SsePair b) { return {_mm_max_pd(a.v, b.v)}; }
+    friend SsePair exactMin(SsePair a, SsePair b) { return {_mm_min_pd(a.v, b.v)}; }
     static SsePair blend(__m128d mask, SsePair x, SsePair y) {
         return {_mm_or_pd(_mm_and_pd(mask, x.v), _mm_andnot_pd(mask, y.v))};
     }

@@ -117,8 +117,9 @@ void runReference(EngineState& st, const BlockSettings& b, const Sample* inL, co
                                    b.autoBlackOn, b.autoBlackCoef);
 
         // 15. Final clip, right stored first.
-        outR[i] = static_cast<Sample>(clipToUnit(out.r));
-        outL[i] = static_cast<Sample>(clipToUnit(out.l));
+        const V clipped = clipToUnit(out);
+        outR[i] = static_cast<Sample>(clipped.right());
+        outL[i] = static_cast<Sample>(clipped.left());
     }
 
     st.driveGainSmoothed = driveSmoothed;

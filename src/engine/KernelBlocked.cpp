@@ -356,19 +356,27 @@ inline void scaleOutput(double* __restrict out, const double* __restrict gain, i
     for (int32_t e = 0; e < lanes; ++e) out[e] = out[e] * gain[e];
 }
 
-// Final clip and its bound.
-inline void clipOutput(double* __restrict out, int32_t lanes) {
-    for (int32_t e = 0; e < lanes; ++e) out[e] = clipToUnit(out[e]);
-}
-
 // A pair's magnitudes rounded to single precision, as the meters keep them.
 inline V singleMagnitudes(V x) { return {_mm_cvtps_pd(_mm_cvtpd_ps(abs(x).v))}; }
 
+// Frame i of the output: the clipped pair, right stored first.
+template <class Sample>
+inline void storeOutput(V out, Sample* outL, Sample* outR, int32_t i) {
+    const V clipped = clipToUnit(out);
+    outR[i] = static_cast<Sample>(clipped.right());
+    outL[i] = static_cast<Sample>(clipped.left());
+}
+
 // The meter taps without MeterOvs, both channels as one pair: the same
 // lane arithmetic as MeterTaps::tap, with the holds kept in registers.
-// gainStays: the displayed gains leave the gain holds as they are (not computed).
+// GainStays: the displayed gains leave the gain holds as they are (not computed).
+// Finish: no requantizer comes between the meters and the clip, so the output
+// gain, the clip and the output's samples join this loop, whose recursions
+// leave the arithmetic units room for them; otherwise c.out holds the scaled
+// output already.
+template <bool GainStays, bool Finish, class Sample>
 inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c,
-                            bool gainStays) {
+                            Sample* outL, Sample* outR) {
     const V meterGain = V::both(b.inputMeterGain), coef = V::both(b.rmsCoef);
     V inPeak = {_mm_loadu_pd(t.inputPeak)}, outPeak = {_mm_loadu_pd(t.outputPeak)};
     V inSquare = {_mm_loadu_pd(t.inputMeanSquare)};
@@ -378,10 +386,13 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
         const V level = V::load(c.dry + 2 * i) * meterGain;
         inPeak = branchFreeMax(inPeak, singleMagnitudes(level));
         inSquare = inSquare + (level * level - inSquare) * coef;
-        if (!gainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
-        const V m = singleMagnitudes(V::load(c.out + 2 * i));
+        if (!GainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
+        V out = V::load(c.out + 2 * i);
+        if (Finish) out = out * V::load(c.output + 2 * i);
+        const V m = singleMagnitudes(out);
         outPeak = branchFreeMax(outPeak, m);
         outSquare = outSquare + (m * m - outSquare) * coef;
+        if (Finish) storeOutput(out, outL, outR, i);
     }
     _mm_storeu_pd(t.inputPeak, inPeak.v);
     _mm_storeu_pd(t.outputPeak, outPeak.v);
@@ -390,9 +401,18 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
     _mm_storeu_pd(t.gainReduction, gain.v);
 }
 
-// Meter taps and the requantizer, frame by frame.
-inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c,
-                               bool gainStays) {
+// Meter taps, the requantizer and the clip, frame by frame.
+template <class Sample>
+inline void meterAndFinish(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c,
+                           bool gainStays, Sample* outL, Sample* outR) {
+    if (!b.meterOversample && !b.quantizeOn) {
+        if (gainStays)
+            tapMetersPaired<true, true>(st.meterTaps, b, n, c, outL, outR);
+        else
+            tapMetersPaired<false, true>(st.meterTaps, b, n, c, outL, outR);
+        return;
+    }
+    scaleOutput(c.out, c.output, 2 * n);
     if (b.meterOversample) {
         const V meterGain = V::both(b.inputMeterGain);
         for (int32_t i = 0; i < n; ++i) {
@@ -402,14 +422,15 @@ inline void meterAndRequantize(EngineState& st, const BlockSettings& b, int32_t 
         }
     } else {
         if (gainStays)
-            tapMetersPaired(st.meterTaps, b, n, c, true);
+            tapMetersPaired<true, false>(st.meterTaps, b, n, c, outL, outR);
         else
-            tapMetersPaired(st.meterTaps, b, n, c, false);
+            tapMetersPaired<false, false>(st.meterTaps, b, n, c, outL, outR);
     }
-    if (!b.quantizeOn) return;
-    for (int32_t i = 0; i < n; ++i)
-        st.requantizer.process(c.out[2 * i], c.out[2 * i + 1], st.ditherRng, b.noiseShapeSet,
-                               b.quantScale, b.autoBlackOn, b.autoBlackCoef);
+    if (b.quantizeOn)
+        for (int32_t i = 0; i < n; ++i)
+            st.requantizer.process(c.out[2 * i], c.out[2 * i + 1], st.ditherRng, b.noiseShapeSet,
+                                   b.quantScale, b.autoBlackOn, b.autoBlackCoef);
+    for (int32_t i = 0; i < n; ++i) storeOutput(V::load(c.out + 2 * i), outL, outR, i);
 }
 
 template <int Width, class Sample>
@@ -439,19 +460,15 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
         if (!gainStays) showGain(gains, 2 * n);
         if (probe)
             for (int32_t e = 0; e < 2 * n; ++e) probe[e] = c.out[e];
-        scaleOutput(c.out, c.output, 2 * n);
     } else {
+        // The bypass: the dry audio at gain 1 (x · 1 = x).
         for (int32_t e = 0; e < 2 * n; ++e) {
             c.out[e] = c.dry[e];
+            c.output[e] = 1.0;
             c.shown[e] = 1.0;
         }
     }
-    meterAndRequantize(st, b, n, c, gainStays);
-    clipOutput(c.out, 2 * n);
-    for (int32_t i = 0; i < n; ++i) {
-        outR[i] = static_cast<Sample>(c.out[2 * i + 1]);
-        outL[i] = static_cast<Sample>(c.out[2 * i]);
-    }
+    meterAndFinish(st, b, n, c, gainStays, outL, outR);
 }
 
 template <int Width, class Sample>

@@ -160,12 +160,15 @@ inline double displayedGain(int32_t mask, double release, double peak, double le
     return g;
 }
 
-// The final clip to [−1, 1]. Its rounding can leave 1 + 2^-52 for values just
-// above 1: such a result (and only such) is set to ±1, so no sample above
-// magnitude 1 leaves.
-inline double clipToUnit(double x) {
-    const double clipped = 0.5 * (std::fabs(x + 1.0) - std::fabs(x - 1.0));
-    return clipped > 1.0 ? 1.0 : (-1.0 > clipped ? -1.0 : clipped);
+// The final clip to [−1, 1], both channels. Its rounding can leave 1 + 2^-52
+// for values just above 1: such a result (and only such) is set to ±1, so no
+// sample above magnitude 1 leaves. The bounds are chosen as clipped > 1 ? 1 :
+// (−1 > clipped ? −1 : clipped).
+template <class V>
+inline V clipToUnit(V x) {
+    const V one = V::both(1.0);
+    const V clipped = V::both(0.5) * (abs(x + one) - abs(x - one));
+    return exactMax(V::both(-1.0), exactMin(one, clipped));
 }
 
 // The shaped envelope b: the short window's maxima through the convolver and
