@@ -385,13 +385,13 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
     for (int32_t i = 0; i < n; ++i) {
         const V level = V::load(c.dry + 2 * i) * meterGain;
         inPeak = branchFreeMax(inPeak, singleMagnitudes(level));
-        inSquare = inSquare + (level * level - inSquare) * coef;
+        inSquare = meanSquareStep(inSquare, level, coef);
         if (!GainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
         V out = V::load(c.out + 2 * i);
         if (Finish) out = out * V::load(c.output + 2 * i);
         const V m = singleMagnitudes(out);
         outPeak = branchFreeMax(outPeak, m);
-        outSquare = outSquare + (m * m - outSquare) * coef;
+        outSquare = meanSquareStep(outSquare, m, coef);
         if (Finish) storeOutput(out, outL, outR, i);
     }
     _mm_storeu_pd(t.inputPeak, inPeak.v);
@@ -401,12 +401,49 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
     _mm_storeu_pd(t.gainReduction, gain.v);
 }
 
+// The same taps with the input's and the output's levels as one vector of
+// four lanes (input L, R, output L, R), for the variants with such registers:
+// half the arithmetic of the pairs on the meters' recursions. Finish only.
+template <bool GainStays, class Sample>
+__attribute__((target("avx2"))) inline void tapMetersQuad(MeterTaps& t, const BlockSettings& b, int32_t n,
+                                                          const Chunk& c, Sample* outL, Sample* outR) {
+    const V meterGain = V::both(b.inputMeterGain);
+    const __m256d coef = _mm256_set1_pd(b.rmsCoef), sign = _mm256_set1_pd(-0.0), zero = _mm256_setzero_pd();
+    __m256d peaks = _mm256_set_pd(t.outputPeak[1], t.outputPeak[0], t.inputPeak[1], t.inputPeak[0]);
+    __m256d squares = _mm256_set_pd(t.outputMeanSquare[1], t.outputMeanSquare[0], t.inputMeanSquare[1],
+                                    t.inputMeanSquare[0]);
+    V gain = {_mm_loadu_pd(t.gainReduction)};
+    for (int32_t i = 0; i < n; ++i) {
+        const V level = V::load(c.dry + 2 * i) * meterGain;
+        const V out = V::load(c.out + 2 * i) * V::load(c.output + 2 * i);
+        const __m256d both = _mm256_insertf128_pd(_mm256_castpd128_pd256(level.v), out.v, 1);
+        // The magnitudes rounded to single precision; the output's mean square takes them too.
+        const __m256d single = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_andnot_pd(sign, both)));
+        peaks = _mm256_add_pd(single, _mm256_max_pd(_mm256_sub_pd(peaks, single), zero));
+        squares = meanSquareStep(squares, _mm256_blend_pd(both, single, 0xc), coef);
+        if (!GainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
+        storeOutput(out, outL, outR, i);
+    }
+    alignas(32) double lanes[4];
+    _mm256_store_pd(lanes, peaks);
+    t.inputPeak[0] = lanes[0], t.inputPeak[1] = lanes[1], t.outputPeak[0] = lanes[2], t.outputPeak[1] = lanes[3];
+    _mm256_store_pd(lanes, squares);
+    t.inputMeanSquare[0] = lanes[0], t.inputMeanSquare[1] = lanes[1];
+    t.outputMeanSquare[0] = lanes[2], t.outputMeanSquare[1] = lanes[3];
+    _mm_storeu_pd(t.gainReduction, gain.v);
+}
+
 // Meter taps, the requantizer and the clip, frame by frame.
-template <class Sample>
+template <int Width, class Sample>
 inline void meterAndFinish(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c,
                            bool gainStays, Sample* outL, Sample* outR) {
     if (!b.meterOversample && !b.quantizeOn) {
-        if (gainStays)
+        if constexpr (Width == 4) {
+            if (gainStays)
+                tapMetersQuad<true>(st.meterTaps, b, n, c, outL, outR);
+            else
+                tapMetersQuad<false>(st.meterTaps, b, n, c, outL, outR);
+        } else if (gainStays)
             tapMetersPaired<true, true>(st.meterTaps, b, n, c, outL, outR);
         else
             tapMetersPaired<false, true>(st.meterTaps, b, n, c, outL, outR);
@@ -468,7 +505,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
             c.shown[e] = 1.0;
         }
     }
-    meterAndFinish(st, b, n, c, gainStays, outL, outR);
+    meterAndFinish<Width>(st, b, n, c, gainStays, outL, outR);
 }
 
 template <int Width, class Sample>

@@ -20,6 +20,12 @@
 
 namespace vexal {
 
+// One step of a one-pole mean square toward x² (T: a double or lanes of them).
+template <class T>
+inline T meanSquareStep(T meanSquare, T x, T coef) {
+    return meanSquare + (x * x - meanSquare) * coef;
+}
+
 class MeterTaps {
 public:
     void reset();          // peaks and mean squares 0, gain holds 1.0, tap rings 0
@@ -64,13 +70,13 @@ private:
 
     void tapInput(int c, double level, double rmsCoef) {
         inputPeak[c] = branchFreeMax(inputPeak[c], singleMagnitude(level));
-        inputMeanSquare[c] = inputMeanSquare[c] + (level * level - inputMeanSquare[c]) * rmsCoef;
+        inputMeanSquare[c] = meanSquareStep(inputMeanSquare[c], level, rmsCoef);
     }
 
     void tapOutput(int c, double x, double rmsCoef) {
         const double m = singleMagnitude(x);
         outputPeak[c] = branchFreeMax(outputPeak[c], m);
-        outputMeanSquare[c] = outputMeanSquare[c] + (m * m - outputMeanSquare[c]) * rmsCoef;
+        outputMeanSquare[c] = meanSquareStep(outputMeanSquare[c], m, rmsCoef);
     }
 
     // Reads 31 samples late: the estimate half a sample before the sample of
@@ -82,7 +88,7 @@ private:
         const double late = ring[(newest - 31) & (kInterpRingSize - 1)];
         outputPeak[c] = branchFreeMax(outputPeak[c], singleMagnitude(estimate));
         outputPeak[c] = branchFreeMax(outputPeak[c], singleMagnitude(late));
-        outputMeanSquare[c] = outputMeanSquare[c] + (late * late - outputMeanSquare[c]) * rmsCoef;
+        outputMeanSquare[c] = meanSquareStep(outputMeanSquare[c], late, rmsCoef);
     }
 };
 
