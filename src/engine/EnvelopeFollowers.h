@@ -143,23 +143,29 @@ inline void followEnvelopesOver(double* s1, double* s2, const double* v, int32_t
     bank.store(s1, s2);
 }
 
-// d > 0 ? d : 0 on Width lanes at once: one max instruction on x86 (it returns
-// its second operand unless the first is greater), as positivePart does for
-// one double. Width 4 is built only inside the AVX2 and AVX-512 kernels.
+// a > b ? a : b on Width lanes at once: one max instruction on x86 (it returns
+// its second operand unless the first is greater). Width 4 is built only
+// inside the AVX2 and AVX-512 kernels.
 template <int Width>
-__attribute__((always_inline)) inline typename DoubleVector<Width>::type positiveLanes(
-    typename DoubleVector<Width>::type d) {
-    using Vec = typename DoubleVector<Width>::type;
+__attribute__((always_inline)) inline typename DoubleVector<Width>::type largerLanes(
+    typename DoubleVector<Width>::type a, typename DoubleVector<Width>::type b) {
 #if defined(__SSE2__) && defined(__GNUC__)
-    if constexpr (Width == 2) return __builtin_ia32_maxpd(d, Vec{});
+    if constexpr (Width == 2) return __builtin_ia32_maxpd(a, b);
 #if !defined(__clang__)
     // clang judges the builtin by this helper's own target, not the kernel's
     // it is inlined into; its builds (fuzzing) take the loop, with the same bits.
-    if constexpr (Width == 4) return __builtin_ia32_maxpd256(d, Vec{});
+    if constexpr (Width == 4) return __builtin_ia32_maxpd256(a, b);
 #endif
 #endif
-    for (int l = 0; l < Width; ++l) d[l] = d[l] > 0.0 ? d[l] : 0.0;
-    return d;
+    for (int l = 0; l < Width; ++l) a[l] = a[l] > b[l] ? a[l] : b[l];
+    return a;
+}
+
+// d > 0 ? d : 0 on Width lanes at once, as positivePart does for one double.
+template <int Width>
+__attribute__((always_inline)) inline typename DoubleVector<Width>::type positiveLanes(
+    typename DoubleVector<Width>::type d) {
+    return largerLanes<Width>(d, typename DoubleVector<Width>::type{});
 }
 
 // f = max(1, s2[0], …, s2[7]) folded in k order, for `lanes` lanes at once
@@ -185,6 +191,25 @@ inline void foldFollowers(const double* __restrict lastStage, int32_t rowStride,
         }
         for (int g = 0; g < Group; ++g) *reinterpret_cast<Memory*>(f + e + g * Width) = m[g];
     }
+}
+
+// Whether no last stage of `lanes` lanes (rounded up to whole vectors) lies
+// above 1. The stages never fall below 0 (each step moves toward an input of
+// at least 0 by a fraction of at most 1 of the distance), and from f = 1 a
+// fold step with 0 ≤ s2 ≤ 1 gives s2 + (1 − s2), which rounds to 1: then f
+// is exactly 1 in every lane without the fold.
+template <int Width>
+inline bool lastStagesAtMostOne(const double* __restrict lastStage, int32_t rowStride, int32_t lanes) {
+    using Vec = typename DoubleVector<Width>::type;
+    using Memory = typename DoubleVector<Width>::unaligned;
+    Vec top[4] = {};  // four maxima side by side, each a short chain
+    for (int32_t e = 0; e < lanes; e += Width)
+        for (int32_t k = 0; k < kFollowerCount; ++k)
+            top[k & 3] = largerLanes<Width>(top[k & 3], *reinterpret_cast<const Memory*>(lastStage + k * rowStride + e));
+    const Vec all = largerLanes<Width>(largerLanes<Width>(top[0], top[1]), largerLanes<Width>(top[2], top[3]));
+    bool atMostOne = true;
+    for (int l = 0; l < Width; ++l) atMostOne &= all[l] <= 1.0;
+    return atMostOne;
 }
 
 }  // namespace vexal

@@ -485,7 +485,10 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     pushTrees(st, n, c);
     followAndShape<Width>(st, b, n, c);
     storeHistory(st, n, c);
-    foldFollowers<Width, 4>(c.lastStage, kLanes, c.follower, 2 * n);
+    if (lastStagesAtMostOne<Width>(c.lastStage, kLanes, 2 * n))
+        for (int32_t e = 0; e < 2 * n; ++e) c.follower[e] = 1.0;
+    else
+        foldFollowers<Width, 4>(c.lastStage, kLanes, c.follower, 2 * n);
 
     bool gainStays = false;
     if (b.powerOn) {
