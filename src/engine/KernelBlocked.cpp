@@ -296,14 +296,43 @@ struct GainInputs {
     int32_t mask;
 };
 
+// Whether every shaped envelope of `lanes` lanes (rounded up to whole vectors)
+// lies within [0, 1]: exact maxima of the values and of their negations.
+template <int Width>
+inline bool envelopeWithinUnit(const double* __restrict env, int32_t lanes) {
+    using Vec = typename DoubleVector<Width>::type;
+    using Memory = typename DoubleVector<Width>::unaligned;
+    Vec top{}, negatedBottom{};
+    for (int32_t e = 0; e < lanes; e += Width) {
+        const Vec b = *reinterpret_cast<const Memory*>(env + e);
+        top = largerLanes<Width>(top, b);
+        negatedBottom = largerLanes<Width>(negatedBottom, -b);
+    }
+    bool within = true;
+    for (int l = 0; l < Width; ++l) within &= top[l] <= 1.0 && negatedBottom[l] <= 0.0;
+    return within;
+}
+
 // Limiter gain on the delayed audio; shown receives the gain g itself.
-inline void applyGain(const GainInputs& in, int32_t lanes) {
+// unitGains: f is 1 and the shaped envelope within [0, 1] in every lane, so
+// both maxima in limiterGain are exactly 1 (for such an envelope b, b + (1 − b)
+// rounds to 1), and so are both quotients: g is the same in every lane and
+// needs no division.
+inline void applyGain(const GainInputs& in, int32_t lanes, bool unitGains) {
     const double* __restrict f = in.follower;
     const double* __restrict env = in.envelope;
     const double* __restrict aD = in.delayed;
     double* __restrict limited = in.limited;
     double* __restrict gain = in.shown;
     const double tau = in.transientMix, rest = in.oneMinusTransient;
+    if (unitGains) {
+        const double g = blendGains(1.0, 1.0, tau, rest);
+        for (int32_t e = 0; e < lanes; ++e) {
+            limited[e] = g * aD[e];
+            gain[e] = g;
+        }
+        return;
+    }
     for (int32_t e = 0; e < lanes; ++e) {
         const double g = limiterGain(f[e], env[e], tau, rest);
         limited[e] = g * aD[e];
@@ -485,7 +514,8 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     pushTrees(st, n, c);
     followAndShape<Width>(st, b, n, c);
     storeHistory(st, n, c);
-    if (lastStagesAtMostOne<Width>(c.lastStage, kLanes, 2 * n))
+    const bool unitFollowers = lastStagesAtMostOne<Width>(c.lastStage, kLanes, 2 * n);
+    if (unitFollowers)
         for (int32_t e = 0; e < 2 * n; ++e) c.follower[e] = 1.0;
     else
         foldFollowers<Width, 4>(c.lastStage, kLanes, c.follower, 2 * n);
@@ -495,7 +525,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
         const GainInputs gains{c.follower,     c.envelope, c.delayed,         c.levellerGain,
                                c.out,          c.shown,    c.holdBound,       b.transientMix,
                                b.oneMinusTransient, b.grShowMask};
-        applyGain(gains, 2 * n);
+        applyGain(gains, 2 * n, unitFollowers && envelopeWithinUnit<Width>(c.envelope, 2 * n));
         gainStays = !b.meterOversample && holdStays(gains, st.meterTaps.gainReduction, 2 * n);
         if (!gainStays) showGain(gains, 2 * n);
         if (probe)

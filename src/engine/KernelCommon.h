@@ -139,12 +139,17 @@ inline void linkPeaks(double peakL, double peakR, const BlockSettings& b, double
     vR = b.link * linked + b.oneMinusLink * peakR;
 }
 
-// The limiter gain g from the follower envelope f and the shaped envelope,
-// blended by Transient (tau; rest = 1 − tau).
+// The gains 1 / max(f, envelope) and 1 / max(1, envelope) blended by
+// Transient (tau; rest = 1 − tau).
+inline double blendGains(double gFull, double gBrick, double tau, double rest) {
+    return rest * gFull + tau * gBrick;
+}
+
+// The limiter gain g from the follower envelope f and the shaped envelope.
 inline double limiterGain(double f, double envelope, double tau, double rest) {
     const double gFull = 1.0 / branchFreeMaxLane(f, envelope);
     const double gBrick = 1.0 / branchFreeMaxLane(1.0, envelope);
-    return rest * gFull + tau * gBrick;
+    return blendGains(gFull, gBrick, tau, rest);
 }
 
 // The meter's release component of the gain.
