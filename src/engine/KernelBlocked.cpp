@@ -122,8 +122,8 @@ inline void acceptAndDrive(const Sample* __restrict inL, const Sample* __restric
                            double* __restrict dry, const double* __restrict drive,
                            double* __restrict x, double* __restrict peak, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
-        const double inl = acceptInput(static_cast<double>(inL[i]));
-        const double inr = acceptInput(static_cast<double>(inR[i]));
+        const double inl = acceptInput(inL[i]);
+        const double inr = acceptInput(inR[i]);
         dry[2 * i] = inl;
         dry[2 * i + 1] = inr;
         const double l = inl * drive[i], r = inr * drive[i];
@@ -144,12 +144,16 @@ inline void takeInput(EngineState& st, const BlockSettings& b, const Sample* inL
     });
 }
 
-// The ring's last kHistory levelled pairs, oldest first, ahead of the chunk:
-// the ring from its write slot on, then its start.
-inline void loadHistory(const EngineState& st, const Chunk& c) {
-    const int32_t older = kInterpRingSize - st.interpRing.index;
-    std::memcpy(c.levelled, st.interpRing.pairs + 2 * st.interpRing.index, sizeof(double) * 2 * older);
-    std::memcpy(c.levelled + 2 * older, st.interpRing.pairs, sizeof(double) * 2 * st.interpRing.index);
+// The ring's last `pairs` levelled pairs, oldest first, just ahead of the
+// chunk: the ring from the oldest of them on, then its start. Without
+// Oversample only the alignment delay's pairs are read.
+inline void loadHistory(const EngineState& st, const Chunk& c, int32_t pairs) {
+    const double* ring = st.interpRing.pairs;
+    const int32_t oldest = (st.interpRing.index - pairs) & (kInterpRingSize - 1);
+    const int32_t before = pairs < kInterpRingSize - oldest ? pairs : kInterpRingSize - oldest;
+    double* to = c.levelled + 2 * (kHistory - pairs);
+    std::memcpy(to, ring + 2 * oldest, sizeof(double) * 2 * before);
+    std::memcpy(to + 2 * before, ring, sizeof(double) * 2 * (pairs - before));
 }
 
 inline void storeHistory(EngineState& st, int32_t n, const Chunk& c) {
@@ -505,7 +509,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     const Chunk c(st.blockScratch);
     smoothGains(st, b, n, c);
     takeInput(st, b, inL, inR, n, c);
-    loadHistory(st, c);
+    loadHistory(st, c, b.oversample ? kHistory : kAlignDelay);
     if (b.levellerOff)
         passLevellerOff(n, c);
     else
@@ -525,8 +529,12 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
         const GainInputs gains{c.follower,     c.envelope, c.delayed,         c.levellerGain,
                                c.out,          c.shown,    c.holdBound,       b.transientMix,
                                b.oneMinusTransient, b.grShowMask};
-        applyGain(gains, 2 * n, unitFollowers && envelopeWithinUnit<Width>(c.envelope, 2 * n));
-        gainStays = !b.meterOversample && holdStays(gains, st.meterTaps.gainReduction, 2 * n);
+        const bool unitGains = unitFollowers && envelopeWithinUnit<Width>(c.envelope, 2 * n);
+        applyGain(gains, 2 * n, unitGains);
+        // With one gain in every lane and the leveller's at 1, the first frame
+        // stands for all.
+        const int32_t distinct = unitGains && b.levellerOff ? 2 : 2 * n;
+        gainStays = !b.meterOversample && holdStays(gains, st.meterTaps.gainReduction, distinct);
         if (!gainStays) showGain(gains, 2 * n);
         if (probe)
             for (int32_t e = 0; e < 2 * n; ++e) probe[e] = c.out[e];
