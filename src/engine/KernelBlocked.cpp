@@ -437,32 +437,45 @@ inline void tapMetersPaired(MeterTaps& t, const BlockSettings& b, int32_t n, con
 // The same taps with the input's and the output's levels as one vector of
 // four lanes (input L, R, output L, R), for the variants with such registers:
 // half the arithmetic of the pairs on the meters' recursions. Finish only.
+// Four lanes rounded to single precision and back. GCC splits the generic
+// conversion of four floats into halves; its builtins give one instruction
+// each way, as the kernel's target has them (clang's builds take the generic
+// form, with the same bits).
+__attribute__((always_inline)) inline DoubleVector<4>::type singlePrecision(DoubleVector<4>::type x) {
+#if !defined(__clang__)
+    return __builtin_ia32_cvtps2pd256(__builtin_ia32_cvtpd2ps256(x));
+#else
+    typedef float Singles __attribute__((vector_size(16)));
+    return __builtin_convertvector(__builtin_convertvector(x, Singles), DoubleVector<4>::type);
+#endif
+}
+
 template <bool GainStays, class Sample>
-__attribute__((target("avx2"))) inline void tapMetersQuad(MeterTaps& t, const BlockSettings& b, int32_t n,
-                                                          const Chunk& c, Sample* outL, Sample* outR) {
+inline void tapMetersQuad(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c, Sample* outL,
+                          Sample* outR) {
+    using Quad = DoubleVector<4>::type;
+    using Pair = DoubleVector<2>::type;
+    typedef int64_t Bits __attribute__((vector_size(32)));
     const V meterGain = V::both(b.inputMeterGain);
-    const __m256d coef = _mm256_set1_pd(b.rmsCoef), sign = _mm256_set1_pd(-0.0), zero = _mm256_setzero_pd();
-    __m256d peaks = _mm256_set_pd(t.outputPeak[1], t.outputPeak[0], t.inputPeak[1], t.inputPeak[0]);
-    __m256d squares = _mm256_set_pd(t.outputMeanSquare[1], t.outputMeanSquare[0], t.inputMeanSquare[1],
-                                    t.inputMeanSquare[0]);
+    const Quad coef = {b.rmsCoef, b.rmsCoef, b.rmsCoef, b.rmsCoef};
+    Quad peaks = {t.inputPeak[0], t.inputPeak[1], t.outputPeak[0], t.outputPeak[1]};
+    Quad squares = {t.inputMeanSquare[0], t.inputMeanSquare[1], t.outputMeanSquare[0], t.outputMeanSquare[1]};
     V gain = {_mm_loadu_pd(t.gainReduction)};
     for (int32_t i = 0; i < n; ++i) {
         const V level = V::load(c.dry + 2 * i) * meterGain;
         const V out = V::load(c.out + 2 * i) * V::load(c.output + 2 * i);
-        const __m256d both = _mm256_insertf128_pd(_mm256_castpd128_pd256(level.v), out.v, 1);
+        const Quad both = __builtin_shufflevector(Pair(level.v), Pair(out.v), 0, 1, 2, 3);
         // The magnitudes rounded to single precision; the output's mean square takes them too.
-        const __m256d single = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_andnot_pd(sign, both)));
-        peaks = _mm256_add_pd(single, _mm256_max_pd(_mm256_sub_pd(peaks, single), zero));
-        squares = meanSquareStep(squares, _mm256_blend_pd(both, single, 0xc), coef);
+        const Quad magnitude = Quad(Bits(both) & 0x7fffffffffffffff);
+        const Quad single = singlePrecision(magnitude);
+        peaks = single + positiveLanes<4>(peaks - single);
+        squares = meanSquareStep(squares, __builtin_shufflevector(both, single, 0, 1, 6, 7), coef);
         if (!GainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
         storeOutput(out, outL, outR, i);
     }
-    alignas(32) double lanes[4];
-    _mm256_store_pd(lanes, peaks);
-    t.inputPeak[0] = lanes[0], t.inputPeak[1] = lanes[1], t.outputPeak[0] = lanes[2], t.outputPeak[1] = lanes[3];
-    _mm256_store_pd(lanes, squares);
-    t.inputMeanSquare[0] = lanes[0], t.inputMeanSquare[1] = lanes[1];
-    t.outputMeanSquare[0] = lanes[2], t.outputMeanSquare[1] = lanes[3];
+    t.inputPeak[0] = peaks[0], t.inputPeak[1] = peaks[1], t.outputPeak[0] = peaks[2], t.outputPeak[1] = peaks[3];
+    t.inputMeanSquare[0] = squares[0], t.inputMeanSquare[1] = squares[1];
+    t.outputMeanSquare[0] = squares[2], t.outputMeanSquare[1] = squares[3];
     _mm_storeu_pd(t.gainReduction, gain.v);
 }
 
