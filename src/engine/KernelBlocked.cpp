@@ -265,7 +265,8 @@ inline void linkRun(const BlockSettings& b, int32_t n, const Chunk& c) {
 // convolver's sums read a block stored long before, not one whose last value
 // was stored a moment earlier, and the followers stay in registers of Width
 // lanes. StepLevel: the switched-off leveller's level steps here too.
-template <int Width, bool StepLevel>
+// SecondOrder: DetectorOrder, fixed for the loop.
+template <int Width, bool StepLevel, bool SecondOrder>
 inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     linkRun(b, n, c);
     shapeRun(st, b, n, c);
@@ -274,7 +275,7 @@ inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t 
     double level = st.levellerLevel;
     for (int32_t i = 0; i < n; ++i) {
         if (StepLevel) levellerStep(level, c.peak[i], b);
-        bank.step(c.linked[2 * i], c.linked[2 * i + 1], b.secondOrder, c.lastStage + 2 * i, kLanes);
+        bank.step(c.linked[2 * i], c.linked[2 * i + 1], SecondOrder, c.lastStage + 2 * i, kLanes);
     }
     bank.store(st.followerStage1, st.followerStage2);
     if (StepLevel) st.levellerLevel = level;
@@ -283,9 +284,11 @@ inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t 
 template <int Width>
 inline void followAndShape(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
     if (b.levellerOff)
-        followAndShapeWith<Width, true>(st, b, n, c);
+        b.secondOrder ? followAndShapeWith<Width, true, true>(st, b, n, c)
+                      : followAndShapeWith<Width, true, false>(st, b, n, c);
     else
-        followAndShapeWith<Width, false>(st, b, n, c);
+        b.secondOrder ? followAndShapeWith<Width, false, true>(st, b, n, c)
+                      : followAndShapeWith<Width, false, false>(st, b, n, c);
 }
 
 struct GainInputs {
