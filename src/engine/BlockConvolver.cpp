@@ -91,25 +91,33 @@ void BlockConvolver::setKernel(const double* source, int32_t length) {
     fftOn = n >= kFftFromLength;
 }
 
-// The same sums with the length known at compile time (fully unrolled for
-// the short kernels of TransShape hard and med).
-template <class V, int N>
-inline void convolveDirectSized(const double* tapPairs, const double* block, double* ready,
-                                double* tail) {
+// Outputs 0 … n − 1 first (they read the previous tail), then the new tail.
+// Inlined with the length as a constant, the loops unroll fully (the short
+// kernels of TransShape hard and med).
+template <class V>
+__attribute__((always_inline)) inline void convolveDirectPairs(const double* tapPairs, const double* block,
+                                                               double* ready, double* tail, int32_t n) {
 #pragma GCC unroll 32
-    for (int32_t j = 0; j < 2 * N - 1; ++j) {
-        const int32_t lo = j - N + 1 > 0 ? j - N + 1 : 0;
-        const int32_t hi = j < N - 1 ? j : N - 1;
+    for (int32_t j = 0; j < 2 * n - 1; ++j) {
+        const int32_t lo = j - n + 1 > 0 ? j - n + 1 : 0;
+        const int32_t hi = j < n - 1 ? j : n - 1;
         V acc = V::both(0.0);
 #pragma GCC unroll 32
         for (int32_t i = lo; i <= hi; ++i)
             acc = acc + V::load(tapPairs + 2 * i) * V::load(block + 2 * (j - i));
-        if (j < N)
+        if (j < n)
             (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
         else
-            acc.store(tail + 2 * (j - N));
+            acc.store(tail + 2 * (j - n));
     }
-    V::both(0.0).store(tail + 2 * (N - 1));
+    V::both(0.0).store(tail + 2 * (n - 1));
+}
+
+// Any other length, out of line: convolveDirectFrom stays a short dispatch.
+template <class V>
+__attribute__((noinline)) void convolveDirectAny(const double* tapPairs, const double* block, double* ready,
+                                                 double* tail, int32_t n) {
+    convolveDirectPairs<V>(tapPairs, block, ready, tail, n);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
@@ -187,6 +195,41 @@ __attribute__((target("avx2"))) void convolveDirectQuad(const double* taps, cons
     _mm_store_pd(tail + 2 * (N - 1), _mm_setzero_pd());
 }
 
+// The same sums for N = 8 taken value by value: block[k] (both channels, in
+// both halves) meets every tap pair it contributes to, k from 7 down to 0,
+// so each output still adds its terms in increasing i onto +0. Vector p holds
+// outputs 2p and 2p + 1; at an even k the four tap pairs line up with four
+// vectors whole, at an odd k the first and last reach only one half (masked
+// after the product, so no other value enters). Output 15 gets no term and
+// stays +0: the tail's final 0.
+__attribute__((target("avx2"))) void convolveDirectEight(const double* tapPairs, const double* block,
+                                                         double* ready, double* tail) {
+    const __m256d lowLane = _mm256_castsi256_pd(_mm256_set_epi64x(0, 0, -1, -1));
+    const __m256d highLane = _mm256_castsi256_pd(_mm256_set_epi64x(-1, -1, 0, 0));
+    const __m256d first = _mm256_broadcast_sd(tapPairs), last = _mm256_broadcast_sd(tapPairs + 14);
+    __m256d acc[8];
+    for (int32_t p = 0; p < 8; ++p) acc[p] = _mm256_setzero_pd();
+#pragma GCC unroll 8
+    for (int32_t k = 7; k >= 0; --k) {
+        const __m256d v = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(block + 2 * k));
+        if (k % 2 == 0) {
+#pragma GCC unroll 4
+            for (int32_t m = 0; m < 4; ++m)
+                acc[k / 2 + m] = _mm256_add_pd(acc[k / 2 + m], _mm256_mul_pd(_mm256_loadu_pd(tapPairs + 4 * m), v));
+        } else {
+            const int32_t p0 = (k - 1) / 2;
+            acc[p0] = _mm256_add_pd(acc[p0], _mm256_and_pd(_mm256_mul_pd(first, v), highLane));
+#pragma GCC unroll 4
+            for (int32_t m = 1; m < 4; ++m)
+                acc[p0 + m] = _mm256_add_pd(acc[p0 + m], _mm256_mul_pd(_mm256_loadu_pd(tapPairs + 4 * m - 2), v));
+            acc[p0 + 4] = _mm256_add_pd(acc[p0 + 4], _mm256_and_pd(_mm256_mul_pd(last, v), lowLane));
+        }
+    }
+    for (int32_t p = 0; p < 4; ++p)
+        _mm256_storeu_pd(ready + 4 * p, _mm256_add_pd(acc[p], _mm256_loadu_pd(tail + 4 * p)));
+    for (int32_t p = 4; p < 8; ++p) _mm256_storeu_pd(tail + 4 * (p - 4), acc[p]);
+}
+
 #define VEXAL_HAVE_WIDE_DIRECT 1
 #else
 #define VEXAL_HAVE_WIDE_DIRECT 0
@@ -203,26 +246,14 @@ void BlockConvolver::convolveDirectFrom(const double* values) {
         if (n == 32) return convolveDirectWide<32>(taps, values, ready, tail);
     }
     if (std::is_same_v<V, SsePair> && avx2) {
-        if (n == 8) return convolveDirectQuad<8>(taps, values, ready, tail);
+        if (n == 8) return convolveDirectEight(tapPairs, values, ready, tail);
         if (n == 16) return convolveDirectQuad<16>(taps, values, ready, tail);
         if (n == 32) return convolveDirectQuad<32>(taps, values, ready, tail);
     }
 #endif
-    if (n == 8) return convolveDirectSized<V, 8>(tapPairs, values, ready, tail);
-    if (n == 16) return convolveDirectSized<V, 16>(tapPairs, values, ready, tail);
-    // Outputs 0 … N − 1 first (they read the previous tail), then the new tail.
-    for (int32_t j = 0; j < 2 * n - 1; ++j) {
-        const int32_t lo = j - n + 1 > 0 ? j - n + 1 : 0;
-        const int32_t hi = j < n - 1 ? j : n - 1;
-        V acc = V::both(0.0);
-        for (int32_t i = lo; i <= hi; ++i)
-            acc = acc + V::load(tapPairs + 2 * i) * V::load(values + 2 * (j - i));
-        if (j < n)
-            (acc + V::load(tail + 2 * j)).store(ready + 2 * j);
-        else
-            acc.store(tail + 2 * (j - n));
-    }
-    V::both(0.0).store(tail + 2 * (n - 1));
+    if (n == 8) return convolveDirectPairs<V>(tapPairs, values, ready, tail, 8);
+    if (n == 16) return convolveDirectPairs<V>(tapPairs, values, ready, tail, 16);
+    convolveDirectAny<V>(tapPairs, values, ready, tail, n);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && VEXAL_HAVE_SSE2
