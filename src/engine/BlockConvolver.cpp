@@ -290,41 +290,7 @@ VEXAL_LANES_INLINE Lanes4 loadMirrored(const double* p) {
     return __builtin_shufflevector(x, x, 2, 3, 0, 1);
 }
 
-// The split of convolveFftSized (bin k from z[k] and the conjugate of its
-// mirror zc), times the kernel's bin h, for as many lanes as T holds.
-template <class T>
-VEXAL_LANES_INLINE void splitBin(T zkr, T zki, T zcr, T zcImag, T c, T s, T hr, T hi, T& yr, T& yi) {
-    const T zci = T{} - zcImag;
-    const T ar = zkr + zcr, ai = zki + zci;
-    const T br = zkr - zcr, bi = zki - zci;
-    const T xr = ar + (c * bi - s * br);
-    const T xi = ai - (c * br + s * bi);
-    yr = xr * hr - xi * hi;
-    yi = xr * hi + xi * hr;
-}
 
-// The merge of convolveFftSized: bin k from y[k] and the conjugate of y[n − k].
-template <class T>
-VEXAL_LANES_INLINE void mergeBin(T ykr, T yki, T ycr, T ycImag, T c, T s, T& zr, T& zi) {
-    const T yci = T{} - ycImag;
-    const T pr = ykr + ycr, pi = yki + yci;
-    const T qr = ykr - ycr, qi = yki - yci;
-    zr = pr - (c * qi + s * qr);
-    zi = pi + (c * qr - s * qi);
-}
-
-// One radix-2 butterfly on as many lanes as T holds: a + w·b and a − w·b.
-// Every transform stage below goes through it, so that each lane does the
-// operations of complexFft in its order.
-template <class T>
-VEXAL_LANES_INLINE void butterfly(T wr, T wi, T& ar, T& ai, T& br, T& bi) {
-    const T tr = wr * br - wi * bi;
-    const T ti = wr * bi + wi * br;
-    br = ar - tr;
-    bi = ai - ti;
-    ar = ar + tr;
-    ai = ai + ti;
-}
 
 // Points i, i + 1 … of p for as many as T holds (ascending), or i, i − 1 …
 // (descending, the mirror images of an ascending run).
@@ -617,26 +583,21 @@ void BlockConvolver::convolveFftSized() {
         const int32_t a = k & (half - 1), b = (half - k) & (half - 1);
         const V c = V::both(k < half ? twiddles->cosine[k * stride] : -1.0);
         const V s = V::both(k < half ? twiddles->sine[k * stride] : 0.0);
-        const V zkr = V::load(zr + 2 * a), zki = V::load(zi + 2 * a);
-        const V zcr = V::load(zr + 2 * b), zci = V::both(0.0) - V::load(zi + 2 * b);
-        const V ar = zkr + zcr, ai = zki + zci;
-        const V br = zkr - zcr, bi = zki - zci;
-        const V xr = ar + (c * bi - s * br);
-        const V xi = ai - (c * br + s * bi);
-        const V hr = V::both(spectrumRe[k]), hi = V::both(spectrumIm[k]);
-        (xr * hr - xi * hi).store(yr + 2 * k);
-        (xr * hi + xi * hr).store(yi + 2 * k);
+        V binR, binI;
+        splitBin(V::load(zr + 2 * a), V::load(zi + 2 * a), V::load(zr + 2 * b), V::load(zi + 2 * b), c, s,
+                 V::both(spectrumRe[k]), V::both(spectrumIm[k]), binR, binI);
+        binR.store(yr + 2 * k);
+        binI.store(yi + 2 * k);
     }
     // Merge back into half complex points and transform back.
     for (int32_t k = 0; k < half; ++k) {
         const V c = V::both(twiddles->cosine[k * stride]);
         const V s = V::both(twiddles->sine[k * stride]);
-        const V ykr = V::load(yr + 2 * k), yki = V::load(yi + 2 * k);
-        const V ycr = V::load(yr + 2 * (half - k)), yci = V::both(0.0) - V::load(yi + 2 * (half - k));
-        const V pr = ykr + ycr, pi = yki + yci;
-        const V qr = ykr - ycr, qi = yki - yci;
-        (pr - (c * qi + s * qr)).store(zr + 2 * k);
-        (pi + (c * qr - s * qi)).store(zi + 2 * k);
+        V pointR, pointI;
+        mergeBin(V::load(yr + 2 * k), V::load(yi + 2 * k), V::load(yr + 2 * (half - k)),
+                 V::load(yi + 2 * (half - k)), c, s, pointR, pointI);
+        pointR.store(zr + 2 * k);
+        pointI.store(zi + 2 * k);
     }
     complexFft<V, LogN, true>(zr, zi, *twiddles);
 

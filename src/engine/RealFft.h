@@ -23,6 +23,45 @@ struct FftTwiddles {
     FftTwiddles();
 };
 
+// The transform's steps on as many lanes as T holds (a channel pair, or
+// wider vectors of them). Every route to the convolution goes through these,
+// so every lane does the same operations in the same order.
+#define VEXAL_FFT_STEP __attribute__((always_inline)) inline
+
+// One radix-2 butterfly: a + w·b and a − w·b.
+template <class T>
+VEXAL_FFT_STEP void butterfly(T wr, T wi, T& ar, T& ai, T& br, T& bi) {
+    const T tr = wr * br - wi * bi;
+    const T ti = wr * bi + wi * br;
+    br = ar - tr;
+    bi = ai - ti;
+    ar = ar + tr;
+    ai = ai + ti;
+}
+
+// The split into the real transform's bin k from z[k] and the conjugate of
+// its mirror zc (twiddle c, s), times the kernel's bin h.
+template <class T>
+VEXAL_FFT_STEP void splitBin(T zkr, T zki, T zcr, T zcImag, T c, T s, T hr, T hi, T& yr, T& yi) {
+    const T zci = T{} - zcImag;
+    const T ar = zkr + zcr, ai = zki + zci;
+    const T br = zkr - zcr, bi = zki - zci;
+    const T xr = ar + (c * bi - s * br);
+    const T xi = ai - (c * br + s * bi);
+    yr = xr * hr - xi * hi;
+    yi = xr * hi + xi * hr;
+}
+
+// The merge back into complex point k from y[k] and the conjugate of y[n − k].
+template <class T>
+VEXAL_FFT_STEP void mergeBin(T ykr, T yki, T ycr, T ycImag, T c, T s, T& zr, T& zi) {
+    const T yci = T{} - ycImag;
+    const T pr = ykr + ycr, pi = yki + yci;
+    const T qr = ykr - ycr, qi = yki - yci;
+    zr = pr - (c * qi + s * qr);
+    zi = pi + (c * qr - s * qi);
+}
+
 // In-place radix-2 complex transform of n = 2^LogN pairs (forward: e^(−i…),
 // inverse: e^(+i…), unscaled). re and im hold n pairs each.
 template <class V, int LogN, bool Inverse>
@@ -49,14 +88,12 @@ inline void complexFft(double* re, double* im, const FftTwiddles& tw) {
                 double* pi = im + 2 * i;
                 double* qr = re + 2 * (i + half);
                 double* qi = im + 2 * (i + half);
-                const V br = V::load(qr), bi = V::load(qi);
-                const V tr = wr * br - wi * bi;
-                const V ti = wr * bi + wi * br;
-                const V ar = V::load(pr), ai = V::load(pi);
-                (ar - tr).store(qr);
-                (ai - ti).store(qi);
-                (ar + tr).store(pr);
-                (ai + ti).store(pi);
+                V ar = V::load(pr), ai = V::load(pi), br = V::load(qr), bi = V::load(qi);
+                butterfly(wr, wi, ar, ai, br, bi);
+                br.store(qr);
+                bi.store(qi);
+                ar.store(pr);
+                ai.store(pi);
             }
         }
     }
