@@ -97,38 +97,57 @@ struct FollowerBank {
         }
     }
 
-    // One frame toward (vL, vR); the last stage of pair k goes to
-    // lastStage + k·rowStride, straight from the registers.
-    void step(double vL, double vR, bool secondOrder, double* lastStage, int32_t rowStride) {
-        const Pair both = {vL, vR};
+    // One frame toward the linked peaks at v (vL, vR); vector k of the last
+    // stage (pairs Width/2·k …) goes to lastStage + k·rowStride, whole.
+    // SignSelect: the coefficients are chosen by the sign of x − s1 (and
+    // s1 − s2) in one blend instruction, where the compare would take a second
+    // one (AVX2; for GCC, inlined into that variant only). Where the sign and
+    // the comparison differ the difference is ±0, which either coefficient
+    // turns into a step of ±0: the stage keeps its bits either way.
+    template <bool SignSelect = false>
+    __attribute__((always_inline)) void step(const double* v, bool secondOrder, double* lastStage,
+                                             int32_t rowStride) {
+        const Pair both = *reinterpret_cast<const PairMemory*>(v);
         Vec x;
         if constexpr (Width == 2)
             x = both;
+        else if constexpr (SignSelect && Width == 4 && !kGenericSelect)
+            x = __builtin_ia32_vbroadcastf128_pd256(reinterpret_cast<const Pair*>(v));  // a load, no shuffle
         else if constexpr (Width == 4)
             x = __builtin_shufflevector(both, both, 0, 1, 0, 1);
         else
             x = __builtin_shufflevector(both, both, 0, 1, 0, 1, 0, 1, 0, 1);
-        for (int k = 0; k < kVectors; ++k) firstStageStep(first[k], x, attack[k], release[k]);
+        for (int k = 0; k < kVectors; ++k) {
+            if constexpr (SignSelect && Width == 4 && !kGenericSelect) {
+                const Vec d = x - first[k];
+                first[k] = first[k] + __builtin_ia32_blendvpd256(attack[k], release[k], d) * d;
+            } else {
+                firstStageStep(first[k], x, attack[k], release[k]);
+            }
+        }
         if (secondOrder) {
-            for (int k = 0; k < kVectors; ++k) secondStageStep(second[k], first[k], attack[k], release[k]);
+            for (int k = 0; k < kVectors; ++k) {
+                if constexpr (SignSelect && Width == 4 && !kGenericSelect) {
+                    // s1 > s2 is strict: at d = +0 the sign picks the attack, the
+                    // comparison the release, and both steps are +0.
+                    const Vec d = first[k] - second[k];
+                    second[k] = second[k] + __builtin_ia32_blendvpd256(attack[k], release[k], d) * d;
+                } else {
+                    secondStageStep(second[k], first[k], attack[k], release[k]);
+                }
+            }
         } else {
             for (int k = 0; k < kVectors; ++k) second[k] = first[k];
         }
-        for (int k = 0; k < kVectors; ++k) {
-            double* row = lastStage + k * (Width / 2) * rowStride;
-            if constexpr (Width == 2) {
-                *reinterpret_cast<PairMemory*>(row) = second[k];
-            } else if constexpr (Width == 4) {
-                *reinterpret_cast<PairMemory*>(row) = __builtin_shufflevector(second[k], second[k], 0, 1);
-                *reinterpret_cast<PairMemory*>(row + rowStride) = __builtin_shufflevector(second[k], second[k], 2, 3);
-            } else {
-                *reinterpret_cast<PairMemory*>(row) = __builtin_shufflevector(second[k], second[k], 0, 1);
-                *reinterpret_cast<PairMemory*>(row + rowStride) = __builtin_shufflevector(second[k], second[k], 2, 3);
-                *reinterpret_cast<PairMemory*>(row + 2 * rowStride) = __builtin_shufflevector(second[k], second[k], 4, 5);
-                *reinterpret_cast<PairMemory*>(row + 3 * rowStride) = __builtin_shufflevector(second[k], second[k], 6, 7);
-            }
-        }
+        for (int k = 0; k < kVectors; ++k) *reinterpret_cast<Memory*>(lastStage + k * rowStride) = second[k];
     }
+
+#if defined(__clang__) || !defined(__SSE2__)
+    // clang judges the builtin by this header's own target, not the kernel's.
+    static constexpr bool kGenericSelect = true;
+#else
+    static constexpr bool kGenericSelect = false;
+#endif
 };
 
 // A run of frames: v holds the linked peaks (vL, vR) per frame; after each
@@ -139,7 +158,7 @@ inline void followEnvelopesOver(double* s1, double* s2, const double* v, int32_t
     FollowerBank<2> bank;
     bank.load(attack, release, s1, s2);
     for (int32_t i = 0; i < frames; ++i)
-        bank.step(v[2 * i], v[2 * i + 1], secondOrder, lastStage + 2 * i, rowStride);
+        bank.step(v + 2 * i, secondOrder, lastStage + 2 * i, rowStride);
     bank.store(s1, s2);
 }
 
@@ -193,18 +212,48 @@ inline void foldFollowers(const double* __restrict lastStage, int32_t rowStride,
     }
 }
 
-// Whether no last stage of `lanes` lanes (rounded up to whole vectors) lies
-// above 1. The stages never fall below 0 (each step moves toward an input of
-// at least 0 by a fraction of at most 1 of the distance), and from f = 1 a
-// fold step with 0 ≤ s2 ≤ 1 gives s2 + (1 − s2), which rounds to 1: then f
-// is exactly 1 in every lane without the fold.
+// The same fold over the rows FollowerBank<4> stores: row k/2 holds, frame
+// by frame, the four lanes (s2[k], s2[k + 1]) × (L, R) of the even k. Two
+// frames' pairs of one k make a vector; `frames` is rounded up to whole
+// groups of 2·Group.
+template <int Group = 4>
+inline void foldFollowerRows(const double* __restrict lastStage, int32_t rowStride, double* __restrict f,
+                             int32_t frames) {
+    using Vec = typename DoubleVector<4>::type;
+    using Memory = typename DoubleVector<4>::unaligned;
+    using Pair = typename DoubleVector<2>::type;
+    using PairMemory = typename DoubleVector<2>::unaligned;
+    for (int32_t i = 0; i < frames; i += 2 * Group) {
+        Vec m[Group];
+        for (int g = 0; g < Group; ++g) m[g] = Vec{1.0, 1.0, 1.0, 1.0};
+        for (int32_t k = 0; k < kFollowerCount; ++k) {
+            const double* row = lastStage + (k / 2) * rowStride + 2 * (k & 1);
+            for (int g = 0; g < Group; ++g) {
+                const double* at = row + 4 * (i + 2 * g);
+                const Pair first = *reinterpret_cast<const PairMemory*>(at);
+                const Pair next = *reinterpret_cast<const PairMemory*>(at + 4);
+                const Vec s2 = __builtin_shufflevector(first, next, 0, 1, 2, 3);
+                m[g] = s2 + positiveLanes<4>(m[g] - s2);
+            }
+        }
+        for (int g = 0; g < Group; ++g) *reinterpret_cast<Memory*>(f + 2 * (i + 2 * g)) = m[g];
+    }
+}
+
+// Whether no last stage lies above 1: `rows` rows of `lanes` values each
+// (rounded up to whole vectors), whatever their order. The stages never fall
+// below 0 (each step moves toward an input of at least 0 by a fraction of at
+// most 1 of the distance), and from f = 1 a fold step with 0 ≤ s2 ≤ 1 gives
+// s2 + (1 − s2), which rounds to 1: then f is exactly 1 in every lane
+// without the fold.
 template <int Width>
-inline bool lastStagesAtMostOne(const double* __restrict lastStage, int32_t rowStride, int32_t lanes) {
+inline bool lastStagesAtMostOne(const double* __restrict lastStage, int32_t rowStride, int32_t rows,
+                                int32_t lanes) {
     using Vec = typename DoubleVector<Width>::type;
     using Memory = typename DoubleVector<Width>::unaligned;
     Vec top[4] = {};  // four maxima side by side, each a short chain
     for (int32_t e = 0; e < lanes; e += Width)
-        for (int32_t k = 0; k < kFollowerCount; ++k)
+        for (int32_t k = 0; k < rows; ++k)
             top[k & 3] = largerLanes<Width>(top[k & 3], *reinterpret_cast<const Memory*>(lastStage + k * rowStride + e));
     const Vec all = largerLanes<Width>(largerLanes<Width>(top[0], top[1]), largerLanes<Width>(top[2], top[3]));
     bool atMostOne = true;

@@ -16,9 +16,15 @@ namespace {
 using V = SsePair;
 constexpr int32_t kLanes = 2 * kChunk;     // doubles per chunk buffer (pairs)
 constexpr int32_t kHistory = kInterpRingSize;  // levelled pairs kept before a chunk
+// The followers' last stages: one row per vector of the Width-lane bank, a
+// whole vector per frame (kFollowerCount rows of kLanes in all).
+template <int Width>
+constexpr int32_t kFollowerRow = Width * kChunk;
 
 // Chunk buffers carved from EngineState::blockScratch; all pairs (L, R) per
-// frame unless noted.
+// frame unless noted. A buffer whose values are dead by the time a later
+// stage writes shares its storage with that stage's output (noted as "in"),
+// so that the chunk's working set stays within the first-level cache.
 struct Chunk {
     double* dry;    // input delayed by lookAhead + 31
     double* driven;  // within `levelled`, after the history: the leveller scales it in place
@@ -27,19 +33,18 @@ struct Chunk {
     double* output;  // outputGainSmoothed, duplicated per lane
     double* levelled;  // y: kHistory pairs of history, then the chunk
     double* levellerGain;  // duplicated per lane
-    double* estimate;      // half-sample estimates (Oversample)
     double* leaf;          // detector leaves h
     double* peakRoot;      // window peaks PL, PR
     double* delayed;       // aD
     double* shapeRoot;
-    double* smoothed;      // the convolver's output, before the envelope delay
-    double* linked;        // the followers' inputs vL, vR
-    double* lastStage;     // s2[k] for every frame: kFollowerCount rows of kLanes
-    double* follower;      // f
+    double* lastStage;     // s2 for every frame: FollowerBank's vectors, one row of kFollowerRow each
     double* envelope;      // b
     double* out;
     double* shown;         // displayed gain
-    double* holdBound;     // per lane: what the gain hold's channel is sure to keep
+    double* estimate;      // half-sample estimates (Oversample), in `out`
+    double* linked;        // the followers' inputs vL, vR, in `leaf`
+    double* smoothed;      // the convolver's output, before the envelope delay, in `peakRoot`
+    double* follower;      // f, in `shapeRoot`
 
     explicit Chunk(double* p) {
         auto carve = [&p](size_t n) {
@@ -54,21 +59,30 @@ struct Chunk {
         levelled = carve(2 * (kHistory + kChunk));
         driven = levelled + 2 * kHistory;
         levellerGain = carve(kLanes);
-        estimate = carve(kLanes);
         leaf = carve(kLanes);
         peakRoot = carve(kLanes);
         delayed = carve(kLanes);
         shapeRoot = carve(kLanes);
-        smoothed = carve(kLanes);
-        linked = carve(kLanes);
         lastStage = carve(kFollowerCount * kLanes);
-        follower = carve(kLanes);
         envelope = carve(kLanes);
         out = carve(kLanes);
         shown = carve(kLanes);
-        holdBound = carve(kLanes);
+        estimate = out;
+        linked = leaf;
+        smoothed = peakRoot;
+        follower = shapeRoot;
     }
 };
+
+// A gain of 1 in every lane, for the leveller switched off and for followers
+// that all stay at or below 1: read in place of a buffer filled per chunk.
+struct UnitLanes {
+    alignas(64) double lanes[kLanes];
+    constexpr UnitLanes() : lanes() {
+        for (double& g : lanes) g = 1.0;
+    }
+};
+constexpr UnitLanes kUnitLanes;
 
 // Gain smoothing. When both smoothed gains sit on their fixed point (the
 // next step returns the same bits), every step of the chunk does.
@@ -178,14 +192,6 @@ inline void levelChunk(EngineState& st, const BlockSettings& b, int32_t n, const
     st.levellerLevel = level;
 }
 
-// With the leveller switched off its gain is 1 and y = x·1 = x: the audio
-// stays as it is where it stands, and the level, which nothing in this chunk
-// reads, is stepped later beside the followers (followAndShape), where its
-// recursion overlaps theirs instead of adding to it.
-inline void passLevellerOff(int32_t n, const Chunk& c) {
-    for (int32_t e = 0; e < 2 * n; ++e) c.levellerGain[e] = 1.0;
-}
-
 // Half-sample estimates of the whole chunk, each summed in j order. Four
 // vectors of Width lanes are summed at once and stay in registers over the 32
 // taps (a sum kept in memory would be loaded and stored per tap). The tap loop
@@ -275,7 +281,7 @@ inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t 
     double level = st.levellerLevel;
     for (int32_t i = 0; i < n; ++i) {
         if (StepLevel) levellerStep(level, c.peak[i], b);
-        bank.step(c.linked[2 * i], c.linked[2 * i + 1], SecondOrder, c.lastStage + 2 * i, kLanes);
+        bank.template step<Width == 4>(c.linked + 2 * i, SecondOrder, c.lastStage + Width * i, kFollowerRow<Width>);
     }
     bank.store(st.followerStage1, st.followerStage2);
     if (StepLevel) st.levellerLevel = level;
@@ -298,7 +304,6 @@ struct GainInputs {
     const double* levellerGain;
     double* limited;
     double* shown;
-    double* holdBound;
     double transientMix, oneMinusTransient;
     int32_t mask;
 };
@@ -367,25 +372,31 @@ inline void showGain(const GainInputs& in, int32_t lanes) {
 // shown (the leveller's optionally), the displayed gain is g·lg through three
 // roundings, at least g·lg·(1 − 2⁻⁵¹) as computed; the bound asks 2⁻⁴⁰ above
 // the hold, and never below 2⁻⁹⁰⁰, where nothing could round to a subnormal.
+template <int Width>
 inline bool holdStays(const GainInputs& in, const double* hold, int32_t lanes) {
+    using Vec = typename DoubleVector<Width>::type;
+    using Memory = typename DoubleVector<Width>::unaligned;
+    using Lanes = decltype(Vec{} < Vec{});
     if ((in.mask & 3) != 3) return false;
     const double* __restrict g = in.shown;
     const double* __restrict lg = in.levellerGain;
-    double* __restrict bound = in.holdBound;
+    const bool withLeveller = in.mask & 4;
     const double margin = 1.0 + 0x1p-40, least = 0x1p-900;
     const double boundL = hold[0] * margin > least ? hold[0] * margin : least;
     const double boundR = hold[1] * margin > least ? hold[1] * margin : least;
-    for (int32_t e = 0; e < lanes; e += 2) {
-        bound[e] = boundL;
-        bound[e + 1] = boundR;
+    Vec bound{};
+    for (int l = 0; l < Width; ++l) bound[l] = l & 1 ? boundR : boundL;
+    Lanes below{};
+    int32_t e = 0;
+    for (; e + Width <= lanes; e += Width) {
+        Vec shown = *reinterpret_cast<const Memory*>(g + e);
+        if (withLeveller) shown = shown * *reinterpret_cast<const Memory*>(lg + e);
+        below |= shown < bound;
     }
-    int32_t below = 0;
-    if (in.mask & 4) {
-        for (int32_t e = 0; e < lanes; ++e) below |= g[e] * lg[e] < bound[e];
-    } else {
-        for (int32_t e = 0; e < lanes; ++e) below |= g[e] < bound[e];
-    }
-    return below == 0;
+    bool any = false;
+    for (int l = 0; l < Width; ++l) any |= below[l] != 0;
+    for (; e < lanes; ++e) any |= (withLeveller ? g[e] * lg[e] : g[e]) < (e & 1 ? boundR : boundL);
+    return !any;
 }
 
 inline void scaleOutput(double* __restrict out, const double* __restrict gain, int32_t lanes) {
@@ -526,31 +537,42 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     smoothGains(st, b, n, c);
     takeInput(st, b, inL, inR, n, c);
     loadHistory(st, c, b.oversample ? kHistory : kAlignDelay);
-    if (b.levellerOff)
-        passLevellerOff(n, c);
-    else
-        levelChunk(st, b, n, c);
+    // With the leveller switched off its gain is 1 and y = x·1 = x: the audio
+    // stays as it is where it stands, and the level, which nothing in this
+    // chunk reads, is stepped later beside the followers (followAndShape),
+    // where its recursion overlaps theirs instead of adding to it.
+    if (!b.levellerOff) levelChunk(st, b, n, c);
+    const double* levellerGain = b.levellerOff ? kUnitLanes.lanes : c.levellerGain;
     detectLeaves<Width>(st, b, n, c);
     pushTrees(st, n, c);
     followAndShape<Width>(st, b, n, c);
     storeHistory(st, n, c);
-    const bool unitFollowers = lastStagesAtMostOne<Width>(c.lastStage, kLanes, 2 * n);
-    if (unitFollowers)
-        for (int32_t e = 0; e < 2 * n; ++e) c.follower[e] = 1.0;
-    else
-        foldFollowers<Width, 4>(c.lastStage, kLanes, c.follower, 2 * n);
+    const bool unitFollowers = lastStagesAtMostOne<Width>(c.lastStage, kFollowerRow<Width>,
+                                                          FollowerBank<Width>::kVectors, Width * n);
+    if (!unitFollowers) {
+        if constexpr (Width == 4)
+            foldFollowerRows<4>(c.lastStage, kFollowerRow<Width>, c.follower, n);
+        else
+            foldFollowers<Width, 4>(c.lastStage, kLanes, c.follower, 2 * n);
+    }
 
     bool gainStays = false;
     if (b.powerOn) {
-        const GainInputs gains{c.follower,     c.envelope, c.delayed,         c.levellerGain,
-                               c.out,          c.shown,    c.holdBound,       b.transientMix,
-                               b.oneMinusTransient, b.grShowMask};
+        const GainInputs gains{unitFollowers ? kUnitLanes.lanes : c.follower,
+                               c.envelope,
+                               c.delayed,
+                               levellerGain,
+                               c.out,
+                               c.shown,
+                               b.transientMix,
+                               b.oneMinusTransient,
+                               b.grShowMask};
         const bool unitGains = unitFollowers && envelopeWithinUnit<Width>(c.envelope, 2 * n);
         applyGain(gains, 2 * n, unitGains);
         // With one gain in every lane and the leveller's at 1, the first frame
         // stands for all.
         const int32_t distinct = unitGains && b.levellerOff ? 2 : 2 * n;
-        gainStays = !b.meterOversample && holdStays(gains, st.meterTaps.gainReduction, distinct);
+        gainStays = !b.meterOversample && holdStays<Width>(gains, st.meterTaps.gainReduction, distinct);
         if (!gainStays) showGain(gains, 2 * n);
         if (probe)
             for (int32_t e = 0; e < 2 * n; ++e) probe[e] = c.out[e];

@@ -17,8 +17,10 @@ namespace kernel {
 
 constexpr int32_t kChunk = 64;
 
-// Doubles of chunk scratch that EngineState reserves for this path.
-constexpr size_t kBlockedScratchDoubles = 2 * kChunk * 24 + 2 * (kInterpRingSize + kChunk);
+// Doubles of chunk scratch that EngineState reserves for this path: 18
+// buffers of a pair per frame, two of one per frame (the drive and the
+// leveller's input) and the levelled audio with its history.
+constexpr size_t kBlockedScratchDoubles = 2 * kChunk * 19 + 2 * (kInterpRingSize + kChunk);
 
 // Runs st.kernelVariant (any but portable).
 template <class Sample>

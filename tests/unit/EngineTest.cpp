@@ -217,8 +217,24 @@ TEST(SlidingMaxTree, EveryWidthGivesTheExactWindowMaximum) {
 // --- envelope followers ----------------------------------------------------------
 
 // The register banks of every width (kept across a run of frames) match
-// frame-by-frame steps bit for bit, in both detector orders.
+// frame-by-frame steps bit for bit, in both detector orders, with the bank's
+// rows of whole vectors. Each pass starts with inputs of 0 while the stages
+// are still 0: x = s1 and s1 = s2 exactly, where the coefficient chosen by a
+// sign differs from the comparison's.
 template <int Width>
+void runFollowerBank(FollowerBank<Width>& bank, const std::vector<double>& x, bool second, double* rows) {
+    for (int i = 0; i < 61; ++i) bank.step(&x[2 * i], second, rows + Width * i, Width * 64);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// The coefficients chosen by sign, as the AVX2 kernel does.
+__attribute__((target("avx2"))) void runFollowerBankAvx2(FollowerBank<4>& bank, const std::vector<double>& x,
+                                                        bool second, double* rows) {
+    for (int i = 0; i < 61; ++i) bank.step<true>(&x[2 * i], second, rows + 4 * i, 4 * 64);
+}
+#endif
+
+template <int Width, bool SignSelect = false>
 void checkFollowerBank() {
     alignas(64) double attack[16], release[16];
     for (int j = 0; j < 16; ++j) {
@@ -228,17 +244,22 @@ void checkFollowerBank() {
     const std::vector<double> v = noise(2 * 61, 3.0, 4);
     for (bool second : {false, true}) {
         alignas(64) double a1[16] = {}, a2[16] = {}, b1[16] = {}, b2[16] = {};
-        std::vector<double> rowsA(8 * 128, -1.0), rowsB(8 * 128, -1.0);
+        std::vector<double> rowsA(16 * 64, -1.0), rowsB(16 * 64, -1.0);
         for (int pass = 0; pass < 3; ++pass) {
             std::vector<double> x(v);
             for (double& e : x) e = std::fabs(e) * (pass + 1);
+            if (pass == 0) std::fill(x.begin(), x.begin() + 6, 0.0);
             FollowerBank<Width> bank;
             bank.load(attack, release, a1, a2);
-            for (int i = 0; i < 61; ++i) bank.step(x[2 * i], x[2 * i + 1], second, &rowsA[2 * i], 128);
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+            if constexpr (SignSelect) runFollowerBankAvx2(bank, x, second, rowsA.data());
+            else
+#endif
+                runFollowerBank<Width>(bank, x, second, rowsA.data());
             bank.store(a1, a2);
             for (int i = 0; i < 61; ++i) {
                 followEnvelopes(b1, b2, x[2 * i], x[2 * i + 1], attack, release, second);
-                for (int j = 0; j < 16; ++j) rowsB[(j >> 1) * 128 + 2 * i + (j & 1)] = b2[j];
+                for (int j = 0; j < 16; ++j) rowsB[(j / Width) * Width * 64 + Width * i + j % Width] = b2[j];
             }
             ASSERT_EQ(rowsA, rowsB) << Width << " " << second << " " << pass;
             for (int j = 0; j < 16; ++j) {
@@ -253,6 +274,7 @@ TEST(EnvelopeFollowers, RegisterBanksMatchSingleFrames) {
     checkFollowerBank<2>();
     checkFollowerBank<4>();
     checkFollowerBank<8>();
+    if (kernelVariantSupported(KernelVariant::avx2)) checkFollowerBank<4, true>();
 }
 
 // --- block convolver -----------------------------------------------------------
