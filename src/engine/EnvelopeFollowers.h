@@ -80,8 +80,15 @@ struct FollowerBank {
     static constexpr int kVectors = 2 * kFollowerCount / Width;
     // Plain values only (no address taken), so that they stay in registers.
     Vec attack[kVectors], release[kVectors], first[kVectors], second[kVectors];
+    // The coefficients where they stand, for the sign-selected step: read as
+    // the blend's operands, they leave the registers to the stages (16 of
+    // them with DetectorOrder II, all AVX2 has).
+    const double* attackAt = nullptr;
+    const double* releaseAt = nullptr;
 
     void load(const double* a, const double* r, const double* s1, const double* s2) {
+        attackAt = a;
+        releaseAt = r;
         for (int k = 0; k < kVectors; ++k) {
             attack[k] = *reinterpret_cast<const Memory*>(a + Width * k);
             release[k] = *reinterpret_cast<const Memory*>(r + Width * k);
@@ -120,7 +127,7 @@ struct FollowerBank {
         for (int k = 0; k < kVectors; ++k) {
             if constexpr (SignSelect && Width == 4 && !kGenericSelect) {
                 const Vec d = x - first[k];
-                first[k] = first[k] + __builtin_ia32_blendvpd256(attack[k], release[k], d) * d;
+                first[k] = first[k] + __builtin_ia32_blendvpd256(attackOf(k), releaseOf(k), d) * d;
             } else {
                 firstStageStep(first[k], x, attack[k], release[k]);
             }
@@ -131,7 +138,7 @@ struct FollowerBank {
                     // s1 > s2 is strict: at d = +0 the sign picks the attack, the
                     // comparison the release, and both steps are +0.
                     const Vec d = first[k] - second[k];
-                    second[k] = second[k] + __builtin_ia32_blendvpd256(attack[k], release[k], d) * d;
+                    second[k] = second[k] + __builtin_ia32_blendvpd256(attackOf(k), releaseOf(k), d) * d;
                 } else {
                     secondStageStep(second[k], first[k], attack[k], release[k]);
                 }
@@ -141,6 +148,9 @@ struct FollowerBank {
         }
         for (int k = 0; k < kVectors; ++k) *reinterpret_cast<Memory*>(lastStage + k * rowStride) = second[k];
     }
+
+    Vec attackOf(int k) const { return *reinterpret_cast<const Memory*>(attackAt + Width * k); }
+    Vec releaseOf(int k) const { return *reinterpret_cast<const Memory*>(releaseAt + Width * k); }
 
 #if defined(__clang__) || !defined(__SSE2__)
     // clang judges the builtin by this header's own target, not the kernel's.
