@@ -259,11 +259,31 @@ inline void shapeRun(EngineState& st, const BlockSettings& b, int32_t n, const C
 }
 
 // The followers' inputs of the whole chunk: no recursion, so a pass of its
-// own, out of the followers' loop.
+// own, out of the followers' loop. With four-lane registers, linkPeaks lane
+// by lane on the pairs as they stand: each frame's left peak and its right
+// one are copied across its pair, a shuffle within each half of the
+// register, where the compiler separated the channels and interleaved them
+// again with shuffles across the halves. With two lanes its own form is the
+// faster.
+template <int Width>
 inline void linkRun(const BlockSettings& b, int32_t n, const Chunk& c) {
+    using Vec = DoubleVector<4>::type;
+    using Memory = DoubleVector<4>::unaligned;
+    typedef int64_t Bits __attribute__((vector_size(32)));
     const double* __restrict peak = c.peakRoot;
     double* __restrict linked = c.linked;
-    for (int32_t i = 0; i < n; ++i) linkPeaks(peak[2 * i], peak[2 * i + 1], b, linked[2 * i], linked[2 * i + 1]);
+    int32_t e = 0;
+    if constexpr (Width == 4) {
+        for (; e + 4 <= 2 * n; e += 4) {
+            const Vec p = *reinterpret_cast<const Memory*>(peak + e);
+            const Vec left = __builtin_shufflevector(p, p, 0, 0, 2, 2);
+            const Vec right = __builtin_shufflevector(p, p, 1, 1, 3, 3);
+            const Vec d = left - right;
+            const Vec larger = right + 0.5 * (d + Vec(Bits(d) & 0x7fffffffffffffff));  // branchFreeMaxLane
+            *reinterpret_cast<Memory*>(linked + e) = b.link * larger + b.oneMinusLink * p;
+        }
+    }
+    for (; e < 2 * n; e += 2) linkPeaks(peak[e], peak[e + 1], b, linked[e], linked[e + 1]);
 }
 
 // Link, shaped envelope and followers. The first two run over the chunk
@@ -274,7 +294,7 @@ inline void linkRun(const BlockSettings& b, int32_t n, const Chunk& c) {
 // SecondOrder: DetectorOrder, fixed for the loop.
 template <int Width, bool StepLevel, bool SecondOrder>
 inline void followAndShapeWith(EngineState& st, const BlockSettings& b, int32_t n, const Chunk& c) {
-    linkRun(b, n, c);
+    linkRun<Width>(b, n, c);
     shapeRun(st, b, n, c);
     FollowerBank<Width> bank;
     bank.load(b.attackPairs, b.releasePairs, st.followerStage1, st.followerStage2);
@@ -464,6 +484,17 @@ __attribute__((always_inline)) inline DoubleVector<4>::type singlePrecision(Doub
 #endif
 }
 
+// The input's lanes of `input` and the output's of `output`: a blend. GCC
+// writes the generic shuffle as a permute across the halves of the register.
+__attribute__((always_inline)) inline DoubleVector<4>::type inputAndOutput(DoubleVector<4>::type input,
+                                                                          DoubleVector<4>::type output) {
+#if !defined(__clang__)
+    return __builtin_ia32_blendpd256(input, output, 0xc);
+#else
+    return __builtin_shufflevector(input, output, 0, 1, 6, 7);
+#endif
+}
+
 template <bool GainStays, class Sample>
 inline void tapMetersQuad(MeterTaps& t, const BlockSettings& b, int32_t n, const Chunk& c, Sample* outL,
                           Sample* outR) {
@@ -483,7 +514,7 @@ inline void tapMetersQuad(MeterTaps& t, const BlockSettings& b, int32_t n, const
         const Quad magnitude = Quad(Bits(both) & 0x7fffffffffffffff);
         const Quad single = singlePrecision(magnitude);
         peaks = single + positiveLanes<4>(peaks - single);
-        squares = meanSquareStep(squares, __builtin_shufflevector(both, single, 0, 1, 6, 7), coef);
+        squares = meanSquareStep(squares, inputAndOutput(both, single), coef);
         if (!GainStays) gain = branchFreeMin(gain, V::load(c.shown + 2 * i));
         storeOutput(out, outL, outR, i);
     }
