@@ -250,21 +250,32 @@ inline void foldFollowerRows(const double* __restrict lastStage, int32_t rowStri
     }
 }
 
-// Whether no last stage lies above 1: `rows` rows of `lanes` values each
-// (rounded up to whole vectors), whatever their order. The stages never fall
-// below 0 (each step moves toward an input of at least 0 by a fraction of at
-// most 1 of the distance), and from f = 1 a fold step with 0 ≤ s2 ≤ 1 gives
-// s2 + (1 − s2), which rounds to 1: then f is exactly 1 in every lane
-// without the fold.
+// Whether no last stage lies above 1, read from the rows FollowerBank<Width>
+// stores (one per vector of the bank, `lanes` values each, rounded up to
+// whole vectors), in any order. The stages never fall below 0 (each step
+// moves toward an input of at least 0 by a fraction of at most 1 of the
+// distance), and from f = 1 a fold step with 0 ≤ s2 ≤ 1 gives s2 + (1 − s2),
+// which rounds to 1: then f is exactly 1 in every lane without the fold.
 template <int Width>
-inline bool lastStagesAtMostOne(const double* __restrict lastStage, int32_t rowStride, int32_t rows,
-                                int32_t lanes) {
+inline bool lastStagesAtMostOne(const double* __restrict lastStage, int32_t rowStride, int32_t lanes) {
     using Vec = typename DoubleVector<Width>::type;
     using Memory = typename DoubleVector<Width>::unaligned;
-    Vec top[4] = {};  // four maxima side by side, each a short chain
-    for (int32_t e = 0; e < lanes; e += Width)
-        for (int32_t k = 0; k < rows; ++k)
-            top[k & 3] = largerLanes<Width>(top[k & 3], *reinterpret_cast<const Memory*>(lastStage + k * rowStride + e));
+    constexpr int kRows = 2 * kFollowerCount / Width;
+    // Eight maxima side by side, each a chain of one step per row and frame
+    // at most: with fewer than eight rows, each row's vectors alternate
+    // between chains.
+    constexpr int kPerRow = kRows >= 8 ? 1 : 8 / kRows;
+    Vec top[8] = {};
+    auto take = [&](int chain, int32_t at) {
+        top[chain & 7] = largerLanes<Width>(top[chain & 7], *reinterpret_cast<const Memory*>(lastStage + at));
+    };
+    int32_t e = 0;
+    for (; e + kPerRow * Width <= lanes; e += kPerRow * Width)
+        for (int k = 0; k < kRows; ++k)
+            for (int j = 0; j < kPerRow; ++j) take(k * kPerRow + j, k * rowStride + e + j * Width);
+    for (; e < lanes; e += Width)
+        for (int k = 0; k < kRows; ++k) take(k, k * rowStride + e);
+    for (int k = 0; k < 4; ++k) top[k] = largerLanes<Width>(top[k], top[k + 4]);
     const Vec all = largerLanes<Width>(largerLanes<Width>(top[0], top[1]), largerLanes<Width>(top[2], top[3]));
     bool atMostOne = true;
     for (int l = 0; l < Width; ++l) atMostOne &= all[l] <= 1.0;

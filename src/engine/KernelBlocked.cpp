@@ -578,8 +578,7 @@ inline void runChunk(EngineState& st, const BlockSettings& b, const Sample* inL,
     pushTrees(st, n, c);
     followAndShape<Width>(st, b, n, c);
     storeHistory(st, n, c);
-    const bool unitFollowers = lastStagesAtMostOne<Width>(c.lastStage, kFollowerRow<Width>,
-                                                          FollowerBank<Width>::kVectors, Width * n);
+    const bool unitFollowers = lastStagesAtMostOne<Width>(c.lastStage, kFollowerRow<Width>, Width * n);
     if (!unitFollowers) {
         if constexpr (Width == 4)
             foldFollowerRows<4>(c.lastStage, kFollowerRow<Width>, c.follower, n);
