@@ -9,7 +9,8 @@
 // and a running maximum `prefix` of the current run. A window ending at
 // position p is the current run's pairs 0 … p and the previous run's p+1 …
 // W−1, so its maximum is max(prefix, suffix[p+1]) (van Herk / Gil-Werman):
-// about three comparisons per value whatever W, and none of them a branch.
+// about six comparisons per value whatever W, none of them a branch, and the
+// running maxima take one step per four values, not one per value.
 // Leaves are never below 0 (detector values are floored at 1e-5), so 0
 // stands for "nothing yet" after a clear.
 #pragma once
@@ -63,11 +64,33 @@ public:
             const int32_t count = n - done < width - p ? n - done : width - p;
             const double* from = in + 2 * done;
             double* to = roots + 2 * done;
-            for (int32_t i = 0; i < count; ++i) {
+            const double* after = suffixes + 2 * (p + 1);
+            int32_t i = 0;
+            // Four frames at a time: their prefix maxima among themselves
+            // first, so that the running maximum takes one step per four
+            // frames, not one per frame (a maximum picks one of its operands:
+            // any grouping gives the same bits).
+            for (; i + 4 <= count; i += 4) {
+                const V h0 = V::load(from + 2 * i), h1 = V::load(from + 2 * i + 2);
+                const V h2 = V::load(from + 2 * i + 4), h3 = V::load(from + 2 * i + 6);
+                h0.store(leaves + 2 * (p + i));
+                h1.store(leaves + 2 * (p + i) + 2);
+                h2.store(leaves + 2 * (p + i) + 4);
+                h3.store(leaves + 2 * (p + i) + 6);
+                const V m01 = exactMax(h0, h1);
+                const V m012 = exactMax(m01, h2);
+                const V m0123 = exactMax(m01, exactMax(h2, h3));
+                exactMax(exactMax(run, h0), V::load(after + 2 * i)).store(to + 2 * i);
+                exactMax(exactMax(run, m01), V::load(after + 2 * i + 2)).store(to + 2 * i + 2);
+                exactMax(exactMax(run, m012), V::load(after + 2 * i + 4)).store(to + 2 * i + 4);
+                run = exactMax(run, m0123);
+                exactMax(run, V::load(after + 2 * i + 6)).store(to + 2 * i + 6);
+            }
+            for (; i < count; ++i) {
                 const V h = V::load(from + 2 * i);
                 h.store(leaves + 2 * (p + i));
                 run = exactMax(run, h);
-                exactMax(run, V::load(suffixes + 2 * (p + i + 1))).store(to + 2 * i);
+                exactMax(run, V::load(after + 2 * i)).store(to + 2 * i);
             }
             p += count;
             done += count;
@@ -89,7 +112,20 @@ private:
         V m = V::both(0.0);
         const double* const leaves = leaf;  // locals: the stores cannot move them
         double* const suffixes = suffix;
-        for (int32_t j = width - 1; j >= 0; --j) {
+        int32_t j = width - 1;
+        // Four leaves at a time, as in pushRun: one step of the running
+        // maximum per four leaves.
+        for (; j >= 3; j -= 4) {
+            const V a = V::load(leaves + 2 * j), b = V::load(leaves + 2 * j - 2);
+            const V c = V::load(leaves + 2 * j - 4), d = V::load(leaves + 2 * j - 6);
+            const V ab = exactMax(a, b);
+            exactMax(m, a).store(suffixes + 2 * j);
+            exactMax(m, ab).store(suffixes + 2 * j - 2);
+            exactMax(m, exactMax(ab, c)).store(suffixes + 2 * j - 4);
+            m = exactMax(m, exactMax(ab, exactMax(c, d)));
+            m.store(suffixes + 2 * j - 6);
+        }
+        for (; j >= 0; --j) {
             m = exactMax(m, V::load(leaves + 2 * j));
             m.store(suffixes + 2 * j);
         }
