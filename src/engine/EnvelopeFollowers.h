@@ -17,18 +17,25 @@
 
 namespace vexal {
 
+// A stage moved by `coefficient` of its distance d to what it follows. T is
+// a double or a vector of doubles (lane by lane).
+template <class T>
+inline T stageMoved(const T& s, const T& d, const T& coefficient) {
+    return s + coefficient * d;
+}
+
 // Stage 1 moves toward x with the attack coefficient when x ≥ s1, else with
-// the release one. T is a double or a vector of doubles (lane by lane).
+// the release one.
 template <class T>
 inline void firstStageStep(T& s1, const T& x, const T& attack, const T& release) {
-    s1 = s1 + (x >= s1 ? attack : release) * (x - s1);
+    s1 = stageMoved(s1, x - s1, x >= s1 ? attack : release);
 }
 
 // Stage 2 (DetectorOrder II) follows stage 1 the same way, attacking only
 // while stage 1 is strictly above it.
 template <class T>
 inline void secondStageStep(T& s2, const T& s1, const T& attack, const T& release) {
-    s2 = s2 + (s1 > s2 ? attack : release) * (s1 - s2);
+    s2 = stageMoved(s2, s1 - s2, s1 > s2 ? attack : release);
 }
 
 // One frame for both channels toward (vL, vR); with DetectorOrder I the last
@@ -127,7 +134,7 @@ struct FollowerBank {
         for (int k = 0; k < kVectors; ++k) {
             if constexpr (SignSelect && Width == 4 && !kGenericSelect) {
                 const Vec d = x - first[k];
-                first[k] = first[k] + __builtin_ia32_blendvpd256(attackOf(k), releaseOf(k), d) * d;
+                first[k] = stageMoved(first[k], d, __builtin_ia32_blendvpd256(attackOf(k), releaseOf(k), d));
             } else {
                 firstStageStep(first[k], x, attack[k], release[k]);
             }
@@ -138,7 +145,7 @@ struct FollowerBank {
                     // s1 > s2 is strict: at d = +0 the sign picks the attack, the
                     // comparison the release, and both steps are +0.
                     const Vec d = first[k] - second[k];
-                    second[k] = second[k] + __builtin_ia32_blendvpd256(attackOf(k), releaseOf(k), d) * d;
+                    second[k] = stageMoved(second[k], d, __builtin_ia32_blendvpd256(attackOf(k), releaseOf(k), d));
                 } else {
                     secondStageStep(second[k], first[k], attack[k], release[k]);
                 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -36,5 +37,14 @@ inline double branchFreeMin(double a, double b) { return a - positivePart(a - b)
 // than a vector compare-and-select; the instruction above would prevent the
 // vectorizing altogether.
 inline double branchFreeMaxLane(double a, double b) { return b + 0.5 * ((a - b) + std::fabs(a - b)); }
+
+// The same lane by lane on a vector of doubles (GCC's vector extension), |x|
+// as the sign bit cleared.
+template <class Vec>
+inline Vec branchFreeMaxLanes(Vec a, Vec b) {
+    typedef int64_t Bits __attribute__((vector_size(sizeof(Vec))));
+    const Vec d = a - b;
+    return b + 0.5 * (d + Vec(Bits(d) & 0x7fffffffffffffff));
+}
 
 }  // namespace vexal

@@ -261,26 +261,23 @@ inline void shapeRun(EngineState& st, const BlockSettings& b, int32_t n, const C
 // The followers' inputs of the whole chunk: no recursion, so a pass of its
 // own, out of the followers' loop. With four-lane registers, linkPeaks lane
 // by lane on the pairs as they stand: each frame's left peak and its right
-// one are copied across its pair, a shuffle within each half of the
-// register, where the compiler separated the channels and interleaved them
-// again with shuffles across the halves. With two lanes its own form is the
-// faster.
+// one are copied across its pair and the results joined by a blend, all
+// within each half of the register, where the compiler separated the
+// channels and interleaved them again with shuffles across the halves. With
+// two lanes its own form is the faster.
 template <int Width>
 inline void linkRun(const BlockSettings& b, int32_t n, const Chunk& c) {
     using Vec = DoubleVector<4>::type;
     using Memory = DoubleVector<4>::unaligned;
-    typedef int64_t Bits __attribute__((vector_size(32)));
     const double* __restrict peak = c.peakRoot;
     double* __restrict linked = c.linked;
     int32_t e = 0;
     if constexpr (Width == 4) {
         for (; e + 4 <= 2 * n; e += 4) {
             const Vec p = *reinterpret_cast<const Memory*>(peak + e);
-            const Vec left = __builtin_shufflevector(p, p, 0, 0, 2, 2);
-            const Vec right = __builtin_shufflevector(p, p, 1, 1, 3, 3);
-            const Vec d = left - right;
-            const Vec larger = right + 0.5 * (d + Vec(Bits(d) & 0x7fffffffffffffff));  // branchFreeMaxLane
-            *reinterpret_cast<Memory*>(linked + e) = b.link * larger + b.oneMinusLink * p;
+            Vec vL, vR;
+            linkPeaks(__builtin_shufflevector(p, p, 0, 0, 2, 2), __builtin_shufflevector(p, p, 1, 1, 3, 3), b, vL, vR);
+            *reinterpret_cast<Memory*>(linked + e) = __builtin_shufflevector(vL, vR, 0, 5, 2, 7);
         }
     }
     for (; e < 2 * n; e += 2) linkPeaks(peak[e], peak[e + 1], b, linked[e], linked[e + 1]);

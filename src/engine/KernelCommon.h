@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "ChannelPair.h"
 #include "DspMath.h"
@@ -136,9 +137,15 @@ inline double detectorMagnitude(double a31, double estimate, bool oversample) {
 // The leaf value h pushed into both windows: the magnitude floored at 1e-5.
 inline double leafValue(double magnitude) { return branchFreeMaxLane(magnitude, kDetectorFloor); }
 
-// The followers' inputs (vL, vR) from the two window peaks and L/R Link.
-inline void linkPeaks(double peakL, double peakR, const BlockSettings& b, double& vL, double& vR) {
-    const double linked = branchFreeMaxLane(peakL, peakR);
+// The followers' inputs (vL, vR) from the two window peaks and L/R Link; T
+// is a double or a vector of them (lane by lane).
+template <class T>
+inline void linkPeaks(T peakL, T peakR, const BlockSettings& b, T& vL, T& vR) {
+    T linked;
+    if constexpr (std::is_same_v<T, double>)
+        linked = branchFreeMaxLane(peakL, peakR);
+    else
+        linked = branchFreeMaxLanes(peakL, peakR);
     vL = b.link * linked + b.oneMinusLink * peakL;
     vR = b.link * linked + b.oneMinusLink * peakR;
 }
