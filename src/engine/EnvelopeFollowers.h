@@ -125,8 +125,10 @@ struct FollowerBank {
         Vec x;
         if constexpr (Width == 2)
             x = both;
-        else if constexpr (SignSelect && Width == 4 && !kGenericSelect)
+#if !defined(__clang__) && defined(__SSE2__)  // a GCC builtin; clang knows no such name
+        else if constexpr (SignSelect && Width == 4)
             x = __builtin_ia32_vbroadcastf128_pd256(reinterpret_cast<const Pair*>(v));  // a load, no shuffle
+#endif
         else if constexpr (Width == 4)
             x = __builtin_shufflevector(both, both, 0, 1, 0, 1);
         else
