@@ -15,6 +15,16 @@
 #include <immintrin.h>
 #endif
 
+// The sign-selected follower step uses GCC's AVX builtins, inlined into the
+// AVX2 kernel only. clang judges builtins by the header's own target, not the
+// kernel's, and knows some of them by no name: its builds (fuzzing) take the
+// comparison, with the same bits.
+#if defined(__SSE2__) && defined(__GNUC__) && !defined(__clang__)
+#define VEXAL_FOLLOWER_SIGN_SELECT 1
+#else
+#define VEXAL_FOLLOWER_SIGN_SELECT 0
+#endif
+
 namespace vexal {
 
 // A stage moved by `coefficient` of its distance d to what it follows. T is
@@ -125,7 +135,7 @@ struct FollowerBank {
         Vec x;
         if constexpr (Width == 2)
             x = both;
-#if !defined(__clang__) && defined(__SSE2__)  // a GCC builtin; clang knows no such name
+#if VEXAL_FOLLOWER_SIGN_SELECT
         else if constexpr (SignSelect && Width == 4)
             x = __builtin_ia32_vbroadcastf128_pd256(reinterpret_cast<const Pair*>(v));  // a load, no shuffle
 #endif
@@ -134,7 +144,7 @@ struct FollowerBank {
         else
             x = __builtin_shufflevector(both, both, 0, 1, 0, 1, 0, 1, 0, 1);
         for (int k = 0; k < kVectors; ++k) {
-            if constexpr (SignSelect && Width == 4 && !kGenericSelect) {
+            if constexpr (SignSelect && Width == 4 && kSignSelectBuilt) {
                 const Vec d = x - first[k];
                 first[k] = stageMoved(first[k], d, __builtin_ia32_blendvpd256(attackOf(k), releaseOf(k), d));
             } else {
@@ -143,7 +153,7 @@ struct FollowerBank {
         }
         if (secondOrder) {
             for (int k = 0; k < kVectors; ++k) {
-                if constexpr (SignSelect && Width == 4 && !kGenericSelect) {
+                if constexpr (SignSelect && Width == 4 && kSignSelectBuilt) {
                     // s1 > s2 is strict: at d = +0 the sign picks the attack, the
                     // comparison the release, and both steps are +0.
                     const Vec d = first[k] - second[k];
@@ -161,12 +171,7 @@ struct FollowerBank {
     Vec attackOf(int k) const { return *reinterpret_cast<const Memory*>(attackAt + Width * k); }
     Vec releaseOf(int k) const { return *reinterpret_cast<const Memory*>(releaseAt + Width * k); }
 
-#if defined(__clang__) || !defined(__SSE2__)
-    // clang judges the builtin by this header's own target, not the kernel's.
-    static constexpr bool kGenericSelect = true;
-#else
-    static constexpr bool kGenericSelect = false;
-#endif
+    static constexpr bool kSignSelectBuilt = VEXAL_FOLLOWER_SIGN_SELECT;
 };
 
 // A run of frames: v holds the linked peaks (vL, vR) per frame; after each
@@ -206,6 +211,13 @@ __attribute__((always_inline)) inline typename DoubleVector<Width>::type positiv
     return largerLanes<Width>(d, typename DoubleVector<Width>::type{});
 }
 
+// One step of the followers' fold, branchFreeMax(m, s2) on Width lanes.
+template <int Width>
+__attribute__((always_inline)) inline typename DoubleVector<Width>::type foldStep(
+    typename DoubleVector<Width>::type m, typename DoubleVector<Width>::type s2) {
+    return s2 + positiveLanes<Width>(m - s2);
+}
+
 // f = max(1, s2[0], …, s2[7]) folded in k order, for `lanes` lanes at once
 // (rounded up to whole groups of Group vectors of Width: the rows and f must
 // have room): row k of lastStage (stride `rowStride`) holds s2[k] of every
@@ -224,7 +236,7 @@ inline void foldFollowers(const double* __restrict lastStage, int32_t rowStride,
         for (int32_t k = 0; k < kFollowerCount; ++k) {
             for (int g = 0; g < Group; ++g) {
                 const Vec s2 = *reinterpret_cast<const Memory*>(lastStage + k * rowStride + e + g * Width);
-                m[g] = s2 + positiveLanes<Width>(m[g] - s2);
+                m[g] = foldStep<Width>(m[g], s2);
             }
         }
         for (int g = 0; g < Group; ++g) *reinterpret_cast<Memory*>(f + e + g * Width) = m[g];
@@ -252,7 +264,7 @@ inline void foldFollowerRows(const double* __restrict lastStage, int32_t rowStri
                 const Pair first = *reinterpret_cast<const PairMemory*>(at);
                 const Pair next = *reinterpret_cast<const PairMemory*>(at + 4);
                 const Vec s2 = __builtin_shufflevector(first, next, 0, 1, 2, 3);
-                m[g] = s2 + positiveLanes<4>(m[g] - s2);
+                m[g] = foldStep<4>(m[g], s2);
             }
         }
         for (int g = 0; g < Group; ++g) *reinterpret_cast<Memory*>(f + 2 * (i + 2 * g)) = m[g];
